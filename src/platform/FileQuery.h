@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace nixora {
+
+// The file-existence query of the phantom check: the first ordinary file that matches a
+// Windows path, or nothing. Directories, hidden and system files never match; '*' and '?' are
+// wildcards in the last component; a query that fails in any way is no match.
+class FileQuery {
+public:
+    virtual ~FileQuery() = default;
+    [[nodiscard]] virtual std::optional<QString> findFirstFile(const QString& windowsPath) = 0;
+};
+
+// Answers as Wine would for a prefix: "X:\rest" goes through <prefix>/dosdevices/x:, each
+// component matches exactly, then case-insensitively, then by Wine's hashed 8.3 short name.
+// A path without a drive is relative to the current folder.
+class PrefixFileQuery final : public FileQuery {
+public:
+    explicit PrefixFileQuery(QString prefixPath);
+    [[nodiscard]] std::optional<QString> findFirstFile(const QString& windowsPath) override;
+
+private:
+    QString m_prefixPath;
+};
+
+// Maps a Windows path to the Unix path of an existing file or folder of the prefix, component
+// by component as above (no wildcards). Hidden names resolve too; this is what programs see.
+[[nodiscard]] std::optional<QString> resolveWindowsPath(const QString& prefixPath,
+                                                        const QString& windowsPath);
+
+// Wine's hashed 8.3 short name of a long name (for example "Program Files" gives PROG~FBU),
+// or the name itself in upper case when it already is a legal 8.3 name.
+[[nodiscard]] QString wineShortName(const QString& longName);
+
+} // namespace nixora

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace nixora {
+
+// The Wine prefix whose registry and drives the program manages.
+class Prefix {
+public:
+    explicit Prefix(QString path);
+
+    // $WINEPREFIX (trailing slashes removed; must be absolute), else ~/.wine. A relative
+    // WINEPREFIX is refused as Wine refuses it: the result then names no usable folder and
+    // error() says why.
+    [[nodiscard]] static Prefix fromEnvironment();
+
+    [[nodiscard]] const QString& path() const { return m_path; }
+    [[nodiscard]] QString systemHive() const;   // HKEY_LOCAL_MACHINE
+    [[nodiscard]] QString userHive() const;     // HKEY_CURRENT_USER
+    [[nodiscard]] QString backupFolder() const; // <prefix>/nixora-backups
+    [[nodiscard]] bool exists() const;          // the prefix folder is there
+    [[nodiscard]] const QString& error() const { return m_error; }
+
+private:
+    QString m_path;
+    QString m_error;
+};
+
+} // namespace nixora

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "RegistryTypes.h"
+
+#include <optional>
+
+namespace nixora {
+
+// The registry as the program sees it. Every call sees the registry as it is at that moment;
+// nothing a caller gets back stays tied to the backend. Paths are relative to the root, with
+// or without a trailing backslash; names of keys and values compare case-insensitively.
+class Registry {
+public:
+    virtual ~Registry() = default;
+
+    // The value's kind and bytes, or nothing when the key or the value is missing.
+    [[nodiscard]] virtual std::optional<RegValue> queryValue(RegRoot root, const QString& path,
+                                                             const QString& name) = 0;
+
+    // The name of the index-th subkey in enumeration order, or nothing past the last one.
+    [[nodiscard]] virtual std::optional<QString> subkeyName(RegRoot root, const QString& path,
+                                                            uint32_t index) = 0;
+
+    // Creates the key and missing keys above it, sets the value, and makes the change durable
+    // before returning.
+    [[nodiscard]] virtual RegResult setValue(RegRoot root, const QString& path,
+                                             const QString& name, const RegValue& value) = 0;
+
+    // Deletes exactly one key; refuses (HasSubkeys) while it still has subkeys.
+    [[nodiscard]] virtual RegResult deleteKey(RegRoot root, const QString& path) = 0;
+
+    // The key with its values and all subkeys, or nothing when the key is missing.
+    [[nodiscard]] virtual std::optional<RegKeySnapshot> exportKey(RegRoot root,
+                                                                  const QString& path) = 0;
+
+    // Applies all changes or none. Changes to one root are saved in one write.
+    [[nodiscard]] virtual RegResult apply(const std::vector<RegChange>& changes) = 0;
+};
+
+} // namespace nixora

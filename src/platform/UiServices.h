@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+namespace nixora {
+
+enum class MsgButtons { Ok, YesNo };
+enum class MsgIcon { Exclamation, Question };
+enum class MsgAnswer { Ok, Yes, No };
+
+struct MessageBoxRequest {
+    QString text; // line breaks are single line feeds
+    QString title;
+    MsgButtons buttons = MsgButtons::Ok;
+    MsgIcon icon = MsgIcon::Exclamation;
+    MsgAnswer defaultButton = MsgAnswer::Ok;
+};
+
+// Application-wide pointer values as the program names them.
+inline constexpr int kPointerDefault = 0;
+inline constexpr int kPointerHourglass = 11;
+
+// What the program asks of the desktop. One Qt implementation; tests use a scripted one.
+class UiServices {
+public:
+    virtual ~UiServices() = default;
+
+    virtual MsgAnswer messageBox(const MessageBoxRequest& request) = 0;
+
+    // "Set to 11" and "set to 0": a plain setting, not a stack of overrides.
+    virtual void setMousePointer(int pointer) = 0;
+    [[nodiscard]] virtual int mousePointer() const = 0;
+
+    virtual void processEvents() = 0;
+
+    // Clears every format, then puts plain text on the clipboard.
+    virtual void setClipboardText(const QString& text) = 0;
+
+    // Hands a document, web address or mailto: address to the desktop, without waiting.
+    virtual void shellOpen(const QString& target) = 0;
+};
+
+} // namespace nixora

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Prefix.h"
+#include "Registry.h"
+
+#include <memory>
+
+namespace nixora {
+
+class HiveFile; // one loaded hive (system.reg or user.reg)
+
+// The registry of a Wine prefix: HKEY_LOCAL_MACHINE is <prefix>/system.reg and
+// HKEY_CURRENT_USER is <prefix>/user.reg. Each hive is kept in memory and reloaded when the
+// file's identity (inode, size, mtime) changes. Writes take the hive lock, are refused while
+// the prefix's wineserver runs, and replace the file atomically and durably.
+class WineRegistry final : public Registry {
+public:
+    explicit WineRegistry(Prefix prefix);
+    ~WineRegistry() override;
+
+    [[nodiscard]] std::optional<RegValue> queryValue(RegRoot root, const QString& path,
+                                                     const QString& name) override;
+    [[nodiscard]] std::optional<QString> subkeyName(RegRoot root, const QString& path,
+                                                    uint32_t index) override;
+    [[nodiscard]] RegResult setValue(RegRoot root, const QString& path, const QString& name,
+                                     const RegValue& value) override;
+    [[nodiscard]] RegResult deleteKey(RegRoot root, const QString& path) override;
+    [[nodiscard]] std::optional<RegKeySnapshot> exportKey(RegRoot root,
+                                                          const QString& path) override;
+    [[nodiscard]] RegResult apply(const std::vector<RegChange>& changes) override;
+
+    [[nodiscard]] const Prefix& prefix() const { return m_prefix; }
+
+    // True while a wineserver runs for this prefix (it owns the registry then).
+    [[nodiscard]] bool wineserverRunning() const;
+
+private:
+    Prefix m_prefix;
+    std::unique_ptr<HiveFile> m_machine;
+    std::unique_ptr<HiveFile> m_user;
+};
+
+} // namespace nixora
