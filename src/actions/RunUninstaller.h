@@ -1,1 +1,9 @@
 #pragma once
+
+#include "mainwindow/WindowContext.h"
+
+namespace nixora {
+
+void mAjaPoistoohjelma_Click(WindowContext& ctx); // "&Uninstall Application..."
+
+} // namespace nixora

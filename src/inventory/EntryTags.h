@@ -1,1 +1,29 @@
 #pragma once
+
+#include <QString>
+
+// Row keys and tags of the entry list: where each column came from and whether it may be edited.
+namespace nixora::tags {
+
+inline const QString kRowKeyPrefix = QStringLiteral("rekisteriavain"); // 14 characters
+
+inline const QString kNormaali = QStringLiteral("normaali");
+inline const QString kNormaaliQuiet = QStringLiteral("normaali quiet");
+inline const QString kLukittu = QStringLiteral("lukittu");
+inline const QString kLukittuQuiet = QStringLiteral("lukittu quiet");
+inline const QString kLukittuNormaaliJaQuiet = QStringLiteral("lukittu normaali ja quiet");
+inline const QString kLukittuKomponenttinimi = QStringLiteral("lukittu komponenttinimi");
+inline const QString kLukittuKomponenttiversio = QStringLiteral("lukittu komponenttiversio");
+
+inline const QString kTipPlain = QStringLiteral("Right-click an entry for a menu.");
+inline const QString kTipFound = QStringLiteral(
+    "File(s) in the uninstall string were found. Right-click an entry for a menu.");
+inline const QString kTipMissing = QStringLiteral(
+    "File(s) in the uninstall string were not found. Right-click an entry for a menu.");
+
+inline const QString kUninstallPath =
+    QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
+inline const QString kActiveSetupPath =
+    QStringLiteral("Software\\Microsoft\\Active Setup\\Installed Components\\");
+
+} // namespace nixora::tags
