@@ -34,6 +34,8 @@ ChildResult runHidden(const QString& program, const QStringList& arguments,
     result.standardError = QString::fromLocal8Bit(process.readAllStandardError());
     if (process.exitStatus() == QProcess::NormalExit)
         result.exitCode = process.exitCode();
+    else
+        result.terminatingSignal = process.exitCode(); // Qt keeps the signal number there
     return result;
 }
 
