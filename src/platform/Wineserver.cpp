@@ -37,8 +37,11 @@ QString storedServerName(const QString& prefixPath)
 {
     const QString stored = prefixPath + QStringLiteral("/wineserver");
     const QFileInfo info(stored);
-    if (info.isSymLink())
-        return info.symLinkTarget().isEmpty() ? QString() : QFile::symLinkTarget(stored);
+    if (info.isSymLink()) {
+        char target[4096];
+        const ssize_t n = ::readlink(QFile::encodeName(stored).constData(), target, sizeof target);
+        return n > 0 ? QFile::decodeName(QByteArray(target, int(n))) : QString();
+    }
     QFile file(stored);
     if (!info.isFile() || !file.open(QIODevice::ReadOnly))
         return {};

@@ -8,14 +8,16 @@
 
 using namespace nixora;
 
-class StoredText : public testing::TestWithParam<std::pair<const char*, bool>> {};
+class StoredText : public testing::TestWithParam<std::pair<const char*, bool>>
+{
+};
 
 TEST_P(StoredText, OnlyLowerCaseEiMeansOff)
 {
     test::TempPrefix prefix;
-    prefix.setHiveBody(RegRoot::CurrentUser,
-                       test::hiveKeyBlock("Software\\Qelvaro\\Nixora",
-                                          {{settings::kRuudukko, GetParam().first}}));
+    prefix.setHiveBody(
+        RegRoot::CurrentUser,
+        test::hiveKeyBlock("Software\\Qelvaro\\Nixora", {{settings::kRuudukko, GetParam().first}}));
     WineRegistry registry(prefix.prefix());
     EXPECT_EQ(settings::readPreference(registry, settings::kRuudukko), GetParam().second);
 }

@@ -1,5 +1,5 @@
-#include "platform/WineRegistry.h"
 #include "platform/mdlPoisto.h"
+#include "platform/WineRegistry.h"
 #include "support/TempPrefix.h"
 
 #include <QFile>
@@ -9,12 +9,15 @@
 using namespace nixora;
 using mdlPoisto::kNotFound;
 
-namespace {
+namespace
+{
 
 constexpr auto kKey = "Software\\Test";
 
 // A hive with one key whose value lines are given exactly as Wine writes them.
-class ReadCase : public testing::TestWithParam<std::pair<const char*, QString>> {};
+class ReadCase : public testing::TestWithParam<std::pair<const char*, QString>>
+{
+};
 
 QString hiveWithValueLine(const QString& line)
 {
@@ -27,7 +30,8 @@ QString hiveWithValueLine(const QString& line)
 TEST_P(ReadCase, ValueReadsAsText)
 {
     test::TempPrefix prefix;
-    prefix.setHiveBody(RegRoot::LocalMachine, hiveWithValueLine(QString::fromUtf8(GetParam().first)));
+    prefix.setHiveBody(RegRoot::LocalMachine,
+                       hiveWithValueLine(QString::fromUtf8(GetParam().first)));
     WineRegistry registry(prefix.prefix());
     EXPECT_EQ(mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, kKey, "v"),
               GetParam().second);
@@ -35,33 +39,35 @@ TEST_P(ReadCase, ValueReadsAsText)
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ReadCase,
-    testing::Values(
-        std::pair{"\"v\"=dword:00000000", QStringLiteral("000")},
-        std::pair{"\"v\"=dword:00000007", QStringLiteral("007")},
-        std::pair{"\"v\"=dword:000004d2", QStringLiteral("1234")},
-        std::pair{"\"v\"=dword:ffffffff", QStringLiteral("4294967295")},
-        std::pair{"\"v\"=hex:0a,ff,00", QStringLiteral("0AFF00")},
-        std::pair{"\"v\"=hex:", QString()},
-        std::pair{"\"v\"=\"\"", QString()},
-        std::pair{"\"v\"=hex(1):", QString()},
-        std::pair{"\"v\"=hex(1):41,00", QStringLiteral("A")},
-        std::pair{"\"v\"=str(2):\"%SystemRoot%\\\\x\"", QStringLiteral("%SystemRoot%\\x")},
-        std::pair{"\"v\"=str(7):\"one\\0two\\0\"", QStringLiteral("one") + QChar(0) +
-                                                       QStringLiteral("two") + QChar(0)},
-        std::pair{"\"v\"=\"Caf\\x20ac \\xd83d\\xde00\"",
-                  QStringLiteral("Caf\u20ac ") + QString::fromUcs4(U"\U0001F600")},
-        std::pair{"\"v\"=\"unterminated", QString()},
-        std::pair{"\"V\"=\"case\"", QStringLiteral("case")},
-        std::pair{"\"other\"=\"x\"", kNotFound}));
+    testing::Values(std::pair{"\"v\"=dword:00000000", QStringLiteral("000")},
+                    std::pair{"\"v\"=dword:00000007", QStringLiteral("007")},
+                    std::pair{"\"v\"=dword:000004d2", QStringLiteral("1234")},
+                    std::pair{"\"v\"=dword:ffffffff", QStringLiteral("4294967295")},
+                    std::pair{"\"v\"=hex:0a,ff,00", QStringLiteral("0AFF00")},
+                    std::pair{"\"v\"=hex:", QString()}, std::pair{"\"v\"=\"\"", QString()},
+                    std::pair{"\"v\"=hex(1):", QString()},
+                    std::pair{"\"v\"=hex(1):41,00", QStringLiteral("A")},
+                    std::pair{"\"v\"=str(2):\"%SystemRoot%\\\\x\"",
+                              QStringLiteral("%SystemRoot%\\x")},
+                    std::pair{"\"v\"=str(7):\"one\\0two\\0\"",
+                              QStringLiteral("one") + QChar(0) + QStringLiteral("two") + QChar(0)},
+                    std::pair{"\"v\"=\"Caf\\x20ac \\xd83d\\xde00\"",
+                              QStringLiteral("Caf\u20ac ") + QString::fromUcs4(U"\U0001F600")},
+                    std::pair{"\"v\"=\"unterminated", QString()},
+                    std::pair{"\"V\"=\"case\"", QStringLiteral("case")},
+                    std::pair{"\"other\"=\"x\"", kNotFound}));
 
-class BufferLimit : public testing::TestWithParam<std::pair<QString, bool>> {};
+class BufferLimit : public testing::TestWithParam<std::pair<QString, bool>>
+{
+};
 
 TEST_P(BufferLimit, DataOver2048BytesWithItsNulIsNotRead)
 {
     test::TempPrefix prefix;
     WineRegistry registry(prefix.prefix());
-    ASSERT_TRUE(registry.setValue(RegRoot::LocalMachine, kKey, "v",
-                                  makeStringValue(GetParam().first)).ok());
+    ASSERT_TRUE(
+        registry.setValue(RegRoot::LocalMachine, kKey, "v", makeStringValue(GetParam().first))
+            .ok());
     const QString read = mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, kKey, "v");
     EXPECT_EQ(read, GetParam().second ? GetParam().first : kNotFound);
 }
@@ -80,11 +86,12 @@ TEST(LueRekisteriarvo, MissingThingsReadAsNotFound)
     WineRegistry registry(prefix.prefix());
     EXPECT_EQ(mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, "Software\\None", "x"),
               kNotFound);
-    EXPECT_EQ(mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, kKey, "nope"), kNotFound);
+    EXPECT_EQ(mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, kKey, "nope"),
+              kNotFound);
     EXPECT_EQ(mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, kKey, ""), kNotFound);
-    EXPECT_EQ(mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, "Software\\Test\\",
-                                          "named"),
-              "x");
+    EXPECT_EQ(
+        mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, "Software\\Test\\", "named"),
+        "x");
     WineRegistry nowhere(Prefix(prefix.path() + "/does-not-exist"));
     EXPECT_EQ(mdlPoisto::LueRekisteriarvo(nowhere, RegRoot::LocalMachine, kKey, "named"),
               kNotFound);
@@ -127,8 +134,10 @@ TEST(KirjoitaRekisteriarvo, CreatesThePathAndStoresTextOrNumber)
     test::TempPrefix prefix;
     WineRegistry registry(prefix.prefix());
     const QString path = "Software\\New\\Deep\\Path\\";
-    EXPECT_TRUE(mdlPoisto::KirjoitaRekisteriarvo(registry, RegRoot::LocalMachine, path, "s", 1, ""));
-    EXPECT_TRUE(mdlPoisto::KirjoitaRekisteriarvo(registry, RegRoot::LocalMachine, path, "d", 4, "-1"));
+    EXPECT_TRUE(
+        mdlPoisto::KirjoitaRekisteriarvo(registry, RegRoot::LocalMachine, path, "s", 1, ""));
+    EXPECT_TRUE(
+        mdlPoisto::KirjoitaRekisteriarvo(registry, RegRoot::LocalMachine, path, "d", 4, "-1"));
     EXPECT_FALSE(mdlPoisto::KirjoitaRekisteriarvo(registry, RegRoot::LocalMachine, path, "bad", 4,
                                                   "twelve"));
     WineRegistry fresh(prefix.prefix());
