@@ -8,7 +8,8 @@
 #include <memory>
 #include <vector>
 
-namespace nixora {
+namespace nixora
+{
 
 // Colours are Windows RGB values (red in the low byte). The default colour is the system's
 // window-text colour, which is never 192.
@@ -32,7 +33,8 @@ struct ListRow {
 
 // Told about changes so that a view can show them. listChanged() comes with every change and
 // must be cheap; repaintRequested() asks for the view to catch up now.
-class ListViewListener {
+class ListViewListener
+{
 public:
     virtual ~ListViewListener() = default;
     virtual void listChanged() = 0;
@@ -46,7 +48,8 @@ public:
 // While the sorted switch is on, the rows are kept in the order of the sort column's texts;
 // rows added later and texts changed later take their sorted place. The comparison is
 // compareListText() below.
-class ListViewModel {
+class ListViewModel
+{
 public:
     struct Column {
         QString caption;
@@ -67,7 +70,7 @@ public:
     [[nodiscard]] int rowCount() const;
     [[nodiscard]] ListRow* rowAt(int index);
     [[nodiscard]] const ListRow* rowAt(int index) const;
-    [[nodiscard]] int indexOf(const ListRow* row) const; // -1 when not in the list
+    [[nodiscard]] int indexOf(const ListRow* row) const;        // -1 when not in the list
     [[nodiscard]] ListRow* findByKey(const QString& key) const; // exact, case-sensitive
 
     // Cell properties; column 0 is the row, 1 and 2 its sub-items.
@@ -102,12 +105,19 @@ public:
     // Asks the view to show the list as it is now.
     void repaint();
 
+    // The number of rows whose own fore colour is kPhantomColor, kept up to date as colours
+    // change, so counting does not walk (and order) the whole list.
+    [[nodiscard]] int phantomRowCount() const { return m_phantomRows; }
+
 private:
     void changed();
     void sortIfNeeded() const;
+    [[nodiscard]] bool rowLess(const ListRow* a, const ListRow* b) const;
 
     mutable std::vector<std::unique_ptr<ListRow>> m_rows;
     mutable bool m_orderDirty = false;
+    mutable size_t m_placedCount = 0; // rows in front of this are in sorted order
+    int m_phantomRows = 0;
     QHash<QString, ListRow*> m_byKey;
     ListRow* m_selected = nullptr;
     bool m_sorted = false;
