@@ -1,8 +1,13 @@
 #include "inventory/HeadlessListing.h"
+#include "mainwindow/QtUiServices.h"
+#include "mainwindow/frmPoisto.h"
+#include "platform/FileQuery.h"
+#include "platform/Prefix.h"
+#include "platform/WineRegistry.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QMainWindow>
+#include <QDir>
 
 #include <cstring>
 
@@ -17,8 +22,33 @@ int main(int argc, char* argv[])
     }
 
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Nixora"));
-    window.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("Nixora"));
+
+    const nixora::Prefix prefix = nixora::Prefix::fromEnvironment();
+    nixora::WineRegistry registry(prefix);
+    nixora::PrefixFileQuery files(prefix.path());
+    nixora::QtUiServices ui;
+    const nixora::SystemClock clock;
+
+    nixora::Services services;
+    services.registry = &registry;
+    services.files = &files;
+    services.ui = &ui;
+    services.clock = &clock;
+    services.prefixPath = prefix.path();
+    services.backupFolder = prefix.backupFolder();
+    services.programFolder = QCoreApplication::applicationDirPath();
+    services.regeditProgram =
+        QDir(services.programFolder).filePath(QStringLiteral("nixora-regedit"));
+
+    nixora::PrefixStatus status;
+    status.path = prefix.path();
+    status.exists = prefix.exists();
+    status.error = prefix.error();
+    status.wineserverRunning = status.exists && registry.wineserverRunning();
+
+    nixora::frmPoisto window(services, status);
+    ui.setFallbackParent(&window);
+    window.Form_Load();
+    return QApplication::exec();
 }

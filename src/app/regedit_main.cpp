@@ -1,11 +1,27 @@
+#include "backup/RegeditTool.h"
+#include "platform/Prefix.h"
+#include "platform/WineRegistry.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
 #include <cstdio>
 
+// nixora-regedit: the registry editor's /E (export) and /S (silent import) for a Wine prefix.
 int main(int argc, char* argv[])
 {
-    (void)argv;
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: nixora-regedit /E file key | /S file\n");
-        return 2;
+    QCoreApplication app(argc, argv);
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+
+    nixora::Prefix prefix = nixora::Prefix::fromEnvironment();
+    if (!prefix.error().isEmpty()) {
+        std::fprintf(stderr, "nixora-regedit: %s\n", qPrintable(prefix.error()));
+        return nixora::kRegeditFailed;
     }
-    return 2;
+    nixora::WineRegistry registry(std::move(prefix));
+    const nixora::RegeditOutcome outcome = nixora::runRegedit(registry, arguments);
+    if (!outcome.ok())
+        std::fprintf(stderr, "%s\n", outcome.error.toLocal8Bit().constData());
+    return outcome.exitStatus;
 }

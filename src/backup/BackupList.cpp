@@ -1,0 +1,168 @@
+#include "backup/BackupList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace nixora
+{
+namespace
+{
+
+const QString kRowToolTip = QStringLiteral("Right-click an entry for a menu.");
+const QString kDisplayName = QStringLiteral("DisplayName=");
+const QString kQuietDisplayName = QStringLiteral("QuietDisplayName=");
+const QString kUninstallHeader = QStringLiteral(
+    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
+const QString kDisplayVersion = QStringLiteral("DisplayVersion=");
+
+// Quotes go first; then the first prefix that matches decides. Nothing is unescaped, so a
+// backslash in a value shows doubled, as the export writes it.
+void applyLine(QByteArray line, BackupFileInfo& info)
+{
+    line.replace('"', QByteArray());
+    const QString text = QString::fromUtf8(line);
+    if (text.startsWith(kDisplayName))
+        info.entryName = text.mid(kDisplayName.size());
+    else if (text.startsWith(kQuietDisplayName))
+        info.entryName = text.mid(kQuietDisplayName.size());
+    else if (text.startsWith(kUninstallHeader))
+        info.entryName = text.mid(kUninstallHeader.size())
+                             .chopped(text.size() > kUninstallHeader.size() ? 1 : 0);
+    else if (text.startsWith(kDisplayVersion))
+        info.version = text.mid(kDisplayVersion.size());
+}
+
+// "*.reg" in any case, as Windows matches it; sorted by name as plain text, which is the
+// backups' time order.
+QStringList backupFileNames(const QString& folder)
+{
+    QStringList names =
+        QDir(folder).entryList({QStringLiteral("*.reg")}, QDir::Files | QDir::NoDotAndDotDot);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+QString dateText(const QString& name)
+{
+    return name.mid(0, 4) + u'-' + name.mid(4, 2) + u'-' + name.mid(6, 2) + QStringLiteral("  ") +
+           name.mid(8, 2) + u':' + name.mid(10, 2) + u':' + name.mid(12, 2);
+}
+
+void addBackupRow(ListViewModel& list, const QString& name, const BackupFileInfo& info)
+{
+    ListRow* row = list.addRow(name, dateText(name));
+    if (row == nullptr)
+        return;
+    list.setText(row, 1, info.entryName);
+    list.setText(row, 2, info.version);
+    for (int column = 0; column < 3; ++column)
+        list.setToolTip(row, column, kRowToolTip);
+}
+
+void selectFirstBackup(WindowContext& ctx)
+{
+    ListViewModel& list = ctx.state.lvwPalauta;
+    ListRow* first = list.rowAt(0);
+    list.setHighlighted(first, true);
+    if (ctx.callbacks.lvwPalauta_Click)
+        ctx.callbacks.lvwPalauta_Click();
+    else
+        lvwPalauta_Click(ctx.state);
+    list.setHighlighted(first, false);
+}
+
+} // namespace
+
+// A line ends at CR, and a LF right after it belongs to the same line end. A LF on its own
+// ends a line too, so that a file saved with Unix line ends still reads line by line.
+BackupFileInfo readBackupFile(const QString& path)
+{
+    BackupFileInfo info;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return info;
+    QByteArray line;
+    bool afterCr = false;
+    char buffer[65536];
+    for (qint64 n; (n = file.read(buffer, sizeof buffer)) > 0;) {
+        for (qint64 i = 0; i < n; ++i) {
+            const char c = buffer[i];
+            if (c == '\n' && afterCr) {
+                afterCr = false;
+                continue;
+            }
+            afterCr = c == '\r';
+            if (c == '\r' || c == '\n') {
+                applyLine(line, info);
+                line.clear();
+                continue;
+            }
+            line += c;
+        }
+    }
+    if (!line.isEmpty())
+        applyLine(line, info);
+    return info;
+}
+
+void ListaaPalautettavatOhjelmat(WindowContext& ctx)
+{
+    WindowState& state = ctx.state;
+    state.lvwOhjelmat.setEnabled(false);
+    state.lvwPalauta.setEnabled(false);
+    state.lvwPalauta.clear();
+    const QString& folder = ctx.services.backupFolder;
+    const QStringList names = backupFileNames(folder);
+    state.backup = {};
+    for (const QString& name : names) {
+        const QString path = folder + u'/' + name;
+        if (!QFileInfo(path).isFile())
+            continue;
+        const BackupFileInfo info = readBackupFile(path);
+        ctx.services.ui->processEvents();
+        addBackupRow(state.lvwPalauta, name, info);
+    }
+    if (state.lvwPalauta.rowCount() > 0)
+        selectFirstBackup(ctx);
+    if (ctx.callbacks.tsValitsin_Click)
+        ctx.callbacks.tsValitsin_Click();
+    state.lvwOhjelmat.setEnabled(true);
+    state.lvwPalauta.setEnabled(true);
+}
+
+void lvwPalauta_Click(WindowState& state)
+{
+    const ListRow* row = state.lvwPalauta.selectedRow();
+    if (row != nullptr && !row->cells[0].text.isEmpty())
+        state.backup = {row->key, row->cells[1].text};
+    else
+        state.backup = {};
+}
+
+void lvwPalauta_ItemClick(WindowState& state, const ListRow* row)
+{
+    if (row != nullptr)
+        state.backup = {row->key, row->cells[1].text};
+}
+
+void lvwPalauta_ColumnClick(WindowState& state, int column)
+{
+    ListViewModel& list = state.lvwPalauta;
+    if (list.sortKey() == column)
+        list.setSortOrder(list.sortOrder() == 0 ? 1 : 0);
+    else {
+        list.setSortKey(column);
+        list.setSortOrder(0);
+    }
+    list.setSorted(true);
+}
+
+bool backupPopupOpensOnMouseUp(const WindowState& state, int button)
+{
+    return !state.backup.SelectedBackupFile.isEmpty() && button == 2;
+}
+
+} // namespace nixora

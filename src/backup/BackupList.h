@@ -2,7 +2,8 @@
 
 #include "mainwindow/WindowContext.h"
 
-namespace nixora {
+namespace nixora
+{
 
 // What the backup page reads from one backup file.
 struct BackupFileInfo {

@@ -1,0 +1,184 @@
+#include "ListViewQtModel.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <QTimer>
+
+namespace nixora
+{
+
+namespace
+{
+constexpr int kTwipsPerPixel = 15;
+}
+
+ListViewQtModel::ListViewQtModel(ListViewModel& list, QObject* parent)
+    : QAbstractTableModel(parent), m_list(list)
+{
+    m_boldFont.setBold(true);
+    m_shownRows = m_list.rowCount();
+    m_list.setListener(this);
+}
+
+ListViewQtModel::~ListViewQtModel()
+{
+    m_list.setListener(nullptr);
+}
+
+void ListViewQtModel::attachView(QTableView* view)
+{
+    m_view = view;
+    m_boldFont = view->font();
+    m_boldFont.setBold(true);
+    view->setModel(this);
+    m_appliedWidths = {-1, -1, -1};
+    applyViewState();
+    applySelection();
+}
+
+int ListViewQtModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_shownRows;
+}
+
+int ListViewQtModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_list.columns().size());
+}
+
+ListRow* ListViewQtModel::rowAt(int viewRow) const
+{
+    if (viewRow < 0 || viewRow >= m_shownRows || viewRow >= m_list.rowCount())
+        return nullptr;
+    return m_list.rowAt(viewRow);
+}
+
+QColor ListViewQtModel::toQColor(uint32_t windowsRgb)
+{
+    return QColor(static_cast<int>(windowsRgb & 0xffu), static_cast<int>((windowsRgb >> 8) & 0xffu),
+                  static_cast<int>((windowsRgb >> 16) & 0xffu));
+}
+
+QVariant ListViewQtModel::data(const QModelIndex& index, int role) const
+{
+    const ListRow* row = rowAt(index.row());
+    if (row == nullptr || index.column() < 0 || index.column() >= 3)
+        return {};
+    const ListCell& cell = row->cells[static_cast<size_t>(index.column())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return cell.text;
+    case Qt::ToolTipRole:
+        return cell.toolTip.isEmpty() ? QVariant() : QVariant(cell.toolTip);
+    case Qt::ForegroundRole:
+        // System colours (high bit set) are the palette's; the view then uses its text colour.
+        if (cell.foreColor == kDefaultForeColor || (cell.foreColor & 0xff000000u) != 0)
+            return {};
+        return toQColor(cell.foreColor);
+    case Qt::FontRole:
+        return cell.bold ? QVariant(m_boldFont) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant ListViewQtModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= 3)
+        return {};
+    if (role == Qt::DisplayRole)
+        return m_list.columns()[static_cast<size_t>(section)].caption;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags ListViewQtModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+void ListViewQtModel::listChanged()
+{
+    m_dirty = true;
+    if (m_updateQueued)
+        return;
+    m_updateQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_updateQueued = false;
+        flush();
+    });
+}
+
+void ListViewQtModel::repaintRequested()
+{
+    flush();
+    if (m_view && m_view->isVisible())
+        m_view->viewport()->repaint();
+}
+
+void ListViewQtModel::flush()
+{
+    if (!m_dirty)
+        return;
+    m_dirty = false;
+    catchUp();
+}
+
+void ListViewQtModel::catchUp()
+{
+    const int rows = m_list.rowCount();
+    if (rows != m_shownRows) {
+        beginResetModel();
+        m_shownRows = rows;
+        endResetModel();
+    } else if (rows > 0) {
+        // Same number of rows: texts, colours or the order changed. Keeps the scroll position.
+        emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
+    }
+    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    applyViewState();
+    applySelection();
+}
+
+void ListViewQtModel::applyViewState()
+{
+    if (!m_view)
+        return;
+    m_view->setShowGrid(m_list.gridLines());
+    m_view->setEnabled(m_list.enabled());
+    // Widths are applied when the list changes them, so a column the user dragged keeps its
+    // width across fills.
+    for (int column = 0; column < 3; ++column) {
+        const int twips = m_list.columns()[static_cast<size_t>(column)].widthTwips;
+        if (twips != m_appliedWidths[static_cast<size_t>(column)]) {
+            m_appliedWidths[static_cast<size_t>(column)] = twips;
+            m_view->setColumnWidth(column, twips / kTwipsPerPixel);
+        }
+    }
+}
+
+void ListViewQtModel::applySelection()
+{
+    if (!m_view || m_view->selectionModel() == nullptr)
+        return;
+    QItemSelectionModel* selection = m_view->selectionModel();
+    const ListRow* selected = m_list.selectedRow();
+    const int row = selected != nullptr && selected->highlighted ? m_list.indexOf(selected) : -1;
+    m_applyingSelection = true;
+    if (row < 0 || row >= m_shownRows) {
+        selection->clearSelection();
+    } else {
+        selection->select(index(row, 0),
+                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selection->setCurrentIndex(index(row, 0), QItemSelectionModel::NoUpdate);
+    }
+    m_applyingSelection = false;
+}
+
+} // namespace nixora

@@ -1,1 +1,147 @@
 #pragma once
+
+#include "WindowContext.h"
+#include "WindowState.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <cstdint>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QStatusBar;
+class QTabWidget;
+class QTableView;
+
+namespace nixora
+{
+
+class ListViewQtModel;
+
+// What the program found out about the prefix before the window opened; the window tells the
+// user once it is up.
+struct PrefixStatus {
+    QString path;
+    bool exists = true;
+    QString error;                  // why the prefix path is unusable, if it is
+    bool wineserverRunning = false; // the prefix is read-only while Wine programs run in it
+};
+
+// The main window: two pages behind a tab strip, the entry list and the backup list, a status
+// bar and the menus. Geometry is in twips (15 twips = 1 pixel), as the layout was designed.
+class frmPoisto final : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit frmPoisto(Services services, PrefixStatus prefixStatus = {},
+                       QWidget* parent = nullptr);
+    ~frmPoisto() override;
+
+    // The load sequence: applies the stored view preferences, shows the window and fills both
+    // lists.
+    void Form_Load();
+
+    // Handlers of the window.
+    void tsValitsin_Click();
+    void mRuudukko_Click();
+    void mTilarivi_Click();
+    void mSelkokielisetOhjelmanimet_Click();
+    void mLihavoidutRikkinaiset_Click();
+    void mPaivita_Click();
+    void mLopeta_Click();
+    // Key code and shift bits (1 Shift, 2 Ctrl, 4 Alt); true when the key opened a menu.
+    bool Form_KeyDown(int16_t KeyCode, int16_t Shift);
+
+    // Handlers of the entry list.
+    void lvwOhjelmat_ItemClick(int row);
+    void lvwOhjelmat_Click();
+    void lvwOhjelmat_ColumnClick(int column);
+    void lvwOhjelmat_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
+    void lvwOhjelmat_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
+
+    // Handlers of the backup list.
+    void lvwPalauta_ItemClick(int row);
+    void lvwPalauta_Click();
+    void lvwPalauta_ColumnClick(int column);
+    void lvwPalauta_MouseDown(int16_t Button, int16_t Shift, float X, float Y);
+    void lvwPalauta_MouseUp(int16_t Button, int16_t Shift, float X, float Y);
+
+    // Help menu.
+    void mReadmeOhje_Click();
+    void mKotisivu_Click();
+    void mTilaa_Click();
+    void mRekisteroi_Click();
+    void mOhjelmistotuotanto_Click();
+    void mSivupalvelut_Click();
+    void mTietojaOhjelmasta_Click();
+
+    // Entry popup: the Modify dialog.
+    void mMuokkaa_Click();
+
+    [[nodiscard]] WindowState& state() { return m_state; }
+    [[nodiscard]] WindowContext& context() { return m_ctx; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();         // frmPoistoMenus.cpp
+    void createPopupMenus();    // frmPoistoMenus.cpp
+    void connectMenuCommands(); // frmPoistoMenus.cpp
+    QAction* newAction(const QString& name, const QString& caption);
+    void setupList(QTableView* view, ListViewQtModel* model);
+    void applyPreferences();
+    void applyStatusBarLayout(bool shown);
+    void setGridLines(bool on);
+    void syncPopupActions();
+    void showPopup(QMenu* menu, QPoint globalPosition);
+    void showPrefixNotices();
+    void runCommand(void (*command)(WindowContext&));
+    bool listMouseEvent(QTableView* view, QEvent* event);
+    [[nodiscard]] QPoint twipsToWindow(int x, int y) const;
+
+    WindowState m_state;
+    WindowContext m_ctx;
+    PrefixStatus m_prefixStatus;
+
+    QWidget* m_client = nullptr;
+    QFrame* m_fraKehysviiva = nullptr;
+    QTabWidget* m_tsValitsin = nullptr;
+    QWidget* m_picLisaaPoista = nullptr;
+    QWidget* m_picPalauta = nullptr;
+    QTableView* m_lvwOhjelmat = nullptr;
+    QTableView* m_lvwPalauta = nullptr;
+    QStatusBar* m_sbTilarivi = nullptr;
+    std::array<QLabel*, 2> m_panels{};
+    ListViewQtModel* m_ohjelmatModel = nullptr;
+    ListViewQtModel* m_palautaModel = nullptr;
+    int m_pressedRow = -1;
+    bool m_mouseDown = false;
+
+    // Menus. The popup menus are never added to the menu bar.
+    QMenu* m_mnuPopUp = nullptr;
+    QMenu* m_mnuPopUp2 = nullptr;
+    QAction* m_mRuudukko = nullptr;
+    QAction* m_mTilarivi = nullptr;
+    QAction* m_mSelkokielisetOhjelmanimet = nullptr;
+    QAction* m_mLihavoidutRikkinaiset = nullptr;
+    QAction* m_mTilaa = nullptr;
+    QAction* m_mRekisteroi = nullptr;
+    QAction* m_mTietojaOhjelmasta = nullptr;
+    QAction* m_mAjaPoistoohjelma = nullptr;
+    QAction* m_mPoistaRekisterista = nullptr;
+    QAction* m_mVarmuuskopioi = nullptr;
+    QAction* m_mMuokkaa = nullptr;
+    std::array<QAction*, 3> m_mKopioiLeikepoydalle{};
+    QAction* m_mPalauta = nullptr;
+    QAction* m_mPoistaVarmuuskopioitu = nullptr;
+
+    QPointer<QWidget> m_openDialog; // the About or Modify dialog while one is open
+};
+
+} // namespace nixora
