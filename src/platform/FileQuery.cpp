@@ -1,5 +1,6 @@
 #include "platform/FileQuery.h"
 
+#include "platform/FolderListing.h"
 #include "platform/ShortName.h"
 
 #include <QDir>
@@ -192,21 +193,24 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
     return shortMatch;
 }
 
-[[nodiscard]] std::optional<QString> resolveComponent(const QString& dir, const QString& name)
+[[nodiscard]] std::optional<QString> resolveComponent(const QString& dir, const QString& name,
+                                                      FolderListings* listings)
 {
     if (hasInvalidCharacter(name) || hasWildcard(name))
         return std::nullopt;
     const QString exact = joinPath(dir, name);
     if (pathExists(exact))
         return exact;
-    const std::optional<QString> found = findInListing(dir, name);
+    const std::optional<QString> found =
+        listings ? listings->find(dir, name) : findInListing(dir, name);
     if (!found)
         return std::nullopt;
     return joinPath(dir, *found);
 }
 
 [[nodiscard]] std::optional<QString> resolveComponents(const QString& base,
-                                                       const QStringList& components)
+                                                       const QStringList& components,
+                                                       FolderListings* listings = nullptr)
 {
     QString exact = base;
     for (const QString& name : components)
@@ -223,7 +227,7 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
         return std::nullopt;
     QString current = base;
     for (const QString& name : components) {
-        const std::optional<QString> next = resolveComponent(current, name);
+        const std::optional<QString> next = resolveComponent(current, name, listings);
         if (!next)
             return std::nullopt;
         current = *next;
@@ -284,17 +288,15 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
     return p == pattern.size();
 }
 
-[[nodiscard]] std::optional<QString> findByPattern(const QString& dir, QString pattern)
+[[nodiscard]] std::optional<QString> findByPattern(const QString& dir, QString pattern,
+                                                   FolderListings* listings)
 {
     if (hasInvalidCharacter(pattern))
         return std::nullopt;
     if (pattern == u"*.*")
         pattern = QStringLiteral("*");
-    const DirHandle handle(::opendir(QFile::encodeName(dir).constData()));
-    if (!handle)
-        return std::nullopt;
-    while (const dirent* entry = ::readdir(handle.get())) {
-        const QString name = QFile::decodeName(entry->d_name);
+    const QStringList names = listings ? listings->names(dir) : readFolder(dir);
+    for (const QString& name : names) {
         const bool matches =
             matchesPattern(name, pattern) ||
             (!isLegalShortName(name) && matchesPattern(wineShortName(name), pattern));
@@ -308,6 +310,18 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 PrefixFileQuery::PrefixFileQuery(QString prefixPath) : m_prefixPath(std::move(prefixPath)) {}
 
+PrefixFileQuery::~PrefixFileQuery() = default;
+
+void PrefixFileQuery::beginBatch()
+{
+    m_listings = std::make_unique<FolderListings>();
+}
+
+void PrefixFileQuery::endBatch()
+{
+    m_listings.reset();
+}
+
 std::optional<QString> PrefixFileQuery::findFirstFile(const QString& windowsPath)
 {
     std::optional<SplitPath> split = splitWindowsPath(m_prefixPath, windowsPath);
@@ -315,10 +329,12 @@ std::optional<QString> PrefixFileQuery::findFirstFile(const QString& windowsPath
         return std::nullopt;
     if (hasWildcard(split->components.last())) {
         const QString pattern = split->components.takeLast();
-        const std::optional<QString> dir = resolveComponents(split->base, split->components);
-        return dir ? findByPattern(*dir, pattern) : std::nullopt;
+        const std::optional<QString> dir =
+            resolveComponents(split->base, split->components, m_listings.get());
+        return dir ? findByPattern(*dir, pattern, m_listings.get()) : std::nullopt;
     }
-    const std::optional<QString> file = resolveComponents(split->base, split->components);
+    const std::optional<QString> file =
+        resolveComponents(split->base, split->components, m_listings.get());
     if (!file)
         return std::nullopt;
     const QString name = file->mid(file->lastIndexOf(u'/') + 1);

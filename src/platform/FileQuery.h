@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace nixora {
@@ -13,7 +14,14 @@ class FileQuery {
 public:
     virtual ~FileQuery() = default;
     [[nodiscard]] virtual std::optional<QString> findFirstFile(const QString& windowsPath) = 0;
+
+    // Between these calls the caller promises that the folders it asks about do not change (one
+    // fill of the entry list), so an implementation may keep what it read of them.
+    virtual void beginBatch() {}
+    virtual void endBatch() {}
 };
+
+class FolderListings;
 
 // Answers as Wine would for a prefix: "X:\rest" goes through <prefix>/dosdevices/x:, each
 // component matches exactly, then case-insensitively, then by Wine's hashed 8.3 short name.
@@ -21,10 +29,14 @@ public:
 class PrefixFileQuery final : public FileQuery {
 public:
     explicit PrefixFileQuery(QString prefixPath);
+    ~PrefixFileQuery() override;
     [[nodiscard]] std::optional<QString> findFirstFile(const QString& windowsPath) override;
+    void beginBatch() override;
+    void endBatch() override;
 
 private:
     QString m_prefixPath;
+    std::unique_ptr<FolderListings> m_listings; // kept folder listings during a batch
 };
 
 // Maps a Windows path to the Unix path of an existing file or folder of the prefix, component

@@ -1,0 +1,66 @@
+#include "platform/FolderListing.h"
+
+#include "platform/FileQuery.h"
+#include "platform/ShortName.h"
+
+#include <QFile>
+
+#include <dirent.h>
+
+#include <memory>
+
+namespace nixora
+{
+
+QStringList readFolder(const QString& unixDir)
+{
+    QStringList names;
+    const std::unique_ptr<DIR, int (*)(DIR*)> handle(
+        ::opendir(QFile::encodeName(unixDir).constData()), &::closedir);
+    if (!handle)
+        return names;
+    while (const dirent* entry = ::readdir(handle.get()))
+        names.append(QFile::decodeName(entry->d_name));
+    return names;
+}
+
+FolderListings::Listing& FolderListings::listing(const QString& unixDir)
+{
+    const auto found = m_listings.find(unixDir);
+    if (found != m_listings.end())
+        return *found;
+    Listing& listing = m_listings[unixDir];
+    listing.names = readFolder(unixDir);
+    // Filled backwards so that the first of several names equal ignoring case wins, as in Wine.
+    for (auto it = listing.names.crbegin(); it != listing.names.crend(); ++it)
+        listing.byFoldedName.insert(it->toCaseFolded(), *it);
+    return listing;
+}
+
+const QStringList& FolderListings::names(const QString& unixDir)
+{
+    return listing(unixDir).names;
+}
+
+std::optional<QString> FolderListings::find(const QString& unixDir, const QString& name)
+{
+    Listing& entries = listing(unixDir);
+    const auto exact = entries.byFoldedName.constFind(name.toCaseFolded());
+    if (exact != entries.byFoldedName.cend())
+        return *exact;
+    if (!looksLikeHashedShortName(name))
+        return std::nullopt;
+    if (!entries.shortNamesBuilt) {
+        for (auto it = entries.names.crbegin(); it != entries.names.crend(); ++it) {
+            if (!isLegalShortName(*it))
+                entries.byShortName.insert(wineShortName(*it), *it);
+        }
+        entries.shortNamesBuilt = true;
+    }
+    const auto hashed = entries.byShortName.constFind(name.toUpper());
+    if (hashed != entries.byShortName.cend())
+        return *hashed;
+    return std::nullopt;
+}
+
+} // namespace nixora
