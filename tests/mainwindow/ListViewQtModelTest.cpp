@@ -1,4 +1,4 @@
-#include "GuiTestApp.h"
+#include "support/GuiTestApp.h"
 
 #include "mainwindow/ListViewQtModel.h"
 #include "mainwindow/QtUiServices.h"
