@@ -1,3 +1,4 @@
+#include "inventory/HeadlessListing.h"
 #include "mainwindow/QtUiServices.h"
 #include "mainwindow/frmPoisto.h"
 #include "platform/FileQuery.h"
@@ -5,10 +6,21 @@
 #include "platform/WineRegistry.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
+
+#include <cstring>
 
 int main(int argc, char* argv[])
 {
+    // The listings print what the window would show and need no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--list") == 0 || std::strcmp(argv[i], "--list-backups") == 0) {
+            QCoreApplication app(argc, argv);
+            return nixora::runHeadlessListing(QCoreApplication::arguments());
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Nixora"));
 

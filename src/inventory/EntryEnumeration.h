@@ -2,7 +2,8 @@
 
 #include "mainwindow/WindowContext.h"
 
-namespace nixora {
+namespace nixora
+{
 
 // Fills the entry list from the Uninstall key. Runs ctx.callbacks.tsValitsin_Click every fifth
 // subkey (after clearing the highlight and repainting) and at the end, and

@@ -2,7 +2,8 @@
 
 #include "mainwindow/WindowState.h"
 
-namespace nixora {
+namespace nixora
+{
 
 // What the entry list's mouse handlers decide; the window shows menus and reads positions.
 void lvwOhjelmat_ItemClick(WindowState& state, const ListRow* row);

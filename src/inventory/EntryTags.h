@@ -3,7 +3,8 @@
 #include <QString>
 
 // Row keys and tags of the entry list: where each column came from and whether it may be edited.
-namespace nixora::tags {
+namespace nixora::tags
+{
 
 inline const QString kRowKeyPrefix = QStringLiteral("rekisteriavain"); // 14 characters
 
@@ -16,8 +17,8 @@ inline const QString kLukittuKomponenttinimi = QStringLiteral("lukittu komponent
 inline const QString kLukittuKomponenttiversio = QStringLiteral("lukittu komponenttiversio");
 
 inline const QString kTipPlain = QStringLiteral("Right-click an entry for a menu.");
-inline const QString kTipFound = QStringLiteral(
-    "File(s) in the uninstall string were found. Right-click an entry for a menu.");
+inline const QString kTipFound =
+    QStringLiteral("File(s) in the uninstall string were found. Right-click an entry for a menu.");
 inline const QString kTipMissing = QStringLiteral(
     "File(s) in the uninstall string were not found. Right-click an entry for a menu.");
 

@@ -1,0 +1,123 @@
+#include "HeadlessListing.h"
+
+#include "EntryEnumeration.h"
+#include "EntryListInteraction.h"
+#include "EntryTags.h"
+#include "mainwindow/StatusBar.h"
+#include "platform/FileQuery.h"
+#include "platform/Prefix.h"
+#include "platform/Settings.h"
+#include "platform/WineRegistry.h"
+
+#include <cstdio>
+
+namespace nixora
+{
+namespace
+{
+
+// Control characters would break the one-row-per-line, tab-separated layout.
+QString escapeField(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20)
+            out += QStringLiteral("\\x") +
+                   QString::number(c.unicode(), 16).rightJustified(2, u'0').toUpper();
+        else
+            out += c;
+    }
+    return out;
+}
+
+void printLine(const QStringList& fields)
+{
+    QStringList escaped;
+    escaped.reserve(fields.size());
+    for (const QString& field : fields)
+        escaped << escapeField(field);
+    const QByteArray line = escaped.join(u'\t').toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+}
+
+QString verdictOf(const ListRow& row)
+{
+    if (row.cells[0].toolTip == tags::kTipMissing)
+        return QStringLiteral("phantom");
+    if (row.cells[0].toolTip == tags::kTipFound)
+        return QStringLiteral("found");
+    return QStringLiteral("plain");
+}
+
+void printEntries(WindowContext& ctx)
+{
+    auto& state = ctx.state;
+    state.selectedTab = kTabEntries;
+    ListaaLisaaPoistaOhjelmat(ctx);
+    const ListViewModel& list = state.lvwOhjelmat;
+    for (int i = 0; i < list.rowCount(); ++i) {
+        const ListRow& row = *list.rowAt(i);
+        printLine({row.key.mid(tags::kRowKeyPrefix.size()), row.cells[0].text, row.cells[1].text,
+                   row.cells[2].text, row.cells[0].tag, row.cells[1].tag, row.cells[2].tag,
+                   verdictOf(row), row.cells[0].bold ? QStringLiteral("1") : QStringLiteral("0")});
+    }
+    updateStatusText(state);
+    printLine({state.statusText});
+}
+
+// The backup page. Its fill is not part of this build yet, so the page is empty and only its
+// status line is printed.
+void printBackups(WindowContext& ctx)
+{
+    auto& state = ctx.state;
+    state.selectedTab = kTabBackups;
+    const ListViewModel& list = state.lvwPalauta;
+    for (int i = 0; i < list.rowCount(); ++i) {
+        const ListRow& row = *list.rowAt(i);
+        printLine({row.key, row.cells[0].text, row.cells[1].text, row.cells[2].text});
+    }
+    updateStatusText(state);
+    printLine({state.statusText});
+}
+
+} // namespace
+
+int runHeadlessListing(const QStringList& arguments)
+{
+    const bool entries = arguments.contains(QStringLiteral("--list"));
+    const bool backups = arguments.contains(QStringLiteral("--list-backups"));
+    const Prefix prefix = Prefix::fromEnvironment();
+    if (!prefix.error().isEmpty() || !prefix.exists()) {
+        const QString reason = prefix.error().isEmpty()
+                                   ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
+                                   : prefix.error();
+        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(reason));
+        return 1;
+    }
+
+    WineRegistry registry(prefix);
+    PrefixFileQuery files(prefix.path());
+    WindowState state;
+    state.lvwOhjelmat.setSorted(true);
+    state.lvwPalauta.setSorted(true);
+    state.friendlyNames = settings::readPreference(registry, settings::kSelkokieli);
+    state.boldPhantoms = settings::readPreference(registry, settings::kRikkinaisetBold);
+
+    WindowContext ctx{state, {}, {}};
+    ctx.services.registry = &registry;
+    ctx.services.files = &files;
+    ctx.services.prefixPath = prefix.path();
+    ctx.services.backupFolder = prefix.backupFolder();
+    ctx.callbacks.tsValitsin_Click = [&state] { updateStatusText(state); };
+    ctx.callbacks.lvwOhjelmat_Click = [&state] { lvwOhjelmat_Click(state); };
+
+    if (entries)
+        printEntries(ctx);
+    if (backups)
+        printBackups(ctx);
+    std::fflush(stdout);
+    return 0;
+}
+
+} // namespace nixora

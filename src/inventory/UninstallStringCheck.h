@@ -3,7 +3,8 @@
 #include "platform/FileQuery.h"
 #include "platform/ListViewModel.h"
 
-namespace nixora {
+namespace nixora
+{
 
 // Decides whether an entry is a phantom (its uninstall command names a file that is gone) and
 // records the verdict on the row: tooltips, and for a phantom the colour 192 and bold.

@@ -1,0 +1,338 @@
+#include "platform/FileQuery.h"
+
+#include "platform/ShortName.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+#include <memory>
+
+namespace nixora
+{
+namespace
+{
+
+constexpr unsigned kAttributeHidden = 0x2;
+constexpr unsigned kAttributeSystem = 0x4;
+
+// Where a Windows path starts on the Unix side and the components below it.
+struct SplitPath {
+    QString base;
+    QStringList components;
+};
+
+[[nodiscard]] bool isSeparator(QChar c)
+{
+    return c == u'\\' || c == u'/';
+}
+
+[[nodiscard]] bool hasWildcard(QStringView name)
+{
+    return name.contains(u'*') || name.contains(u'?');
+}
+
+// Characters Windows refuses in a path component (the wildcards are judged by the caller).
+[[nodiscard]] bool hasInvalidCharacter(QStringView name)
+{
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || QStringView(u"<>:\"|").contains(c))
+            return true;
+    }
+    return false;
+}
+
+[[nodiscard]] bool pathExists(const QString& unixPath)
+{
+    struct stat info {
+    };
+    return ::lstat(QFile::encodeName(unixPath).constData(), &info) == 0;
+}
+
+[[nodiscard]] QString joinPath(const QString& dir, const QString& name)
+{
+    return dir.endsWith(u'/') ? dir + name : dir + u'/' + name;
+}
+
+// Windows' own lexical clean-up of a full path: "." and ".." go, repeated separators collapse,
+// a trailing dot of a folder name is dropped, and trailing blanks and dots of the whole path
+// are dropped. ".." never climbs above where the path starts; the climbs it would have made are
+// counted in `climbs` for a caller that starts below a root.
+[[nodiscard]] QStringList normalizedComponents(QStringView rest, int* climbs = nullptr)
+{
+    QStringList components;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= rest.size(); ++i) {
+        if (i < rest.size() && !isSeparator(rest[i]))
+            continue;
+        const QStringView part = rest.mid(start, i - start);
+        start = i + 1;
+        if (part.isEmpty() || part == u".")
+            continue;
+        if (part == u"..") {
+            if (!components.isEmpty())
+                components.removeLast();
+            else if (climbs)
+                ++*climbs;
+            continue;
+        }
+        const bool last = i == rest.size();
+        components.append(!last && part.endsWith(u'.') && !hasWildcard(part)
+                              ? part.chopped(1).toString()
+                              : part.toString());
+    }
+    if (!components.isEmpty() && !hasWildcard(components.last())) {
+        QString& lastName = components.last();
+        while (!lastName.isEmpty() && (lastName.endsWith(u' ') || lastName.endsWith(u'.')))
+            lastName.chop(1);
+        if (lastName.isEmpty())
+            components.removeLast();
+    }
+    return components;
+}
+
+[[nodiscard]] QString driveRoot(const QString& prefixPath, QChar letter)
+{
+    return prefixPath + QStringLiteral("/dosdevices/") + letter.toLower() + u':';
+}
+
+// The drive whose root holds the current folder (the longest matching root), as Wine maps the
+// working directory of a process to a DOS drive.
+[[nodiscard]] std::optional<QString> currentDriveRoot(const QString& prefixPath)
+{
+    const QString current = QDir::current().canonicalPath();
+    std::optional<QString> best;
+    qsizetype bestLength = -1;
+    for (char16_t letter = u'a'; letter <= u'z'; ++letter) {
+        const QString root = driveRoot(prefixPath, QChar(letter));
+        const QString target = QDir(root).canonicalPath();
+        if (target.isEmpty())
+            continue;
+        const bool inside =
+            current == target || target == u"/" || current.startsWith(target + u'/');
+        if (inside && target.size() > bestLength) {
+            best = root;
+            bestLength = target.size();
+        }
+    }
+    return best;
+}
+
+[[nodiscard]] std::optional<SplitPath> splitWindowsPath(const QString& prefixPath,
+                                                        const QString& windowsPath)
+{
+    if (windowsPath.isEmpty() || windowsPath.contains(QChar(0)))
+        return std::nullopt;
+    const QStringView text(windowsPath);
+    if (text.size() >= 2 && text[1] == u':') {
+        if (text[0].unicode() > 0x7f || !text[0].isLetter())
+            return std::nullopt;
+        // "C:name" is taken from the drive's root: a program of ours has no per-drive folder.
+        return SplitPath{driveRoot(prefixPath, text[0]), normalizedComponents(text.mid(2))};
+    }
+    if (isSeparator(text[0])) {
+        if (text.size() >= 2 && isSeparator(text[1]))
+            return std::nullopt; // UNC names and device paths are no files of the prefix
+        const std::optional<QString> root = currentDriveRoot(prefixPath);
+        if (!root)
+            return std::nullopt;
+        return SplitPath{*root, normalizedComponents(text)};
+    }
+    int climbs = 0;
+    QStringList components = normalizedComponents(text, &climbs);
+    QString base = QDir::currentPath();
+    for (; climbs > 0; --climbs)
+        base = QDir::cleanPath(base + QStringLiteral("/.."));
+    return SplitPath{base, components};
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+[[nodiscard]] bool isAscii(const QByteArray& bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) > 0x7f)
+            return false;
+    }
+    return true;
+}
+
+// A folder entry whose name matches case-insensitively, else (for a name shaped like one) an
+// entry whose hashed short name matches. First in listing order, as Wine finds it.
+[[nodiscard]] std::optional<QString> findInListing(const QString& dir, const QString& name)
+{
+    const DirHandle handle(::opendir(QFile::encodeName(dir).constData()));
+    if (!handle)
+        return std::nullopt;
+    const QByteArray wanted = QFile::encodeName(name);
+    const bool wantedAscii = isAscii(wanted);
+    const bool tryShortNames = looksLikeHashedShortName(name);
+    std::optional<QString> shortMatch;
+    while (const dirent* entry = ::readdir(handle.get())) {
+        const QByteArray bytes(entry->d_name);
+        // Two ASCII names can only be equal ignoring case when their lengths are.
+        const bool sameLengthOrWide =
+            bytes.size() == wanted.size() || !wantedAscii || !isAscii(bytes);
+        if (!sameLengthOrWide && !tryShortNames)
+            continue;
+        const QString entryName = QFile::decodeName(bytes);
+        if (sameLengthOrWide && entryName.compare(name, Qt::CaseInsensitive) == 0)
+            return entryName;
+        if (tryShortNames && !shortMatch && !isLegalShortName(entryName) &&
+            wineShortName(entryName).compare(name, Qt::CaseInsensitive) == 0)
+            shortMatch = entryName;
+    }
+    return shortMatch;
+}
+
+[[nodiscard]] std::optional<QString> resolveComponent(const QString& dir, const QString& name)
+{
+    if (hasInvalidCharacter(name) || hasWildcard(name))
+        return std::nullopt;
+    const QString exact = joinPath(dir, name);
+    if (pathExists(exact))
+        return exact;
+    const std::optional<QString> found = findInListing(dir, name);
+    if (!found)
+        return std::nullopt;
+    return joinPath(dir, *found);
+}
+
+[[nodiscard]] std::optional<QString> resolveComponents(const QString& base,
+                                                       const QStringList& components)
+{
+    QString exact = base;
+    for (const QString& name : components)
+        exact = joinPath(exact, name);
+    bool clean = true;
+    for (const QString& name : components)
+        clean = clean && !hasInvalidCharacter(name) && !hasWildcard(name);
+    if (clean && pathExists(exact))
+        return exact;
+
+    struct stat info {
+    };
+    if (::stat(QFile::encodeName(base).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return std::nullopt;
+    QString current = base;
+    for (const QString& name : components) {
+        const std::optional<QString> next = resolveComponent(current, name);
+        if (!next)
+            return std::nullopt;
+        current = *next;
+    }
+    return current;
+}
+
+[[nodiscard]] unsigned dosAttributes(const QByteArray& unixPath)
+{
+    char value[64] = {};
+    const ssize_t length =
+        ::getxattr(unixPath.constData(), "user.DOSATTRIB", value, sizeof(value) - 1);
+    if (length < 3 || value[0] != '0' || (value[1] != 'x' && value[1] != 'X'))
+        return 0;
+    bool ok = false;
+    const unsigned attributes = QByteArray(value + 2).toUInt(&ok, 16);
+    return ok ? attributes : 0;
+}
+
+// An ordinary file: not a folder, not hidden (a dot name, as Wine shows them, or the DOS
+// attribute Wine keeps in an extended attribute), not a system file.
+[[nodiscard]] bool isOrdinaryFile(const QString& unixPath, const QString& name)
+{
+    if (name.startsWith(u'.') && name != u"." && name != u"..")
+        return false;
+    const QByteArray encoded = QFile::encodeName(unixPath);
+    struct stat info {
+    };
+    if (::stat(encoded.constData(), &info) != 0 || S_ISDIR(info.st_mode))
+        return false;
+    return (dosAttributes(encoded) & (kAttributeHidden | kAttributeSystem)) == 0;
+}
+
+// Windows' pattern match: '*' any run of characters, '?' one character, ignoring case.
+[[nodiscard]] bool matchesPattern(QStringView name, QStringView pattern)
+{
+    qsizetype n = 0;
+    qsizetype p = 0;
+    qsizetype starPattern = -1;
+    qsizetype starName = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == u'*') {
+            starPattern = p++;
+            starName = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == u'?' || pattern[p].toCaseFolded() == name[n].toCaseFolded())) {
+            ++p;
+            ++n;
+        } else if (starPattern >= 0) {
+            p = starPattern + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*')
+        ++p;
+    return p == pattern.size();
+}
+
+[[nodiscard]] std::optional<QString> findByPattern(const QString& dir, QString pattern)
+{
+    if (hasInvalidCharacter(pattern))
+        return std::nullopt;
+    if (pattern == u"*.*")
+        pattern = QStringLiteral("*");
+    const DirHandle handle(::opendir(QFile::encodeName(dir).constData()));
+    if (!handle)
+        return std::nullopt;
+    while (const dirent* entry = ::readdir(handle.get())) {
+        const QString name = QFile::decodeName(entry->d_name);
+        const bool matches =
+            matchesPattern(name, pattern) ||
+            (!isLegalShortName(name) && matchesPattern(wineShortName(name), pattern));
+        if (matches && isOrdinaryFile(joinPath(dir, name), name))
+            return name;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+PrefixFileQuery::PrefixFileQuery(QString prefixPath) : m_prefixPath(std::move(prefixPath)) {}
+
+std::optional<QString> PrefixFileQuery::findFirstFile(const QString& windowsPath)
+{
+    std::optional<SplitPath> split = splitWindowsPath(m_prefixPath, windowsPath);
+    if (!split || split->components.isEmpty())
+        return std::nullopt;
+    if (hasWildcard(split->components.last())) {
+        const QString pattern = split->components.takeLast();
+        const std::optional<QString> dir = resolveComponents(split->base, split->components);
+        return dir ? findByPattern(*dir, pattern) : std::nullopt;
+    }
+    const std::optional<QString> file = resolveComponents(split->base, split->components);
+    if (!file)
+        return std::nullopt;
+    const QString name = file->mid(file->lastIndexOf(u'/') + 1);
+    if (!isOrdinaryFile(*file, name))
+        return std::nullopt;
+    return name;
+}
+
+std::optional<QString> resolveWindowsPath(const QString& prefixPath, const QString& windowsPath)
+{
+    const std::optional<SplitPath> split = splitWindowsPath(prefixPath, windowsPath);
+    if (!split)
+        return std::nullopt;
+    return resolveComponents(split->base, split->components);
+}
+
+} // namespace nixora

@@ -1,0 +1,374 @@
+#include "HiveFile.h"
+
+#include "HiveText.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+namespace nixora
+{
+namespace
+{
+
+constexpr char kHeader[] = "WINE REGISTRY Version 2";
+constexpr uint64_t kTicksPerSecond = 10000000;
+constexpr uint64_t kTicks1601To1970 = 116444736000000000ULL;
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isEmptyLine(const char* b, const char* e)
+{
+    return b == e || (e - b == 1 && *b == '\r');
+}
+
+uint64_t parseHexNumber(const char* p, const char* e)
+{
+    uint64_t number = 0;
+    for (; p != e; ++p) {
+        const char c = *p;
+        if (c >= '0' && c <= '9')
+            number = (number << 4) | uint64_t(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            number = (number << 4) | uint64_t(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            number = (number << 4) | uint64_t(c - 'A' + 10);
+        else
+            break;
+    }
+    return number;
+}
+
+// "[path] <unix seconds>": the seconds, when no "#time=" line gives the exact time.
+uint64_t headerTime(const char* afterBracket, const char* e)
+{
+    const char* p = afterBracket;
+    while (p != e && isBlank(*p))
+        ++p;
+    uint64_t seconds = 0;
+    bool any = false;
+    for (; p != e && *p >= '0' && *p <= '9'; ++p, any = true)
+        seconds = seconds * 10 + uint64_t(*p - '0');
+    return any ? seconds * kTicksPerSecond + kTicks1601To1970 : currentFileTime();
+}
+
+bool lineStartsWith(const char* b, const char* e, const char* prefix)
+{
+    const size_t n = strlen(prefix);
+    return size_t(e - b) >= n && memcmp(b, prefix, n) == 0;
+}
+
+} // namespace
+
+uint64_t currentFileTime()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return uint64_t(now.tv_sec) * kTicksPerSecond + uint64_t(now.tv_nsec) / 100 + kTicks1601To1970;
+}
+
+std::unique_ptr<HiveFile> HiveFile::parse(QByteArray bytes)
+{
+    std::unique_ptr<HiveFile> hive(new HiveFile);
+    hive->m_bytes = std::move(bytes);
+    if (!hive->scan())
+        return nullptr;
+    return hive;
+}
+
+QByteArray HiveFile::emptyHiveText(RegRoot root, const QByteArray& arch)
+{
+    QByteArray text = QByteArray(kHeader) + "\n;; All keys relative to ";
+    text += root == RegRoot::LocalMachine ? "REGISTRY\\\\Machine"
+                                          : "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000";
+    text += "\n\n#arch=" + (arch.isEmpty() ? QByteArray("win64") : arch) + '\n';
+    return text;
+}
+
+QByteArray HiveFile::arch() const
+{
+    const qsizetype at = m_bytes.indexOf("\n#arch=");
+    if (at < 0 || at >= m_headerEnd)
+        return {};
+    const qsizetype begin = at + 7;
+    qsizetype end = begin;
+    while (end < m_bytes.size() && m_bytes[end] != '\n' && m_bytes[end] != '\r')
+        ++end;
+    return m_bytes.mid(begin, end - begin);
+}
+
+std::vector<QStringView> HiveFile::splitPath(QStringView path)
+{
+    std::vector<QStringView> parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == u'\\') {
+            if (i > start)
+                parts.push_back(path.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    return parts;
+}
+
+// Reads the file once, line by line, noting where each key's block starts. Only "[path]" lines
+// are parsed here; values wait until someone asks for them.
+bool HiveFile::scan()
+{
+    m_root = newKey(nullptr, {});
+    const char* data = m_bytes.constData();
+    const qsizetype size = m_bytes.size();
+    hive::LineCursor cursor{data, data + size};
+    const char* b = nullptr;
+    const char* e = nullptr;
+    if (!cursor.next(b, e) || QByteArrayView(b, e - b) != QByteArrayView(kHeader))
+        return false;
+    m_headerEnd = size;
+    const char* previousLine = nullptr;
+    bool previousEmpty = false;
+    while (cursor.next(b, e)) {
+        const char* p = b;
+        while (p != e && isBlank(*p))
+            ++p;
+        if (p != e && *p == '[') {
+            // Wine writes an empty line before each key; it belongs to the key's block.
+            const char* start = previousEmpty ? previousLine : b;
+            scanKeyLine(p + 1, e, start - data);
+        } else if (p != e && (*p == '"' || *p == '@') && e != p && e[-1] == '\\' &&
+                   hive::hexContinues(p, e)) {
+            const char* nb = nullptr;
+            const char* ne = nullptr;
+            while (cursor.next(nb, ne) && ne != nb && ne[-1] == '\\') {
+            }
+        }
+        previousEmpty = isEmptyLine(b, e);
+        previousLine = b;
+    }
+    if (!m_blocks.empty())
+        m_blocks.back().end = size;
+    return true;
+}
+
+void HiveFile::scanKeyLine(const char* p, const char* lineEnd, qsizetype blockStart)
+{
+    m_scratch.clear();
+    if (hive::parseEscaped(p, lineEnd, ']', m_scratch) == nullptr)
+        return; // Wine skips a malformed key and the values after it; they stay where they are
+    HiveKey* key = m_root;
+    for (QStringView part : splitPath(m_scratch))
+        key = childFor(key, part, true);
+    if (m_blocks.empty())
+        m_headerEnd = blockStart;
+    else
+        m_blocks.back().end = blockStart;
+    const auto index = int32_t(m_blocks.size());
+    m_blocks.push_back({blockStart, blockStart, -1});
+    if (key->firstBlock < 0) {
+        key->firstBlock = index;
+        return;
+    }
+    int32_t last = key->firstBlock;
+    while (m_blocks[size_t(last)].next >= 0)
+        last = m_blocks[size_t(last)].next;
+    m_blocks[size_t(last)].next = index;
+}
+
+HiveKey* HiveFile::newKey(HiveKey* parent, QStringView name)
+{
+    HiveKey& key = m_keys.emplace_back();
+    key.name = name.toString();
+    key.parent = parent;
+    return &key;
+}
+
+HiveKey* HiveFile::childFor(HiveKey* parent, QStringView name, bool create)
+{
+    auto& children = parent->children;
+    // Files are written in order, so a new key usually sorts after its last sibling.
+    if (!children.empty()) {
+        const int order = hive::compareNames(children.back()->name, name);
+        if (order == 0)
+            return children.back();
+        if (order < 0) {
+            if (!create)
+                return nullptr;
+            children.push_back(newKey(parent, name));
+            return children.back();
+        }
+    }
+    auto it = std::lower_bound(children.begin(), children.end(), name,
+                               [](const HiveKey* child, QStringView wanted) {
+                                   return hive::compareNames(child->name, wanted) < 0;
+                               });
+    if (it != children.end() && hive::compareNames((*it)->name, name) == 0)
+        return *it;
+    if (!create)
+        return nullptr;
+    return *children.insert(it, newKey(parent, name));
+}
+
+HiveKey* HiveFile::findKey(QStringView path)
+{
+    HiveKey* key = m_root;
+    for (QStringView part : splitPath(path)) {
+        key = childFor(key, part, false);
+        if (key == nullptr)
+            return nullptr;
+    }
+    return key;
+}
+
+HiveKey* HiveFile::createKey(QStringView path, uint64_t now)
+{
+    HiveKey* key = m_root;
+    for (QStringView part : splitPath(path)) {
+        HiveKey* child = childFor(key, part, false);
+        if (child == nullptr) {
+            touch(key, now);
+            child = childFor(key, part, true);
+            child->detailsLoaded = true;
+            child->dirty = true;
+            child->modified = now;
+        }
+        key = child;
+    }
+    return key;
+}
+
+void HiveFile::deleteKey(HiveKey* key, uint64_t now)
+{
+    HiveKey* parent = key->parent;
+    if (parent == nullptr)
+        return;
+    touch(parent, now);
+    auto& siblings = parent->children;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
+    key->parent = nullptr;
+}
+
+void HiveFile::touch(HiveKey* key, uint64_t now)
+{
+    loadDetails(key);
+    key->dirty = true;
+    key->modified = now;
+    m_modified = true;
+}
+
+const std::vector<HiveValue>& HiveFile::values(HiveKey* key)
+{
+    loadDetails(key);
+    return key->values;
+}
+
+const HiveValue* HiveFile::findValue(HiveKey* key, QStringView name)
+{
+    const auto& list = values(key);
+    auto it = std::lower_bound(list.begin(), list.end(), name,
+                               [](const HiveValue& value, QStringView wanted) {
+                                   return hive::compareNames(value.name, wanted) < 0;
+                               });
+    if (it == list.end() || hive::compareNames(it->name, name) != 0)
+        return nullptr;
+    return &*it;
+}
+
+void HiveFile::storeValue(HiveKey* key, HiveValue value)
+{
+    auto& list = key->values;
+    auto it = std::lower_bound(list.begin(), list.end(), value.name,
+                               [](const HiveValue& existing, const QString& wanted) {
+                                   return hive::compareNames(existing.name, wanted) < 0;
+                               });
+    if (it != list.end() && hive::compareNames(it->name, value.name) == 0) {
+        // A later line for the same name replaces the data; the stored name stays.
+        it->value = std::move(value.value);
+        it->rawText = std::move(value.rawText);
+        return;
+    }
+    list.insert(it, std::move(value));
+}
+
+void HiveFile::setValue(HiveKey* key, const QString& name, const RegValue& value, uint64_t now)
+{
+    touch(key, now);
+    storeValue(key, HiveValue{name, value, {}});
+}
+
+bool HiveFile::deleteValue(HiveKey* key, QStringView name, uint64_t now)
+{
+    const HiveValue* found = findValue(key, name);
+    if (found == nullptr)
+        return false;
+    touch(key, now);
+    key->values.erase(key->values.begin() + (found - key->values.data()));
+    return true;
+}
+
+void HiveFile::loadDetails(HiveKey* key)
+{
+    if (key->detailsLoaded)
+        return;
+    key->detailsLoaded = true;
+    for (int32_t index = key->firstBlock; index >= 0; index = m_blocks[size_t(index)].next)
+        parseBlock(key, m_blocks[size_t(index)]);
+}
+
+// One "[path]" block: options, values, and whatever else it holds, which is kept as written.
+void HiveFile::parseBlock(HiveKey* key, const Block& block)
+{
+    const char* data = m_bytes.constData();
+    hive::LineCursor cursor{data + block.begin, data + block.end};
+    const char* b = nullptr;
+    const char* e = nullptr;
+    bool seenHeader = false;
+    bool opaque = false; // after a malformed "[" line nothing belongs to this key
+    QString name;
+    while (cursor.next(b, e)) {
+        const char* p = b;
+        while (p != e && isBlank(*p))
+            ++p;
+        const char first = p != e ? *p : '\0';
+        if (!opaque && first == '[' && !seenHeader) {
+            seenHeader = true;
+            const char* close = hive::parseEscaped(p + 1, e, ']', name);
+            key->modified = headerTime(close != nullptr ? close : e, e);
+            continue;
+        }
+        if (!opaque && first == '[')
+            opaque = true;
+        if (opaque) {
+            key->otherLines += QByteArrayView(b, cursor.pos - b);
+            continue;
+        }
+        if (p == e)
+            continue; // empty lines separate blocks; the writer puts them back
+        if (lineStartsWith(p, e, "#time=")) {
+            key->modified = parseHexNumber(p + 6, e);
+        } else if (lineStartsWith(p, e, "#class=")) {
+            key->classLine = QByteArray(b, e - b);
+        } else if (lineStartsWith(p, e, "#link")) {
+            key->isLink = true;
+        } else if (first == '"' || first == '@') {
+            HiveValue value;
+            bool malformed = false;
+            const char* lineStart = b;
+            if (hive::parseValueLine(p, e, cursor, value.name, value.value, malformed)) {
+                if (malformed) {
+                    value.rawText = QByteArray(lineStart, cursor.pos - lineStart);
+                    if (value.rawText.endsWith('\n'))
+                        value.rawText.chop(1);
+                }
+                storeValue(key, std::move(value));
+            } else {
+                key->otherLines += QByteArrayView(b, cursor.pos - b);
+            }
+        } else {
+            key->otherLines += QByteArrayView(b, cursor.pos - b);
+        }
+    }
+}
+
+} // namespace nixora

@@ -1,1 +1,109 @@
 #pragma once
+
+#include "RegistryTypes.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace nixora
+{
+
+struct HiveValue {
+    QString name; // empty: the unnamed default value
+    RegValue value;
+    // A value line Wine could not read is kept as it was written (it reads as an empty REG_NONE
+    // value, as in Wine); empty for every well-formed value.
+    QByteArray rawText;
+};
+
+// One key of a hive. Keys are parsed from their "[path]" lines when the file loads; their
+// values and options are parsed from the key's blocks on first access.
+struct HiveKey {
+    QString name;
+    HiveKey* parent = nullptr;
+    std::vector<HiveKey*> children; // Wine's order (compareNames)
+    int32_t firstBlock = -1;        // first block of this key in the file, -1 if none
+    bool dirty = false;             // serialised anew instead of copied
+    bool detailsLoaded = false;
+    uint64_t modified = 0; // FILETIME (100 ns since 1601)
+    bool isLink = false;
+    QByteArray classLine;          // "#class=..." as written, without newline
+    QByteArray otherLines;         // lines we do not understand, each ending in '\n'
+    std::vector<HiveValue> values; // Wine's order
+};
+
+// One Wine registry file ("WINE REGISTRY Version 2"): the file bytes plus a tree of keys.
+// Unchanged keys are written back byte for byte; changed keys are serialised as Wine does.
+class HiveFile
+{
+public:
+    // nullptr when the first line is not exactly Wine's header.
+    [[nodiscard]] static std::unique_ptr<HiveFile> parse(QByteArray bytes);
+    // A hive holding only Wine's header for the given root.
+    [[nodiscard]] static QByteArray emptyHiveText(RegRoot root, const QByteArray& arch);
+
+    HiveFile(const HiveFile&) = delete;
+    HiveFile& operator=(const HiveFile&) = delete;
+
+    [[nodiscard]] HiveKey* root() { return m_root; }
+    [[nodiscard]] HiveKey* findKey(QStringView path);
+    // Creates the key and every missing key above it; nullptr for an invalid path.
+    HiveKey* createKey(QStringView path, uint64_t now);
+    void deleteKey(HiveKey* key, uint64_t now); // the key with all its subkeys
+
+    [[nodiscard]] const std::vector<HiveValue>& values(HiveKey* key);
+    [[nodiscard]] const HiveValue* findValue(HiveKey* key, QStringView name);
+    void setValue(HiveKey* key, const QString& name, const RegValue& value, uint64_t now);
+    bool deleteValue(HiveKey* key, QStringView name, uint64_t now);
+
+    [[nodiscard]] bool isModified() const { return m_modified; }
+    [[nodiscard]] const QByteArray& bytes() const { return m_bytes; }
+    [[nodiscard]] QByteArray arch() const; // "win32", "win64" or empty
+
+    // The file as Wine would write it now. Unmodified: the bytes as read, unless `walkTree`
+    // asks for the tree to be serialised anyway (which must give the same bytes).
+    [[nodiscard]] QByteArray serialize(bool walkTree = false);
+
+    // Splits a path at backslashes, ignoring empty components.
+    [[nodiscard]] static std::vector<QStringView> splitPath(QStringView path);
+
+private:
+    struct Block {
+        qsizetype begin = 0;
+        qsizetype end = 0;
+        int32_t next = -1; // the key's next block, if the key appears more than once
+    };
+
+    HiveFile() = default;
+    bool scan();
+    void scanKeyLine(const char* p, const char* lineEnd, qsizetype blockStart);
+    [[nodiscard]] qsizetype skipHexContinuation(qsizetype lineStart, qsizetype lineEnd) const;
+    HiveKey* newKey(HiveKey* parent, QStringView name);
+    HiveKey* childFor(HiveKey* parent, QStringView name, bool create);
+    void loadDetails(HiveKey* key);
+    void parseBlock(HiveKey* key, const Block& block);
+    void storeValue(HiveKey* key, HiveValue value);
+    void touch(HiveKey* key, uint64_t now);
+    void writeKey(HiveKey* key, QByteArray& out);
+    void writeFreshBlock(HiveKey* key, QByteArray& out);
+    void appendPiece(QByteArray& out, const char* data, qsizetype size);
+
+    QByteArray m_bytes;
+    qsizetype m_headerEnd = 0;
+    std::vector<Block> m_blocks;
+    std::deque<HiveKey> m_keys;
+    HiveKey* m_root = nullptr;
+    bool m_modified = false;
+    QString m_scratch;
+};
+
+// Converts between FILETIME ticks and the current time.
+[[nodiscard]] uint64_t currentFileTime();
+
+} // namespace nixora

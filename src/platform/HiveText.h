@@ -1,1 +1,49 @@
 #pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include "RegistryTypes.h"
+
+// Wine's text conventions inside hive files: escaped strings and case-insensitive names.
+namespace nixora::hive
+{
+
+// Parses escaped text starting at `p` up to the unescaped `endChar` and appends it (UTF-16) to
+// `out`. Returns the position just past `endChar`, or nullptr when the text is not terminated
+// before `end` or a NUL byte (Wine reads lines as C strings).
+[[nodiscard]] const char* parseEscaped(const char* p, const char* end, char endChar, QString& out);
+
+// Appends `text` escaped as Wine writes it; `delimiters` (one or two characters) get a
+// backslash. A NUL as the very last unit is not written (it is a string's terminator).
+void appendEscaped(QByteArray& out, QStringView text, const char* delimiters);
+
+// Wine's name order: UTF-16 units compared after simple lower-casing, then the length.
+[[nodiscard]] int compareNames(QStringView a, QStringView b);
+
+[[nodiscard]] inline bool sameName(QStringView a, QStringView b)
+{
+    return a.size() == b.size() && compareNames(a, b) == 0;
+}
+
+// The lines of one part of a hive file, without their line ends ("\n" or "\r\n").
+struct LineCursor {
+    const char* pos;
+    const char* end;
+    bool next(const char*& lineBegin, const char*& lineEnd);
+};
+
+// Parses a value line as Wine does (`b` points at '@' or '"'); hex data continued with a
+// backslash takes further lines from `cursor`. Returns false when not even the name could be
+// read. A name followed by data Wine cannot read gives an empty REG_NONE value and `malformed`.
+bool parseValueLine(const char* b, const char* e, LineCursor& cursor, QString& name,
+                    RegValue& value, bool& malformed);
+
+// True when a value line holds hex data that Wine continues on the next line.
+[[nodiscard]] bool hexContinues(const char* b, const char* e);
+
+// Appends the value line as Wine writes it, ending in '\n'.
+void appendValueLine(QByteArray& out, QStringView name, const RegValue& value);
+
+} // namespace nixora::hive

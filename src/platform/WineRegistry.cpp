@@ -1,0 +1,416 @@
+#include "WineRegistry.h"
+
+#include "HiveFile.h"
+#include "HiveLock.h"
+#include "HiveText.h"
+#include "Wineserver.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace nixora
+{
+namespace
+{
+
+constexpr qsizetype kMaxKeyNameLength = 255;
+constexpr qsizetype kMaxValueNameLength = 16383;
+
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    int64_t mtimeNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity identityOf(const struct stat& info)
+{
+    return {info.st_dev, info.st_ino, info.st_size,
+            int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+bool writeAll(int fd, const QByteArray& bytes)
+{
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+bool syncFolder(const QByteArray& folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool validPath(QStringView path)
+{
+    for (QStringView part : HiveFile::splitPath(path)) {
+        if (part.size() > kMaxKeyNameLength)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+struct WineRegistry::HiveSlot {
+    enum class State { Unknown, Missing, NotAHive, Unreadable, Loaded };
+
+    QString path;
+    QByteArray nativePath;
+    State state = State::Unknown;
+    FileIdentity identity;
+    std::unique_ptr<HiveFile> hive;
+    QString tempPath; // a saved but not yet renamed replacement
+
+    // Brings the slot up to date with the file as it is now; cheap when nothing changed.
+    void refresh()
+    {
+        struct stat info {
+        };
+        if (::stat(nativePath.constData(), &info) != 0) {
+            hive.reset();
+            state = errno == ENOENT ? State::Missing : State::Unreadable;
+            identity = {};
+            return;
+        }
+        if (state != State::Unknown && state != State::Missing && identityOf(info) == identity)
+            return;
+        load();
+    }
+
+    void load()
+    {
+        hive.reset();
+        state = State::Unreadable;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        struct stat before {
+        };
+        if (::fstat(file.handle(), &before) != 0)
+            return;
+        QByteArray bytes = file.readAll();
+        struct stat after {
+        };
+        if (::fstat(file.handle(), &after) != 0 || !(identityOf(before) == identityOf(after)) ||
+            bytes.size() != after.st_size)
+            return; // changed while being read: the next call reads it again
+        identity = identityOf(after);
+        hive = HiveFile::parse(std::move(bytes));
+        state = hive ? State::Loaded : State::NotAHive;
+    }
+
+    void forget()
+    {
+        hive.reset();
+        state = State::Unknown;
+    }
+};
+
+WineRegistry::WineRegistry(Prefix prefix)
+    : m_prefix(std::move(prefix)), m_machine(std::make_unique<HiveSlot>()),
+      m_user(std::make_unique<HiveSlot>())
+{
+    m_machine->path = m_prefix.systemHive();
+    m_user->path = m_prefix.userHive();
+    m_machine->nativePath = QFile::encodeName(m_machine->path);
+    m_user->nativePath = QFile::encodeName(m_user->path);
+}
+
+WineRegistry::~WineRegistry() = default;
+
+WineRegistry::HiveSlot& WineRegistry::slot(RegRoot root)
+{
+    return root == RegRoot::LocalMachine ? *m_machine : *m_user;
+}
+
+HiveFile* WineRegistry::current(RegRoot root)
+{
+    if (!m_prefix.error().isEmpty())
+        return nullptr;
+    HiveSlot& hiveSlot = slot(root);
+    hiveSlot.refresh();
+    return hiveSlot.hive.get();
+}
+
+std::optional<RegValue> WineRegistry::queryValue(RegRoot root, const QString& path,
+                                                 const QString& name)
+{
+    HiveFile* hive = current(root);
+    HiveKey* key = hive != nullptr ? hive->findKey(path) : nullptr;
+    const HiveValue* value = key != nullptr ? hive->findValue(key, name) : nullptr;
+    if (value == nullptr)
+        return std::nullopt;
+    return value->value;
+}
+
+std::optional<QString> WineRegistry::subkeyName(RegRoot root, const QString& path, uint32_t index)
+{
+    HiveFile* hive = current(root);
+    HiveKey* key = hive != nullptr ? hive->findKey(path) : nullptr;
+    if (key == nullptr || index >= key->children.size())
+        return std::nullopt;
+    return key->children[index]->name;
+}
+
+namespace
+{
+
+RegKeySnapshot snapshotOf(HiveFile& hive, HiveKey* key)
+{
+    RegKeySnapshot snapshot;
+    snapshot.name = key->name;
+    for (const HiveValue& value : hive.values(key))
+        snapshot.values.push_back({value.name, value.value});
+    for (HiveKey* child : key->children)
+        snapshot.subkeys.push_back(snapshotOf(hive, child));
+    return snapshot;
+}
+
+} // namespace
+
+std::optional<RegKeySnapshot> WineRegistry::exportKey(RegRoot root, const QString& path)
+{
+    HiveFile* hive = current(root);
+    HiveKey* key = hive != nullptr ? hive->findKey(path) : nullptr;
+    if (key == nullptr)
+        return std::nullopt;
+    return snapshotOf(*hive, key);
+}
+
+bool WineRegistry::wineserverRunning() const
+{
+    return m_prefix.error().isEmpty() && wineserver::isRunning(m_prefix.path());
+}
+
+namespace
+{
+
+RegResult applyChange(HiveFile& hive, const RegChange& change, uint64_t now)
+{
+    if (!validPath(change.path) || change.name.size() > kMaxValueNameLength)
+        return RegResult::failure(RegStatus::InvalidArgument,
+                                  QStringLiteral("Invalid registry path: %1").arg(change.path));
+    switch (change.kind) {
+    case RegChange::Kind::CreateKey:
+        hive.createKey(change.path, now);
+        break;
+    case RegChange::Kind::SetValue: {
+        HiveKey* key = hive.createKey(change.path, now);
+        const HiveValue* old = hive.findValue(key, change.name);
+        // As in Wine, storing the same kind and bytes again changes nothing.
+        if (old == nullptr || old->value != change.value || !old->rawText.isEmpty())
+            hive.setValue(key, change.name, change.value, now);
+        break;
+    }
+    case RegChange::Kind::DeleteTree: {
+        if (HiveFile::splitPath(change.path).empty())
+            return RegResult::failure(RegStatus::InvalidArgument,
+                                      QStringLiteral("The root key cannot be deleted."));
+        if (HiveKey* key = hive.findKey(change.path))
+            hive.deleteKey(key, now);
+        break;
+    }
+    case RegChange::Kind::DeleteValue:
+        if (HiveKey* key = hive.findKey(change.path))
+            hive.deleteValue(key, change.name, now);
+        break;
+    }
+    return RegResult::success();
+}
+
+// Writes the new hive beside the old one and makes it durable; the caller renames it.
+QString saveTemporary(const QString& hivePath, const QByteArray& bytes)
+{
+    static std::atomic<int> counter{0};
+    const QFileInfo info(hivePath);
+    const QString temp =
+        info.path() +
+        QStringLiteral("/.%1.nixora-%2-%3.tmp").arg(info.fileName()).arg(::getpid()).arg(counter++);
+    const QByteArray nativeTemp = QFile::encodeName(temp);
+    const int fd = ::open(nativeTemp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return {};
+    struct stat old {
+    };
+    bool ok = true;
+    if (::stat(QFile::encodeName(hivePath).constData(), &old) == 0)
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+    ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        ::unlink(nativeTemp.constData());
+        return {};
+    }
+    return temp;
+}
+
+} // namespace
+
+RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
+{
+    if (!m_prefix.exists())
+        return RegResult::failure(
+            RegStatus::IoError,
+            QStringLiteral("The Wine prefix %1 does not exist.").arg(m_prefix.path()));
+    std::vector<RegRoot> roots;
+    if (machine)
+        roots.push_back(RegRoot::LocalMachine);
+    if (user)
+        roots.push_back(RegRoot::CurrentUser);
+    std::vector<std::unique_ptr<HiveLock>> locks;
+    for (RegRoot root : roots) {
+        locks.push_back(std::make_unique<HiveLock>(slot(root).path));
+        if (!locks.back()->locked())
+            return RegResult::failure(RegStatus::IoError,
+                                      QStringLiteral("Cannot lock %1.").arg(slot(root).path));
+    }
+    if (wineserverRunning())
+        return RegResult::failure(
+            RegStatus::PrefixBusy,
+            QStringLiteral("Wine programs are running in %1; its registry is read-only until "
+                           "they end.")
+                .arg(m_prefix.path()));
+    const uint64_t now = currentFileTime();
+    for (RegRoot root : roots) {
+        HiveSlot& s = slot(root);
+        s.refresh();
+        if (s.state == HiveSlot::State::Missing && root == RegRoot::CurrentUser) {
+            m_machine->refresh();
+            const QByteArray arch = m_machine->hive ? m_machine->hive->arch() : QByteArray();
+            s.hive = HiveFile::parse(HiveFile::emptyHiveText(root, arch));
+            s.state = HiveSlot::State::Loaded;
+        }
+        RegResult result = RegResult::success();
+        if (s.state == HiveSlot::State::Missing)
+            result = RegResult::failure(RegStatus::NotFound,
+                                        QStringLiteral("%1 does not exist.").arg(s.path));
+        else if (s.state == HiveSlot::State::NotAHive)
+            result = RegResult::failure(
+                RegStatus::NotAHive, QStringLiteral("%1 is not a Wine registry file.").arg(s.path));
+        else if (s.state != HiveSlot::State::Loaded)
+            result = RegResult::failure(RegStatus::IoError,
+                                        QStringLiteral("Cannot read %1.").arg(s.path));
+        if (result.ok())
+            result = edit(root, *s.hive, now);
+        if (!result.ok()) {
+            for (RegRoot r : roots)
+                slot(r).forget();
+            return result;
+        }
+    }
+    return saveAll(roots);
+}
+
+// Every changed hive is first written and synced beside the old one; only then are they renamed
+// over the old files, so a crash leaves each hive either old or new.
+RegResult WineRegistry::saveAll(const std::vector<RegRoot>& roots)
+{
+    std::vector<std::pair<HiveSlot*, QByteArray>> pending;
+    for (RegRoot root : roots) {
+        HiveSlot& s = slot(root);
+        if (s.hive->isModified())
+            pending.emplace_back(&s, s.hive->serialize());
+    }
+    auto fail = [&](const QString& path) {
+        for (auto& [s, bytes] : pending) {
+            if (!s->tempPath.isEmpty())
+                ::unlink(QFile::encodeName(s->tempPath).constData());
+            s->tempPath.clear();
+        }
+        for (RegRoot r : roots)
+            slot(r).forget();
+        return RegResult::failure(RegStatus::IoError, QStringLiteral("Cannot save %1.").arg(path));
+    };
+    for (auto& [s, bytes] : pending) {
+        s->tempPath = saveTemporary(s->path, bytes);
+        if (s->tempPath.isEmpty())
+            return fail(s->path);
+    }
+    for (auto& [s, bytes] : pending) {
+        if (::rename(QFile::encodeName(s->tempPath).constData(), s->nativePath.constData()) != 0)
+            return fail(s->path);
+        s->tempPath.clear();
+        syncFolder(QFile::encodeName(QFileInfo(s->path).path()));
+        // Keep the tree of what was just written, so the next read need not parse it again.
+        struct stat info {
+        };
+        s->hive = HiveFile::parse(std::move(bytes));
+        if (!s->hive || ::stat(s->nativePath.constData(), &info) != 0) {
+            s->forget();
+            continue;
+        }
+        s->identity = identityOf(info);
+        s->state = HiveSlot::State::Loaded;
+    }
+    return RegResult::success();
+}
+
+RegResult WineRegistry::setValue(RegRoot root, const QString& path, const QString& name,
+                                 const RegValue& value)
+{
+    return apply({RegChange{RegChange::Kind::SetValue, root, path, name, value}});
+}
+
+RegResult WineRegistry::deleteKey(RegRoot root, const QString& path)
+{
+    const bool machine = root == RegRoot::LocalMachine;
+    return write(machine, !machine, [&path](RegRoot, HiveFile& hive, uint64_t now) {
+        if (HiveFile::splitPath(path).empty())
+            return RegResult::failure(RegStatus::InvalidArgument,
+                                      QStringLiteral("The root key cannot be deleted."));
+        HiveKey* key = hive.findKey(path);
+        if (key == nullptr)
+            return RegResult::failure(RegStatus::NotFound,
+                                      QStringLiteral("The key %1 does not exist.").arg(path));
+        // As Wine and Windows NT do, a key that still has subkeys is not deleted.
+        if (!key->children.empty())
+            return RegResult::failure(RegStatus::HasSubkeys,
+                                      QStringLiteral("The key %1 has subkeys.").arg(path));
+        hive.deleteKey(key, now);
+        return RegResult::success();
+    });
+}
+
+RegResult WineRegistry::apply(const std::vector<RegChange>& changes)
+{
+    bool machine = false;
+    bool user = false;
+    for (const RegChange& change : changes)
+        (change.root == RegRoot::LocalMachine ? machine : user) = true;
+    if (!machine && !user)
+        return RegResult::success();
+    return write(machine, user, [&changes](RegRoot root, HiveFile& hive, uint64_t now) {
+        for (const RegChange& change : changes) {
+            if (change.root != root)
+                continue;
+            RegResult result = applyChange(hive, change, now);
+            if (!result.ok())
+                return result;
+        }
+        return RegResult::success();
+    });
+}
+
+} // namespace nixora

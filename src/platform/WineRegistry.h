@@ -3,9 +3,11 @@
 #include "Prefix.h"
 #include "Registry.h"
 
+#include <functional>
 #include <memory>
 
-namespace nixora {
+namespace nixora
+{
 
 class HiveFile; // one loaded hive (system.reg or user.reg)
 
@@ -13,7 +15,8 @@ class HiveFile; // one loaded hive (system.reg or user.reg)
 // HKEY_CURRENT_USER is <prefix>/user.reg. Each hive is kept in memory and reloaded when the
 // file's identity (inode, size, mtime) changes. Writes take the hive lock, are refused while
 // the prefix's wineserver runs, and replace the file atomically and durably.
-class WineRegistry final : public Registry {
+class WineRegistry final : public Registry
+{
 public:
     explicit WineRegistry(Prefix prefix);
     ~WineRegistry() override;
@@ -34,10 +37,20 @@ public:
     // True while a wineserver runs for this prefix (it owns the registry then).
     [[nodiscard]] bool wineserverRunning() const;
 
+    struct HiveSlot; // one hive file: its path, identity and parsed tree
+
 private:
+    HiveSlot& slot(RegRoot root);
+    HiveFile* current(RegRoot root);
+    using Edit = std::function<RegResult(RegRoot root, HiveFile& hive, uint64_t now)>;
+    // Locks, checks for a wineserver, reloads, edits and saves the hives `edit` is run on;
+    // nothing is saved unless the edit succeeds on every one of them.
+    RegResult write(bool machine, bool user, const Edit& edit);
+    RegResult saveAll(const std::vector<RegRoot>& roots);
+
     Prefix m_prefix;
-    std::unique_ptr<HiveFile> m_machine;
-    std::unique_ptr<HiveFile> m_user;
+    std::unique_ptr<HiveSlot> m_machine;
+    std::unique_ptr<HiveSlot> m_user;
 };
 
 } // namespace nixora

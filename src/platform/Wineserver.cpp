@@ -1,0 +1,89 @@
+#include "Wineserver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace nixora::wineserver
+{
+namespace
+{
+
+bool lockHeld(const QString& lockFile)
+{
+    const QByteArray path = QFile::encodeName(lockFile);
+    int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock query {
+    };
+    query.l_type = F_WRLCK;
+    query.l_whence = SEEK_SET;
+    query.l_start = 0;
+    query.l_len = 1;
+    const bool held = ::fcntl(fd, F_GETLK, &query) == 0 && query.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+}
+
+// The server folder named in <prefix>/wineserver: a symlink or a file holding the name.
+QString storedServerName(const QString& prefixPath)
+{
+    const QString stored = prefixPath + QStringLiteral("/wineserver");
+    const QFileInfo info(stored);
+    if (info.isSymLink()) {
+        char target[4096];
+        const ssize_t n = ::readlink(QFile::encodeName(stored).constData(), target, sizeof target);
+        return n > 0 ? QFile::decodeName(QByteArray(target, int(n))) : QString();
+    }
+    QFile file(stored);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.read(4096)).trimmed();
+}
+
+} // namespace
+
+QStringList serverDirectories(const QString& prefixPath)
+{
+    QStringList folders;
+    struct stat info {
+    };
+    if (::stat(QFile::encodeName(prefixPath).constData(), &info) == 0) {
+        const QString name = QStringLiteral("server-%1-%2")
+                                 .arg(quint64(info.st_dev), 0, 16)
+                                 .arg(quint64(info.st_ino), 0, 16);
+        const QString uid = QString::number(::getuid());
+        folders << QStringLiteral("/tmp/.wine-%1/%2").arg(uid, name)
+                << QStringLiteral("/run/user/%1/wine/%2").arg(uid, name);
+    }
+    const QString stored = storedServerName(prefixPath);
+    if (!stored.isEmpty()) {
+        if (QDir::isAbsolutePath(stored)) {
+            folders << stored;
+        } else {
+            QString tmp = qEnvironmentVariable("TMPDIR");
+            if (tmp.isEmpty())
+                tmp = QStringLiteral("/tmp");
+            folders << tmp + u'/' + stored;
+        }
+    }
+    return folders;
+}
+
+bool isRunning(const QString& prefixPath)
+{
+    for (const QString& folder : serverDirectories(prefixPath)) {
+        if (lockHeld(folder + QStringLiteral("/lock")))
+            return true;
+    }
+    return false;
+}
+
+} // namespace nixora::wineserver

@@ -1,0 +1,113 @@
+#include "mdlPoisto.h"
+
+#include <cmath>
+
+using nixora::RegValue;
+
+namespace mdlPoisto
+{
+namespace
+{
+
+bool isTextKind(uint32_t type)
+{
+    return type == nixora::kRegSz || type == nixora::kRegExpandSz || type == nixora::kRegMultiSz;
+}
+
+// Text kinds reach the program in the locale's encoding (UTF-8); the buffer limit counts those
+// bytes with the terminating NUL.
+std::optional<QString> textOf(const RegValue& value)
+{
+    const QByteArray& data = value.data;
+    const auto* units = reinterpret_cast<const char16_t*>(data.constData());
+    qsizetype count = data.size() / 2;
+    // Only a terminator is dropped; text stored without one keeps its last character.
+    if (count > 0 && units[count - 1] == 0)
+        --count;
+    const QString text = QString(reinterpret_cast<const QChar*>(units), count);
+    if (text.toUtf8().size() + 1 > kValueBufferBytes)
+        return std::nullopt;
+    return text;
+}
+
+QString dwordText(const QByteArray& data)
+{
+    uint32_t number = 0;
+    for (int i = 0; i < 4 && i < data.size(); ++i)
+        number |= uint32_t(static_cast<unsigned char>(data[i])) << (8 * i);
+    return QString::number(number).rightJustified(3, u'0');
+}
+
+// Kinds the program does not know are handed over as their bytes, less the last one, as text.
+QString rawText(const QByteArray& data)
+{
+    return data.isEmpty() ? QString() : QString::fromUtf8(data.left(data.size() - 1));
+}
+
+// The text of a REG_DWORD write converted as the original did: a whole number, or one
+// rounded half to even, within the signed 32-bit range; anything else is not written.
+std::optional<int32_t> dwordFromText(const QString& data)
+{
+    const QString trimmed = data.trimmed();
+    bool ok = false;
+    const qlonglong whole = trimmed.toLongLong(&ok);
+    double number = double(whole);
+    if (!ok) {
+        number = trimmed.toDouble(&ok);
+        if (!ok || !std::isfinite(number))
+            return std::nullopt;
+        number = std::nearbyint(number);
+    }
+    if (number < -2147483648.0 || number > 2147483647.0)
+        return std::nullopt;
+    return int32_t(number);
+}
+
+} // namespace
+
+QString LueRekisteriarvo(nixora::Registry& registry, nixora::RegRoot root, const QString& path,
+                         const QString& name)
+{
+    const std::optional<RegValue> value = registry.queryValue(root, path, name);
+    if (!value)
+        return kNotFound;
+    if (isTextKind(value->type)) {
+        const std::optional<QString> text = textOf(*value);
+        return text ? *text : kNotFound;
+    }
+    if (value->data.size() > kValueBufferBytes)
+        return kNotFound;
+    if (value->type == nixora::kRegDword)
+        return dwordText(value->data);
+    if (value->type == nixora::kRegBinary)
+        return QString::fromLatin1(value->data.toHex().toUpper());
+    return rawText(value->data);
+}
+
+QString LueAliavain(nixora::Registry& registry, nixora::RegRoot root, const QString& path,
+                    const int32_t& index)
+{
+    if (index < 0)
+        return kNotFound;
+    const std::optional<QString> name = registry.subkeyName(root, path, uint32_t(index));
+    if (!name || name->toUtf8().size() + 1 > kSubkeyBufferChars)
+        return kNotFound;
+    return *name;
+}
+
+bool KirjoitaRekisteriarvo(nixora::Registry& registry, nixora::RegRoot root, const QString& path,
+                           const QString& name, int32_t kind, const QString& data)
+{
+    RegValue value;
+    if (kind == int32_t(nixora::kRegDword)) {
+        const std::optional<int32_t> number = dwordFromText(data);
+        if (!number)
+            return false;
+        value = nixora::makeDwordValue(uint32_t(*number));
+    } else {
+        value = nixora::makeStringValue(data, nixora::kRegSz);
+    }
+    return registry.setValue(root, path, name, value).ok();
+}
+
+} // namespace mdlPoisto

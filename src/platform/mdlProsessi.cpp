@@ -1,0 +1,199 @@
+#include "platform/mdlProsessi.h"
+
+#include "platform/FileQuery.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+#include <QStandardPaths>
+
+#include <sys/stat.h>
+
+#include <optional>
+
+namespace nixora
+{
+namespace
+{
+
+constexpr int32_t kNotStarted = -1;
+
+// A child ended by a signal did run, so it must not look like "could not be started" (-1).
+// It reports what a shell reports for it: 128 plus the signal number (137 for SIGKILL).
+constexpr int kSignalExitBase = 128;
+
+enum class ProgramKind { Windows, Native, Unusable };
+
+// The front of a command line taken as a program name, and the text after it.
+struct Candidate {
+    QString name;
+    QString argumentText;
+};
+
+struct Program {
+    QString windowsPath;
+    QString unixPath;
+    QString argumentText;
+};
+
+[[nodiscard]] bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+// Windows' rules with no application name: a quoted name ends at the closing quote; otherwise
+// every stretch that ends before a blank is tried, shortest first, then the whole line.
+[[nodiscard]] QList<Candidate> programCandidates(const QString& line)
+{
+    if (line.startsWith(u'"')) {
+        const qsizetype close = line.indexOf(u'"', 1);
+        if (close < 0)
+            return {Candidate{line.mid(1), {}}};
+        return {Candidate{line.mid(1, close - 1), line.mid(close + 1)}};
+    }
+    QList<Candidate> candidates;
+    for (qsizetype i = 1; i < line.size(); ++i) {
+        if (isBlank(line[i]) && !isBlank(line[i - 1]))
+            candidates.append(Candidate{line.left(i), line.mid(i)});
+    }
+    candidates.append(Candidate{line, {}});
+    return candidates;
+}
+
+[[nodiscard]] bool hasFolderPart(const QString& name)
+{
+    return name.contains(u'\\') || name.contains(u'/') || (name.size() >= 2 && name[1] == u':');
+}
+
+// ".exe" is tried first when the last component has no dot, as Windows does; the name as it
+// stands comes second, which is how Wine finds native programs without an extension.
+[[nodiscard]] QStringList namesToTry(const QString& name)
+{
+    const qsizetype slash = std::max(name.lastIndexOf(u'\\'), name.lastIndexOf(u'/'));
+    if (name.indexOf(u'.', slash + 1) >= 0)
+        return {name};
+    return {name + QStringLiteral(".exe"), name};
+}
+
+// A bare program name is looked for in the current folder, then in the system folders.
+[[nodiscard]] QStringList searchLocations(const QString& name)
+{
+    if (hasFolderPart(name))
+        return {name};
+    return {name, QStringLiteral("C:\\windows\\system32\\") + name,
+            QStringLiteral("C:\\windows\\system\\") + name, QStringLiteral("C:\\windows\\") + name};
+}
+
+[[nodiscard]] bool isFileNotFolder(const QString& unixPath)
+{
+    struct stat info {
+    };
+    return ::stat(QFile::encodeName(unixPath).constData(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+[[nodiscard]] std::optional<Program> findProgram(const QString& prefixPath, const QString& line)
+{
+    for (const Candidate& candidate : programCandidates(line)) {
+        if (candidate.name.isEmpty())
+            continue;
+        for (const QString& name : namesToTry(candidate.name)) {
+            for (const QString& windowsPath : searchLocations(name)) {
+                const std::optional<QString> unixPath = resolveWindowsPath(prefixPath, windowsPath);
+                if (unixPath && isFileNotFolder(*unixPath))
+                    return Program{windowsPath, *unixPath, candidate.argumentText};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// Reads the first bytes only, to tell a Windows program from a native one as Wine does.
+[[nodiscard]] ProgramKind programKind(const QString& unixPath)
+{
+    QFile file(unixPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return ProgramKind::Unusable;
+    const QByteArray head = file.read(4);
+    if (head.startsWith("MZ"))
+        return ProgramKind::Windows;
+    const bool native = head.startsWith("\x7f"
+                                        "ELF") ||
+                        head.startsWith("#!");
+    return native && QFileInfo(unixPath).isExecutable() ? ProgramKind::Native
+                                                        : ProgramKind::Unusable;
+}
+
+[[nodiscard]] int32_t exitCodeOf(const ChildResult& result)
+{
+    if (!result.started)
+        return kNotStarted;
+    if (result.terminatingSignal != 0)
+        return kSignalExitBase + result.terminatingSignal;
+    // A native child exits with 0-255 and wine passes a Windows exit code on modulo 256, so
+    // 0xFFFFFFFF (-1) can only mean "not started" here.
+    return result.exitCode;
+}
+
+[[nodiscard]] QString findWineserver(const QString& wine)
+{
+    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("wineserver"));
+    if (!onPath.isEmpty())
+        return onPath;
+    return QStandardPaths::findExecutable(QStringLiteral("wineserver"),
+                                          {QFileInfo(wine).canonicalPath()});
+}
+
+// The uninstaller's registry changes are on disk only once the prefix's wineserver has
+// written them and exited.
+void waitForWineserver(const QString& wine, const QStringList& environment)
+{
+    const QString wineserver = findWineserver(wine);
+    if (!wineserver.isEmpty())
+        (void)runHidden(wineserver, {QStringLiteral("-w")}, environment);
+}
+
+[[nodiscard]] int32_t runProgram(const QString& prefixPath, const Program& program)
+{
+    const QStringList environment{QStringLiteral("WINEPREFIX=") + prefixPath};
+    const QStringList arguments = splitWindowsCommandLine(program.argumentText);
+    switch (programKind(program.unixPath)) {
+    case ProgramKind::Windows: {
+        const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
+        if (wine.isEmpty())
+            return kNotStarted;
+        const ChildResult result =
+            runHidden(wine, QStringList{program.windowsPath} + arguments, environment);
+        if (result.started)
+            waitForWineserver(wine, environment);
+        return exitCodeOf(result);
+    }
+    case ProgramKind::Native:
+        return exitCodeOf(runHidden(program.unixPath, arguments, environment));
+    case ProgramKind::Unusable:
+        break;
+    }
+    return kNotStarted;
+}
+
+} // namespace
+
+} // namespace nixora
+
+namespace mdlProsessi
+{
+
+int32_t AjaProsessi(const QString& prefixPath, const QString& commandLine)
+{
+    qsizetype start = 0;
+    while (start < commandLine.size() && nixora::isBlank(commandLine[start]))
+        ++start;
+    const QString line = commandLine.mid(start);
+    if (line.isEmpty())
+        return nixora::kNotStarted;
+    const std::optional<nixora::Program> program = nixora::findProgram(prefixPath, line);
+    if (!program)
+        return nixora::kNotStarted;
+    return nixora::runProgram(prefixPath, *program);
+}
+
+} // namespace mdlProsessi

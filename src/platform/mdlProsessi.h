@@ -30,6 +30,7 @@ struct ChildResult {
     bool started = false;
     int exitCode = -1;
     QString standardError;
+    int terminatingSignal = 0; // the signal that ended the child, 0 when it exited
 };
 [[nodiscard]] ChildResult runHidden(const QString& program, const QStringList& arguments,
                                     const QStringList& extraEnvironment = {});

@@ -1,1 +1,168 @@
+#include "platform/HiveFile.h"
+#include "platform/HiveText.h"
+
+#include <QFile>
+
 #include <gtest/gtest.h>
+
+using namespace nixora;
+
+namespace
+{
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The shared samples; NIXORA_SHARED_TESTDATA in the environment points elsewhere (worktrees).
+QString testdata(const char* relative)
+{
+    QString folder = qEnvironmentVariable("NIXORA_SHARED_TESTDATA");
+    if (folder.isEmpty())
+        folder = QStringLiteral(NIXORA_SHARED_TESTDATA);
+    return folder + u'/' + QLatin1String(relative);
+}
+
+RegValue valueOf(HiveFile& hive, const QString& path, const QString& name)
+{
+    HiveKey* key = hive.findKey(path);
+    const HiveValue* value = key ? hive.findValue(key, name) : nullptr;
+    return value ? value->value : RegValue{0xffff, "missing"};
+}
+
+QByteArray utf16(const QString& text)
+{
+    return makeStringValue(text).data;
+}
+
+} // namespace
+
+class TestdataRoundTrip : public testing::TestWithParam<const char*>
+{
+};
+
+TEST_P(TestdataRoundTrip, SerialisingTheWholeTreeGivesTheFileBack)
+{
+    const QByteArray original = readFile(testdata(GetParam()));
+    ASSERT_FALSE(original.isEmpty());
+    auto hive = HiveFile::parse(original);
+    ASSERT_TRUE(hive);
+    EXPECT_TRUE(hive->serialize(true) == original);
+}
+
+TEST_P(TestdataRoundTrip, RewritingEveryKeyAsWineDoesGivesTheFileBack)
+{
+    const QByteArray original = readFile(testdata(GetParam()));
+    auto hive = HiveFile::parse(original);
+    ASSERT_TRUE(hive);
+    // Touch every key without changing its time: the fresh serialisation must match Wine's.
+    std::vector<HiveKey*> stack{hive->root()};
+    while (!stack.empty()) {
+        HiveKey* key = stack.back();
+        stack.pop_back();
+        (void)hive->values(key);
+        key->dirty = true;
+        stack.insert(stack.end(), key->children.begin(), key->children.end());
+    }
+    const QByteArray written = hive->serialize(true);
+    EXPECT_TRUE(written == original);
+    if (written != original) {
+        qsizetype i = 0;
+        while (i < written.size() && i < original.size() && written[i] == original[i])
+            ++i;
+        ADD_FAILURE() << "first difference at " << i << ":\n"
+                      << original.mid(std::max<qsizetype>(0, i - 200), 300).toStdString()
+                      << "\n----\n"
+                      << written.mid(std::max<qsizetype>(0, i - 200), 300).toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine8, TestdataRoundTrip,
+                         testing::Values("wine8-fresh/system.reg", "wine8-fresh/user.reg",
+                                         "wine8-1000/system.reg", "wine8-1000/user.reg",
+                                         "wine8-tricky/system.reg", "wine8-tricky/user.reg",
+                                         "wine8-tricky/userdef.reg"));
+
+class TrickyValues : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_hive = HiveFile::parse(readFile(testdata("wine8-tricky/system.reg")));
+        ASSERT_TRUE(m_hive);
+    }
+    RegValue value(const QString& name)
+    {
+        return valueOf(*m_hive,
+                       QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\"
+                                      "Uninstall\\Test App_1"),
+                       name);
+    }
+    std::unique_ptr<HiveFile> m_hive;
+};
+
+TEST_F(TrickyValues, TextReadsAsWineShowsIt)
+{
+    const QString expected = QStringLiteral("Caf\u20ac \"quoted\" back\\slash \u00e4\u4e2dx1 ") +
+                             QString::fromUcs4(U"\U0001F600");
+    EXPECT_EQ(value(QStringLiteral("DisplayName")), makeStringValue(expected));
+    EXPECT_EQ(value(QStringLiteral("Empty")), makeStringValue(QString()));
+    EXPECT_EQ(value(QStringLiteral("name\"with\\quote[]")), makeStringValue(QStringLiteral("v")));
+    EXPECT_EQ(value(QStringLiteral("UninstallString")),
+              makeStringValue(QStringLiteral("%ProgramFiles%\\Test\\unins000.exe"), kRegExpandSz));
+}
+
+TEST_F(TrickyValues, MultiStringsKeepTheirInnerNuls)
+{
+    RegValue multi{kRegMultiSz, utf16(QStringLiteral("one")) + utf16(QStringLiteral("two")) +
+                                    utf16(QStringLiteral("three")) + QByteArray(2, '\0')};
+    EXPECT_EQ(value(QStringLiteral("Multi")), multi);
+    EXPECT_EQ(value(QStringLiteral("EmptyMulti")), (RegValue{kRegMultiSz, QByteArray(2, '\0')}));
+}
+
+TEST_F(TrickyValues, NumbersAndBytesKeepTheirKinds)
+{
+    EXPECT_EQ(value(QStringLiteral("EstimatedSize")), makeDwordValue(1234));
+    EXPECT_EQ(value(QStringLiteral("Q")),
+              (RegValue{kRegQword, QByteArray::fromHex("8877665544332211")}));
+    EXPECT_EQ(value(QStringLiteral("None")), (RegValue{kRegNone, QByteArray(2, '\0')}));
+    QByteArray bytes;
+    for (int i = 0; i < 48; ++i)
+        bytes.append(char(i));
+    EXPECT_EQ(value(QStringLiteral("Bin")), (RegValue{kRegBinary, bytes}));
+}
+
+TEST_F(TrickyValues, SubkeysAndValuesAreInWinesOrder)
+{
+    HiveKey* uninstall =
+        m_hive->findKey(QStringLiteral("software\\MICROSOFT\\Windows\\CurrentVersion\\Uninstall"));
+    ASSERT_NE(uninstall, nullptr);
+    QStringList names;
+    for (HiveKey* child : uninstall->children)
+        names << child->name;
+    EXPECT_EQ(names,
+              (QStringList{"a_b", "ab", "NoName", "SysComp", "Test App_1", "{ABC}", "{MSI-GUID}"}));
+    HiveKey* app = m_hive->findKey(
+        QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Test App_1"));
+    QStringList valueNames;
+    for (const HiveValue& v : m_hive->values(app))
+        valueNames << v.name;
+    EXPECT_EQ(valueNames.mid(0, 4), (QStringList{"", "a_b", "ab", "AB2"}));
+}
+
+TEST_F(TrickyValues, LinkKeysAreKeptWithTheirTarget)
+{
+    auto hive = HiveFile::parse(readFile(testdata("wine8-1000/system.reg")));
+    HiveKey* link = hive->findKey(QStringLiteral("Software\\Wow6432Node\\Classes"));
+    ASSERT_NE(link, nullptr);
+    (void)hive->values(link);
+    EXPECT_TRUE(link->isLink);
+    const HiveValue* target = hive->findValue(link, QStringLiteral("SymbolicLinkValue"));
+    ASSERT_NE(target, nullptr);
+    EXPECT_EQ(target->value.type, 6u);
+    EXPECT_EQ(
+        target->value.data,
+        utf16(QStringLiteral("\\Registry\\Machine\\Software\\Classes\\Wow6432Node")).chopped(2));
+}

@@ -1,1 +1,286 @@
+#include "platform/WineRegistry.h"
+#include "platform/HiveFile.h"
+#include "platform/Wineserver.h"
+#include "support/TempPrefix.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+using namespace nixora;
+
+namespace
+{
+
+const QString kApp = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App";
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+int waitExit(pid_t child)
+{
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Holds a write lock on byte 0 of <folder>/lock from a child process, as a wineserver does.
+class FakeWineserver
+{
+public:
+    explicit FakeWineserver(const QString& folder) : m_folder(folder)
+    {
+        QDir().mkpath(folder);
+        int ready[2];
+        if (pipe(ready) != 0)
+            return;
+        m_child = fork();
+        if (m_child == 0) {
+            const int fd =
+                ::open(QFile::encodeName(folder + "/lock").constData(), O_RDWR | O_CREAT, 0600);
+            struct flock lock {
+            };
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            lock.l_len = 1;
+            const char ok = (fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0) ? 1 : 0;
+            (void)!::write(ready[1], &ok, 1);
+            pause();
+            _exit(0);
+        }
+        char ok = 0;
+        (void)!::read(ready[0], &ok, 1);
+        ::close(ready[0]);
+        ::close(ready[1]);
+    }
+    ~FakeWineserver()
+    {
+        stop();
+        QDir(m_folder).removeRecursively();
+    }
+    void stop()
+    {
+        if (m_child > 0) {
+            kill(m_child, SIGKILL);
+            waitpid(m_child, nullptr, 0);
+            m_child = -1;
+        }
+    }
+
+private:
+    QString m_folder;
+    pid_t m_child = -1;
+};
+
+} // namespace
+
+TEST(WineRegistry, AWriteIsSeenByAnotherProcessAndBack)
+{
+    test::TempPrefix prefix;
+    prefix.setHiveBody(RegRoot::LocalMachine,
+                       test::uninstallEntryBlock("App", {{"DisplayName", "Old"}}));
+    WineRegistry registry(prefix.prefix());
+    ASSERT_EQ(registry.queryValue(RegRoot::LocalMachine, kApp, "DisplayName"),
+              makeStringValue("Old"));
+    const pid_t child = fork();
+    if (child == 0) {
+        WineRegistry other(prefix.prefix());
+        const bool ok =
+            other.queryValue(RegRoot::LocalMachine, kApp, "DisplayName") ==
+                makeStringValue("Old") &&
+            other.setValue(RegRoot::LocalMachine, kApp, "DisplayName", makeStringValue("New")).ok();
+        _exit(ok ? 0 : 1);
+    }
+    ASSERT_EQ(waitExit(child), 0);
+    EXPECT_EQ(registry.queryValue(RegRoot::LocalMachine, kApp, "displayname"),
+              makeStringValue("New"));
+}
+
+TEST(WineRegistry, UnchangedKeysAreWrittenBackByteForByte)
+{
+    test::TempPrefix prefix;
+    QString folder = qEnvironmentVariable("NIXORA_SHARED_TESTDATA");
+    if (folder.isEmpty())
+        folder = QStringLiteral(NIXORA_SHARED_TESTDATA);
+    const QByteArray original = readAll(folder + "/wine8-tricky/system.reg");
+    if (original.isEmpty())
+        GTEST_SKIP() << "shared test data not found";
+    writeAll(prefix.hivePath(RegRoot::LocalMachine), original);
+    WineRegistry registry(prefix.prefix());
+    const QString path = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Test App_1";
+    ASSERT_TRUE(
+        registry.setValue(RegRoot::LocalMachine, path, "DisplayVersion", makeStringValue("2.0"))
+            .ok());
+    const QByteArray written = readAll(prefix.hivePath(RegRoot::LocalMachine));
+    const qsizetype begin = original.indexOf("\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion"
+                                             "\\\\Uninstall\\\\Test App_1]");
+    const qsizetype end = original.indexOf("\n[", begin + 2);
+    ASSERT_GT(begin, 0);
+    EXPECT_TRUE(written.startsWith(original.left(begin)));
+    EXPECT_TRUE(written.endsWith(original.mid(end)));
+    const QByteArray block = written.mid(begin, written.size() - begin - (original.size() - end));
+    EXPECT_TRUE(block.contains("\"DisplayName\"=\"Caf\\x20ac \\\"quoted\\\" back\\\\slash "
+                               "\\xe4\\x4e2dx1 \\xd83d\\xde00\"\n\"DisplayVersion\"=\"2.0\"\n"))
+        << block.toStdString();
+}
+
+TEST(WineRegistry, KeepsTheFileMode)
+{
+    test::TempPrefix prefix;
+    const QString hive = prefix.hivePath(RegRoot::LocalMachine);
+    ASSERT_EQ(chmod(QFile::encodeName(hive).constData(), 0640), 0);
+    WineRegistry registry(prefix.prefix());
+    ASSERT_TRUE(registry.setValue(RegRoot::LocalMachine, "A", "v", makeDwordValue(1)).ok());
+    struct stat info {
+    };
+    ASSERT_EQ(stat(QFile::encodeName(hive).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST(WineRegistry, DeleteKeyRefusesSubkeysAndTouchesTheParent)
+{
+    test::TempPrefix prefix;
+    prefix.setHiveBody(RegRoot::LocalMachine, test::hiveKeyBlock("P\\Child\\Grand", {{"x", "1"}}));
+    WineRegistry registry(prefix.prefix());
+    EXPECT_EQ(registry.deleteKey(RegRoot::LocalMachine, "P\\Child").status, RegStatus::HasSubkeys);
+    EXPECT_EQ(registry.deleteKey(RegRoot::LocalMachine, "P\\Nope").status, RegStatus::NotFound);
+    ASSERT_TRUE(registry.deleteKey(RegRoot::LocalMachine, "P\\Child\\Grand").ok());
+    ASSERT_TRUE(registry.deleteKey(RegRoot::LocalMachine, "p\\child").ok());
+    // P has neither values nor subkeys now, so Wine writes it as a block of its own.
+    const QByteArray text = readAll(prefix.hivePath(RegRoot::LocalMachine));
+    EXPECT_TRUE(text.contains("\n[P] ")) << text.toStdString();
+    EXPECT_FALSE(text.contains("Child"));
+    EXPECT_EQ(registry.subkeyName(RegRoot::LocalMachine, "P", 0), std::nullopt);
+}
+
+TEST(WineRegistry, ApplyIsAllOrNothing)
+{
+    test::TempPrefix prefix;
+    prefix.setHiveBody(RegRoot::LocalMachine, test::hiveKeyBlock("K", {{"a", "1"}}));
+    const QByteArray before = readAll(prefix.hivePath(RegRoot::LocalMachine));
+    WineRegistry registry(prefix.prefix());
+    const std::vector<RegChange> changes{
+        {RegChange::Kind::SetValue, RegRoot::LocalMachine, "K", "b", makeStringValue("2")},
+        {RegChange::Kind::DeleteTree, RegRoot::LocalMachine, "K", {}, {}},
+        {RegChange::Kind::SetValue, RegRoot::LocalMachine, QString(300, u'x'), "c", {}},
+    };
+    EXPECT_EQ(registry.apply(changes).status, RegStatus::InvalidArgument);
+    EXPECT_EQ(readAll(prefix.hivePath(RegRoot::LocalMachine)), before);
+    EXPECT_EQ(registry.queryValue(RegRoot::LocalMachine, "K", "a"), makeStringValue("1"));
+    EXPECT_FALSE(registry.queryValue(RegRoot::LocalMachine, "K", "b"));
+}
+
+TEST(WineRegistry, ExportGivesValuesAndSubkeysInOrder)
+{
+    test::TempPrefix prefix;
+    prefix.setHiveBody(RegRoot::LocalMachine, test::hiveKeyBlock("E", {{"z", "1"}, {"", "d"}}) +
+                                                  test::hiveKeyBlock("E\\Sub", {{"s", "2"}}));
+    WineRegistry registry(prefix.prefix());
+    const auto snapshot = registry.exportKey(RegRoot::LocalMachine, "e");
+    ASSERT_TRUE(snapshot);
+    const RegKeySnapshot expected{"E",
+                                  {{"", makeStringValue("d")}, {"z", makeStringValue("1")}},
+                                  {{"Sub", {{"s", makeStringValue("2")}}, {}}}};
+    EXPECT_EQ(*snapshot, expected);
+    EXPECT_FALSE(registry.exportKey(RegRoot::LocalMachine, "missing"));
+}
+
+TEST(WineRegistry, WritesAreRefusedWhileTheWineserverRuns)
+{
+    test::TempPrefix prefix;
+    struct stat info {
+    };
+    ASSERT_EQ(stat(QFile::encodeName(prefix.path()).constData(), &info), 0);
+    const QString folder = QStringLiteral("/tmp/.wine-%1/server-%2-%3")
+                               .arg(getuid())
+                               .arg(quint64(info.st_dev), 0, 16)
+                               .arg(quint64(info.st_ino), 0, 16);
+    const QByteArray before = readAll(prefix.hivePath(RegRoot::LocalMachine));
+    WineRegistry registry(prefix.prefix());
+    {
+        FakeWineserver server(folder);
+        EXPECT_TRUE(registry.wineserverRunning());
+        EXPECT_EQ(registry.setValue(RegRoot::LocalMachine, "K", "v", makeDwordValue(1)).status,
+                  RegStatus::PrefixBusy);
+        EXPECT_EQ(readAll(prefix.hivePath(RegRoot::LocalMachine)), before);
+        server.stop();
+        EXPECT_FALSE(registry.wineserverRunning());
+    }
+    EXPECT_TRUE(registry.setValue(RegRoot::LocalMachine, "K", "v", makeDwordValue(1)).ok());
+}
+
+TEST(WineRegistry, TheServerNamedInThePrefixIsFoundUnderTmpdir)
+{
+    test::TempPrefix prefix;
+    const QString tmp = prefix.hostPath("tmp");
+    qputenv("TMPDIR", QFile::encodeName(tmp));
+    QFile::link("server-x", prefix.hostPath("wineserver"));
+    {
+        FakeWineserver server(tmp + "/server-x");
+        EXPECT_TRUE(wineserver::isRunning(prefix.path()));
+    }
+    qunsetenv("TMPDIR");
+}
+
+TEST(WineRegistry, AFileThatIsNotAHiveIsNeverWritten)
+{
+    test::TempPrefix prefix;
+    const QByteArray notHive = "WINE REGISTRY Version 3\n\n[K] 1\n\"a\"=\"1\"\n";
+    writeAll(prefix.hivePath(RegRoot::LocalMachine), notHive);
+    WineRegistry registry(prefix.prefix());
+    EXPECT_FALSE(registry.queryValue(RegRoot::LocalMachine, "K", "a"));
+    EXPECT_EQ(registry.setValue(RegRoot::LocalMachine, "K", "b", makeDwordValue(1)).status,
+              RegStatus::NotAHive);
+    EXPECT_EQ(readAll(prefix.hivePath(RegRoot::LocalMachine)), notHive);
+}
+
+TEST(WineRegistry, AWriterKilledAtAnyMomentLeavesAHiveThatParses)
+{
+    test::TempPrefix prefix;
+    prefix.setHiveBody(RegRoot::LocalMachine,
+                       test::uninstallEntryBlock("App", {{"DisplayName", "x"}}));
+    const QString hive = prefix.hivePath(RegRoot::LocalMachine);
+    std::mt19937 random(42);
+    for (int round = 0; round < 20; ++round) {
+        const pid_t child = fork();
+        if (child == 0) {
+            WineRegistry writer(prefix.prefix());
+            for (int i = 0;; ++i) {
+                (void)writer.setValue(RegRoot::LocalMachine, kApp + QString::number(i % 50), "n",
+                                      makeStringValue(QString(i % 300, u'y')));
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(1000 + random() % 60000));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        auto parsed = HiveFile::parse(readAll(hive));
+        ASSERT_TRUE(parsed) << "round " << round;
+        HiveKey* app = parsed->findKey(kApp);
+        ASSERT_NE(app, nullptr);
+        EXPECT_NE(parsed->findValue(app, u"DisplayName"), nullptr);
+    }
+    // Killed writers may leave temporary files; the hive itself is whole.
+    WineRegistry registry(prefix.prefix());
+    EXPECT_EQ(registry.queryValue(RegRoot::LocalMachine, kApp, "DisplayName"),
+              makeStringValue("x"));
+}

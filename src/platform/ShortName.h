@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringView>
+
+namespace nixora
+{
+
+// True for a name Wine accepts as a DOS 8.3 name as it stands (such names get no hashed short
+// name): at most 8 characters, optionally a dot and 1 to 3 more, ASCII only, no blank and none
+// of * ? < > | " + = , ; [ ] : / \, and no leading dot except "." and "..".
+[[nodiscard]] bool isLegalShortName(QStringView name);
+
+// A component that could be one of Wine's hashed short names ("PROG~FBU", "LONG~1ZR.HTM"): only
+// such a component is worth hashing a folder's entries for.
+[[nodiscard]] bool looksLikeHashedShortName(QStringView name);
+
+} // namespace nixora
