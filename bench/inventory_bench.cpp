@@ -1,2 +1,156 @@
+// Filling the entry list of generated prefixes, headless, friendly names on.
+// Entries: half with an existing uninstaller, a quarter phantom, a quarter MsiExec.
+
+#include "inventory/EntryEnumeration.h"
+#include "inventory/EntryListInteraction.h"
+#include "mainwindow/StatusBar.h"
+#include "platform/FileQuery.h"
+#include "platform/WineRegistry.h"
+
 #include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <map>
+#include <memory>
+
+namespace
+{
+
+using namespace nixora;
+
+QString header()
+{
+    return QStringLiteral("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
+                          "#arch=win64\n\n");
+}
+
+QString block(const QString& path, const QList<QPair<QString, QString>>& values)
+{
+    QString text = u'[' + QString(path).replace(u'\\', QStringLiteral("\\\\")) +
+                   QStringLiteral("] 1796625500\n#time=1dd86158cd5c378\n");
+    for (const auto& [name, value] : values) {
+        text += name.isEmpty() ? QStringLiteral("@") : u'"' + name + u'"';
+        text += QStringLiteral("=\"") +
+                QString(value)
+                    .replace(u'\\', QStringLiteral("\\\\"))
+                    .replace(u'"', QStringLiteral("\\\"")) +
+                QStringLiteral("\"\n");
+    }
+    return text + u'\n';
+}
+
+class GeneratedPrefix
+{
+public:
+    GeneratedPrefix(int entries, int components)
+    {
+        const QString root = m_dir.path();
+        QDir(root).mkpath(QStringLiteral("drive_c/Program Files"));
+        QDir(root).mkpath(QStringLiteral("dosdevices"));
+        QFile::link(QStringLiteral("../drive_c"), root + QStringLiteral("/dosdevices/c:"));
+        QString body = header();
+        const QString as =
+            QStringLiteral("Software\\Microsoft\\Active Setup\\Installed Components");
+        body += block(as, {});
+        for (int c = 0; c < components; ++c) {
+            const QString key = QStringLiteral("{C%1}").arg(c, 6, 10, QLatin1Char('0'));
+            // Every tenth component names an entry by its display name, a few by key name.
+            const QString friendly =
+                QStringLiteral("Application %1").arg(c * 7, 6, 10, QLatin1Char('0'));
+            body += block(as + u'\\' + key,
+                          {{QString(), friendly},
+                           {QStringLiteral("ComponentID"), QStringLiteral("comp%1").arg(c)},
+                           {QStringLiteral("Version"), QStringLiteral("1,0,%1").arg(c)}});
+        }
+        const QString un =
+            QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+        body += block(un, {});
+        for (int i = 0; i < entries; ++i) {
+            const QString key = QStringLiteral("App%1").arg(i, 6, 10, QLatin1Char('0'));
+            QString uninstaller;
+            switch (i % 4) {
+            case 0:
+            case 1: {
+                const QString folder = QStringLiteral("drive_c/Program Files/App %1").arg(i);
+                QDir(root).mkpath(folder);
+                QFile(root + u'/' + folder + QStringLiteral("/unins000.exe"))
+                    .open(QIODevice::WriteOnly);
+                uninstaller =
+                    QStringLiteral("\"C:\\Program Files\\App %1\\unins000.exe\" /SILENT").arg(i);
+                break;
+            }
+            case 2:
+                uninstaller = QStringLiteral("C:\\Program Files\\Gone %1\\uninstall.exe").arg(i);
+                break;
+            default:
+                uninstaller = QStringLiteral("MsiExec.exe /X{%1}").arg(i);
+            }
+            body += block(un + u'\\' + key,
+                          {{QStringLiteral("DisplayName"),
+                            QStringLiteral("Application %1").arg(i, 6, 10, QLatin1Char('0'))},
+                           {QStringLiteral("UninstallString"), uninstaller},
+                           {QStringLiteral("DisplayVersion"), QStringLiteral("%1.0").arg(i % 13)}});
+        }
+        QFile hive(root + QStringLiteral("/system.reg"));
+        hive.open(QIODevice::WriteOnly);
+        hive.write(body.toUtf8());
+        QFile user(root + QStringLiteral("/user.reg"));
+        user.open(QIODevice::WriteOnly);
+        user.write("WINE REGISTRY Version 2\n;; All keys relative to "
+                   "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n\n");
+    }
+
+    [[nodiscard]] QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+GeneratedPrefix& prefixFor(int entries, int components)
+{
+    static std::map<std::pair<int, int>, std::unique_ptr<GeneratedPrefix>> prefixes;
+    auto& slot = prefixes[{entries, components}];
+    if (!slot)
+        slot = std::make_unique<GeneratedPrefix>(entries, components);
+    return *slot;
+}
+
+void BM_Fill(benchmark::State& bench)
+{
+    const int entries = static_cast<int>(bench.range(0));
+    const int components = static_cast<int>(bench.range(1));
+    GeneratedPrefix& prefix = prefixFor(entries, components);
+    WineRegistry registry{Prefix(prefix.path())};
+    PrefixFileQuery files(prefix.path());
+    WindowState state;
+    state.lvwOhjelmat.setSorted(true);
+    WindowContext ctx{state, {}, {}};
+    ctx.services.registry = &registry;
+    // Third argument 0: no file query, to tell the registry and list work from the file system's.
+    ctx.services.files = bench.range(2) != 0 ? &files : nullptr;
+    ctx.callbacks.tsValitsin_Click = [&state] { updateStatusText(state); };
+    ctx.callbacks.lvwOhjelmat_Click = [&state] { lvwOhjelmat_Click(state); };
+    ListaaLisaaPoistaOhjelmat(ctx); // loads the hive once, as the window's first fill does
+    for (auto _ : bench) {
+        ListaaLisaaPoistaOhjelmat(ctx);
+        benchmark::DoNotOptimize(state.statusText);
+    }
+    bench.counters["rows"] = state.lvwOhjelmat.rowCount();
+    bench.counters["phantoms"] = state.lvwOhjelmat.phantomRowCount();
+}
+
+BENCHMARK(BM_Fill)
+    ->Args({300, 20, 1})
+    ->Args({1000, 1000, 1})
+    ->Args({10000, 1000, 1})
+    ->Args({1000, 1000, 0})
+    ->Args({10000, 1000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+
+} // namespace
+
 BENCHMARK_MAIN();

@@ -1,2 +1,97 @@
+#include "platform/HiveFile.h"
+#include "platform/WineRegistry.h"
+#include "platform/mdlPoisto.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+using namespace nixora;
+
+namespace
+{
+
+QString testdata(const char* relative)
+{
+    QString folder = qEnvironmentVariable("NIXORA_SHARED_TESTDATA");
+    if (folder.isEmpty())
+        folder = QStringLiteral(NIXORA_SHARED_TESTDATA);
+    return folder + u'/' + QLatin1String(relative);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// About 50 MB of Uninstall entries as Wine writes them.
+QByteArray generatedHive()
+{
+    QByteArray text = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
+                      "#arch=win64\n";
+    for (int i = 0; text.size() < 50 * 1024 * 1024; ++i) {
+        text += "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App" +
+                QByteArray::number(i).rightJustified(7, '0') +
+                "] 1796625534\n#time=1dd8615a0ca4520\n\"DisplayName\"=\"Application " +
+                QByteArray::number(i) +
+                "\"\n\"DisplayVersion\"=\"1.2.3\"\n\"EstimatedSize\"=dword:000004d2\n"
+                "\"Publisher\"=\"Caf\\x20ac Soft\"\n\"UninstallString\"=\"C:\\\\Program "
+                "Files\\\\App\\\\uninst.exe\"\n";
+    }
+    return text;
+}
+
+void reportPeakMemory(benchmark::State& state)
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_MB"] = double(usage.ru_maxrss) / 1024.0;
+}
+
+void loadBytes(benchmark::State& state, const QByteArray& bytes)
+{
+    for (auto _ : state) {
+        auto hive = HiveFile::parse(bytes);
+        benchmark::DoNotOptimize(hive.get());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * bytes.size());
+    reportPeakMemory(state);
+}
+
+void BM_LoadWine1000(benchmark::State& state)
+{
+    loadBytes(state, readAll(testdata("wine8-1000/system.reg")));
+}
+BENCHMARK(BM_LoadWine1000)->Unit(benchmark::kMillisecond);
+
+void BM_LoadGenerated50MB(benchmark::State& state)
+{
+    loadBytes(state, generatedHive());
+}
+BENCHMARK(BM_LoadGenerated50MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A loaded hive whose file is unchanged: each call checks the file's identity, then reads.
+void BM_LueRekisteriarvo(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    QFile::copy(testdata("wine8-1000/system.reg"), dir.path() + "/system.reg");
+    WineRegistry registry{Prefix(dir.path())};
+    const QString path = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+    const QString entry = path + mdlPoisto::LueAliavain(registry, RegRoot::LocalMachine, path, 500);
+    for (auto _ : state) {
+        QString text =
+            mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, entry, "DisplayName");
+        benchmark::DoNotOptimize(text);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()));
+    reportPeakMemory(state);
+}
+BENCHMARK(BM_LueRekisteriarvo);
+
+} // namespace
+
 BENCHMARK_MAIN();

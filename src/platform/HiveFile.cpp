@@ -213,10 +213,13 @@ HiveKey* HiveFile::childFor(HiveKey* parent, QStringView name, bool create)
 HiveKey* HiveFile::findKey(QStringView path)
 {
     HiveKey* key = m_root;
-    for (QStringView part : splitPath(path)) {
-        key = childFor(key, part, false);
-        if (key == nullptr)
-            return nullptr;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= path.size() && key != nullptr; ++i) {
+        if (i == path.size() || path[i] == u'\\') {
+            if (i > start)
+                key = childFor(key, path.mid(start, i - start), false);
+            start = i + 1;
+        }
     }
     return key;
 }

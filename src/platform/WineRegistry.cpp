@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,6 +63,17 @@ bool syncFolder(const QByteArray& folder)
     return ok;
 }
 
+// The longest time a read trusts the last identity check: far below the time any other
+// process needs to start, write a hive and hand over to us.
+constexpr int64_t kRecheckNs = 1000000;
+
+int64_t monotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 bool validPath(QStringView path)
 {
     for (QStringView part : HiveFile::splitPath(path)) {
@@ -80,12 +92,19 @@ struct WineRegistry::HiveSlot {
     QByteArray nativePath;
     State state = State::Unknown;
     FileIdentity identity;
+    int64_t lastCheckNs = 0;
     std::unique_ptr<HiveFile> hive;
     QString tempPath; // a saved but not yet renamed replacement
 
-    // Brings the slot up to date with the file as it is now; cheap when nothing changed.
-    void refresh()
+    // Brings the slot up to date with the file as it is now; cheap when nothing changed. A
+    // stat() costs microseconds in some sandboxes, so a burst of reads checks the file at most
+    // once per kRecheckNs; writes always check.
+    void refresh(bool force = false)
     {
+        const int64_t now = monotonicNs();
+        if (!force && state != State::Unknown && now - lastCheckNs < kRecheckNs)
+            return;
+        lastCheckNs = now;
         struct stat info {
         };
         if (::stat(nativePath.constData(), &info) != 0) {
@@ -295,9 +314,9 @@ RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
     const uint64_t now = currentFileTime();
     for (RegRoot root : roots) {
         HiveSlot& s = slot(root);
-        s.refresh();
+        s.refresh(true);
         if (s.state == HiveSlot::State::Missing && root == RegRoot::CurrentUser) {
-            m_machine->refresh();
+            m_machine->refresh(true);
             const QByteArray arch = m_machine->hive ? m_machine->hive->arch() : QByteArray();
             s.hive = HiveFile::parse(HiveFile::emptyHiveText(root, arch));
             s.state = HiveSlot::State::Loaded;

@@ -14,6 +14,26 @@ bool isTextKind(uint32_t type)
     return type == nixora::kRegSz || type == nixora::kRegExpandSz || type == nixora::kRegMultiSz;
 }
 
+qsizetype utf8Length(QStringView text)
+{
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80) {
+            bytes += 1;
+        } else if (c < 0x800) {
+            bytes += 2;
+        } else if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+                   QChar::isLowSurrogate(text[i + 1].unicode())) {
+            bytes += 4;
+            ++i;
+        } else {
+            bytes += 3;
+        }
+    }
+    return bytes;
+}
+
 // Text kinds reach the program in the locale's encoding (UTF-8); the buffer limit counts those
 // bytes with the terminating NUL.
 std::optional<QString> textOf(const RegValue& value)
@@ -24,10 +44,10 @@ std::optional<QString> textOf(const RegValue& value)
     // Only a terminator is dropped; text stored without one keeps its last character.
     if (count > 0 && units[count - 1] == 0)
         --count;
-    const QString text = QString(reinterpret_cast<const QChar*>(units), count);
-    if (text.toUtf8().size() + 1 > kValueBufferBytes)
+    const QStringView text(units, count);
+    if (utf8Length(text) + 1 > kValueBufferBytes)
         return std::nullopt;
-    return text;
+    return text.toString();
 }
 
 QString dwordText(const QByteArray& data)
@@ -90,7 +110,7 @@ QString LueAliavain(nixora::Registry& registry, nixora::RegRoot root, const QStr
     if (index < 0)
         return kNotFound;
     const std::optional<QString> name = registry.subkeyName(root, path, uint32_t(index));
-    if (!name || name->toUtf8().size() + 1 > kSubkeyBufferChars)
+    if (!name || utf8Length(*name) + 1 > kSubkeyBufferChars)
         return kNotFound;
     return *name;
 }

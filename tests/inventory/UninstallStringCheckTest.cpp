@@ -213,3 +213,55 @@ TEST(UninstallStringCheckOptions, DeepNestingEnds)
 
 } // namespace
 } // namespace nixora
+
+#include "support/TempPrefix.h"
+
+namespace nixora
+{
+namespace
+{
+
+struct PrefixCase {
+    const char* name;
+    const char* command;
+    Verdict verdict;
+};
+
+void PrintTo(const PrefixCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+// The same check over the real query of a prefix: Wine's name matching decides.
+class PrefixCheckTest : public testing::TestWithParam<PrefixCase>
+{
+};
+
+TEST_P(PrefixCheckTest, Verdict)
+{
+    test::TempPrefix prefix;
+    prefix.createFile("Program Files/App/uninstall.exe");
+    prefix.createFile("Program Files/App/.hidden.exe");
+    prefix.createFile("Tools/App.old/readme.txt");
+    PrefixFileQuery files(prefix.path());
+    ListViewModel list;
+    ListRow* row = list.addRow("k", "k");
+    TarkistaPoistoohjelmanTiedostot(list, row, QString::fromUtf8(GetParam().command), files, true);
+    EXPECT_EQ(verdictOf(*row), GetParam().verdict);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Prefix, PrefixCheckTest,
+    testing::Values(
+        PrefixCase{"Exact", "\"C:\\Program Files\\App\\uninstall.exe\" /S", Verdict::Found},
+        PrefixCase{"OtherCase", "c:\\PROGRAM FILES\\app\\UNINSTALL.EXE", Verdict::Found},
+        PrefixCase{"WineShortName", "C:\\PROG~FBU\\App\\uninstall.exe", Verdict::Found},
+        PrefixCase{"WindowsShortName", "C:\\PROGRA~1\\App\\uninstall.exe", Verdict::Phantom},
+        PrefixCase{"Wildcard", "C:\\Program Files\\App\\unin*.exe", Verdict::Found},
+        PrefixCase{"HiddenFile", "C:\\Program Files\\App\\.hidden.exe", Verdict::Phantom},
+        PrefixCase{"FolderWithDot", "C:\\Tools\\App.old", Verdict::Phantom},
+        PrefixCase{"DriveWithoutLink", "D:\\App\\uninstall.exe", Verdict::Phantom}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace nixora

@@ -166,3 +166,102 @@ TEST_F(TrickyValues, LinkKeysAreKeptWithTheirTarget)
         target->value.data,
         utf16(QStringLiteral("\\Registry\\Machine\\Software\\Classes\\Wow6432Node")).chopped(2));
 }
+
+namespace
+{
+
+const QByteArray kHead = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
+                         "#arch=win64\n";
+
+struct BadInput {
+    const char* name;
+    QByteArray body;
+};
+
+void PrintTo(const BadInput& input, std::ostream* os)
+{
+    *os << input.name;
+}
+
+} // namespace
+
+class DamagedHive : public testing::TestWithParam<BadInput>
+{
+};
+
+// Every damaged file must parse, keep the good key readable, give the file back unchanged, and
+// keep every byte of the damage when another key is changed.
+TEST_P(DamagedHive, KeepsEverythingAndTheGoodKey)
+{
+    const QByteArray good = "\n[Good] 1796625534\n#time=1dd8615a0ca4520\n\"g\"=\"ok\"\n";
+    const QByteArray original = kHead + good + GetParam().body;
+    auto hive = HiveFile::parse(original);
+    ASSERT_TRUE(hive);
+    EXPECT_EQ(valueOf(*hive, "Good", "g"), makeStringValue("ok"));
+    EXPECT_TRUE(hive->serialize(true) == original);
+    hive->setValue(hive->createKey(u"Added", 0x1dd8615a0ca4520), "n", makeDwordValue(1), 1);
+    const QByteArray written = hive->serialize();
+    EXPECT_TRUE(written.contains(GetParam().body.trimmed())) << written.toStdString();
+    EXPECT_TRUE(written.contains("\n[Added] ")) << written.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, DamagedHive,
+    testing::Values(BadInput{"truncated", "\n[Zed] 1796625534\n#time=1dd8615a0ca4520\n\"a\"=\"ab"},
+                    BadInput{"invalid utf8", "\n[Zed] 1\n\"a\"=\"\xff\xfe\xc3\"\n"},
+                    BadInput{"nul bytes", QByteArray("\n[Zed] 1\n\"a\"=\"x\0y\"\n\0\0\n", 22)},
+                    BadInput{"unbalanced bracket", "\n[Zed\\\\Open 1\n\"a\"=\"x\"\n"},
+                    BadInput{"unbalanced quote", "\n[Zed] 1\n\"a=\"x\n\"b\"=hex:01,zz\n"},
+                    BadInput{"ten megabyte line",
+                             "\n[Zed] 1\n\"a\"=\"" + QByteArray(10 << 20, 'x') + "\"\n"},
+                    BadInput{"unknown lines", "\n[Zed] 1\n#future=1\n; comment\ngarbage\n"},
+                    BadInput{"crlf", "\r\n[Zed] 1\r\n\"a\"=\"x\"\r\n"}));
+
+TEST(DamagedHive, MalformedValuesReadAsEmptyNoneAndKeepTheirText)
+{
+    const QByteArray original = kHead + "\n[K] 1\n\"a\"=\"unterminated\n\"b\"=hex:01,\\\n  zz\n"
+                                        "\"c\"=dword:\n\"d\"=\"fine\"\n";
+    auto hive = HiveFile::parse(original);
+    ASSERT_TRUE(hive);
+    for (const char* name : {"a", "b", "c"})
+        EXPECT_EQ(valueOf(*hive, "K", name), RegValue{}) << name;
+    EXPECT_EQ(valueOf(*hive, "K", "d"), makeStringValue("fine"));
+    hive->setValue(hive->findKey(u"K"), "e", makeDwordValue(2), 0x1dd8615a0ca4520);
+    const QByteArray written = hive->serialize();
+    EXPECT_TRUE(written.contains("\"a\"=\"unterminated\n\"b\"=hex:01,\\\n  zz\n\"c\"=dword:\n"
+                                 "\"d\"=\"fine\"\n\"e\"=dword:00000002\n"))
+        << written.toStdString();
+}
+
+TEST(DamagedHive, ABadHeaderIsNotAHive)
+{
+    for (const QByteArray& text : {QByteArray(), QByteArray("WINE REGISTRY Version 2 \n"),
+                                   QByteArray("REGEDIT4\n"), QByteArray("WINE REGISTRY")})
+        EXPECT_FALSE(HiveFile::parse(text)) << text.toStdString();
+    EXPECT_TRUE(HiveFile::parse("WINE REGISTRY Version 2"));
+}
+
+class Escapes : public testing::TestWithParam<std::pair<QString, QByteArray>>
+{
+};
+
+TEST_P(Escapes, WrittenAsWineWritesThemAndReadBack)
+{
+    QByteArray out;
+    hive::appendEscaped(out, GetParam().first, "\"");
+    EXPECT_EQ(out, GetParam().second);
+    QString back;
+    const QByteArray quoted = out + '"';
+    EXPECT_NE(hive::parseEscaped(quoted.constData(), quoted.constData() + quoted.size(), '"', back),
+              nullptr);
+    EXPECT_EQ(back, GetParam().first);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, Escapes,
+    testing::Values(std::pair{QStringLiteral("a\"b\\c"), QByteArray("a\\\"b\\\\c")},
+                    std::pair{QStringLiteral("\u20ac!"), QByteArray("\\x20ac!")},
+                    std::pair{QStringLiteral("\u00e4b"), QByteArray("\\x00e4b")},
+                    std::pair{QStringLiteral("\t\n\r\x1b"), QByteArray("\\t\\n\\r\\e")},
+                    std::pair{QString(QChar(1)) + "7" + QChar(2) + "x", QByteArray("\\0017\\2x")},
+                    std::pair{QStringLiteral("[]"), QByteArray("[]")}));

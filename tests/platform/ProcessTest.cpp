@@ -5,6 +5,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <string>
 #include <vector>
@@ -175,6 +178,87 @@ TEST_F(RunProgram, NothingStartableGivesMinusOne)
     EXPECT_EQ(run(QStringLiteral("C:\\folder.exe")), -1);
     EXPECT_EQ(run(QStringLiteral("Q:\\setup.exe")), -1);
     EXPECT_EQ(run(QStringLiteral("\"\" C:\\noexec.sh")), -1);
+}
+
+// Stand-ins for wine and wineserver on PATH record how they were called: this checks the wiring
+// without a Wine installation. The real thing runs in WineRunsWindowsProgram below.
+class FakeWine : public RunProgram
+{
+protected:
+    void SetUp() override
+    {
+        m_savedPath = qgetenv("PATH");
+        const QString bin = m_bin.path();
+        writeTool(bin + QStringLiteral("/wine"),
+                  R"(printf '%s\n' "$WINEPREFIX" "$@" > "$WINEPREFIX/wine.txt"; exit 9)");
+        writeTool(bin + QStringLiteral("/wineserver"),
+                  R"(printf '%s\n' "$WINEPREFIX" "$@" > "$WINEPREFIX/wineserver.txt")");
+        m_prefix.createFile(QStringLiteral("Program Files/Pe/setup.exe"), "MZ\x90\0fake");
+    }
+    void TearDown() override { qputenv("PATH", m_savedPath); }
+
+    static void writeTool(const QString& path, const QByteArray& body)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body + "\n");
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+    }
+    [[nodiscard]] QString recorded(const char* name) const
+    {
+        QFile file(m_prefix.hostPath(QString::fromLatin1(name)));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    QTemporaryDir m_bin;
+    QByteArray m_savedPath;
+};
+
+TEST_F(FakeWine, WindowsProgramRunsUnderWineThenWaitsForWineserver)
+{
+    qputenv("PATH", QFile::encodeName(m_bin.path()) + ":" + m_savedPath);
+    EXPECT_EQ(run(QStringLiteral(R"(C:\Program Files\Pe\setup /S "two words")")), 9);
+    const QString prefixLine = m_prefix.path() + u'\n';
+    EXPECT_EQ(recorded("wine.txt"),
+              prefixLine + QStringLiteral("C:\\Program Files\\Pe\\setup.exe\n/S\ntwo words\n"));
+    EXPECT_EQ(recorded("wineserver.txt"), prefixLine + QStringLiteral("-w\n"));
+}
+
+TEST_F(FakeWine, WindowsProgramWithoutWineIsNotStarted)
+{
+    qputenv("PATH", QFile::encodeName(m_bin.path()) + "/none");
+    EXPECT_EQ(run(QStringLiteral(R"(C:\Program Files\Pe\setup.exe)")), -1);
+    EXPECT_TRUE(recorded("wine.txt").isEmpty());
+}
+
+// A real Windows program, built with mingw-w64 and run by the installed Wine. Slow (Wine sets
+// the prefix up first), so it runs only where both are installed.
+TEST_F(RunProgram, WineRunsWindowsProgram)
+{
+    const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
+    const QString compiler =
+        QStandardPaths::findExecutable(QStringLiteral("x86_64-w64-mingw32-gcc"));
+    if (wine.isEmpty() || compiler.isEmpty())
+        GTEST_SKIP() << "wine or x86_64-w64-mingw32-gcc not installed; Windows programs untested";
+
+    const QString source =
+        m_prefix.createFile(QStringLiteral("src/exit7.c"),
+                            "#include <string.h>\nint main(int argc, char** argv) {\n"
+                            "    return argc == 3 && strcmp(argv[2], \"b c\") == 0 ? 7 : 1;\n}\n");
+    const QString program =
+        m_prefix.hostPath(QStringLiteral("drive_c/Program Files/Pe Test/exit7.exe"));
+    QDir().mkpath(QFileInfo(program).path());
+    ASSERT_EQ(runHidden(compiler, {QStringLiteral("-o"), program, source}).exitCode, 0);
+
+    const QStringList environment{QStringLiteral("WINEPREFIX=") + m_prefix.path(),
+                                  QStringLiteral("WINEDEBUG=-all")};
+    ASSERT_TRUE(runHidden(QStandardPaths::findExecutable(QStringLiteral("wineboot")),
+                          {QStringLiteral("-i")}, environment)
+                    .started);
+    (void)runHidden(QStandardPaths::findExecutable(QStringLiteral("wineserver")),
+                    {QStringLiteral("-w")}, environment);
+
+    EXPECT_EQ(run(QStringLiteral(R"("C:\Program Files\Pe Test\exit7.exe" a "b c")")), 7);
 }
 
 } // namespace
