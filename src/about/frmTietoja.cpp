@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QStyle>
 
+#include <algorithm>
 #include <cmath>
 
 namespace nixora
@@ -99,6 +100,11 @@ void frmTietoja::makeLink(QLabel* label)
     palette.setColor(QPalette::WindowText, kLinkColor);
     label->setPalette(palette);
     label->setCursor(Qt::PointingHandCursor);
+    // The addresses and Linux fonts are wider than the layout's labels: grow to the text, up to
+    // the dialog's right margin, so the whole link shows and can be clicked.
+    const int rightMargin = fromTwips(0, 0, 5055, 0).width();
+    const int wanted = label->fontMetrics().horizontalAdvance(label->text()) + 2;
+    label->resize(std::clamp(wanted, label->width(), rightMargin - label->x()), label->height());
     label->installEventFilter(this);
 }
 

@@ -13,7 +13,8 @@ namespace nixora
 namespace
 {
 constexpr int kTwipsPerPixel = 15;
-}
+constexpr qint64 kRepaintIntervalMs = 40;
+} // namespace
 
 ListViewQtModel::ListViewQtModel(ListViewModel& list, QObject* parent)
     : QAbstractTableModel(parent), m_list(list)
@@ -117,9 +118,14 @@ void ListViewQtModel::listChanged()
 
 void ListViewQtModel::repaintRequested()
 {
+    // A long fill asks for a repaint every few rows. Drawing more often than the eye can follow
+    // only slows the fill down; the last state is drawn on the next turn of the event loop.
+    if (m_sinceRepaint.isValid() && m_sinceRepaint.elapsed() < kRepaintIntervalMs)
+        return;
     flush();
     if (m_view && m_view->isVisible())
         m_view->viewport()->repaint();
+    m_sinceRepaint.start();
 }
 
 void ListViewQtModel::flush()
@@ -133,15 +139,28 @@ void ListViewQtModel::flush()
 void ListViewQtModel::catchUp()
 {
     const int rows = m_list.rowCount();
-    if (rows != m_shownRows) {
+    if (rows == 0 || rows < m_shownRows) {
         beginResetModel();
         m_shownRows = rows;
         endResetModel();
-    } else if (rows > 0) {
-        // Same number of rows: texts, colours or the order changed. Keeps the scroll position.
+    } else {
+        // A fill only adds rows. The list keeps them sorted, so new rows may land anywhere:
+        // announce the added count at the end, then say that every row's content changed.
+        // Cheaper than a reset, which the view answers by rebuilding everything.
+        if (rows > m_shownRows) {
+            beginInsertRows({}, m_shownRows, rows - 1);
+            m_shownRows = rows;
+            endInsertRows();
+        }
         emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
     }
-    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    std::array<QString, 3> captions;
+    for (size_t column = 0; column < captions.size(); ++column)
+        captions[column] = m_list.columns()[column].caption;
+    if (captions != m_shownCaptions) {
+        m_shownCaptions = captions;
+        emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    }
     applyViewState();
     applySelection();
 }

@@ -3,6 +3,7 @@
 #include "platform/ListViewModel.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QPointer>
 
@@ -18,7 +19,8 @@ namespace nixora
 // order; the view never sorts.
 //
 // Changes arrive in bursts during a fill, so listChanged() only marks the model dirty and the
-// view catches up once on the next turn of the event loop; repaintRequested() catches up at once.
+// view catches up once on the next turn of the event loop; repaintRequested() catches up at once,
+// at most every few dozen milliseconds.
 class ListViewQtModel final : public QAbstractTableModel, public ListViewListener
 {
     Q_OBJECT
@@ -62,7 +64,9 @@ private:
     bool m_updateQueued = false;
     bool m_applyingSelection = false;
     QFont m_boldFont;
+    QElapsedTimer m_sinceRepaint;
     std::array<int, 3> m_appliedWidths{-1, -1, -1};
+    std::array<QString, 3> m_shownCaptions;
 };
 
 } // namespace nixora

@@ -16,4 +16,13 @@ __attribute__((weak)) void mPalauta_Click(WindowContext&) {}
 __attribute__((weak)) void mPoistaVarmuuskopioitu_Click(WindowContext&) {}
 __attribute__((weak)) void mKopioiLeikepoydalle_Click(WindowContext&, int16_t) {}
 
+__attribute__((weak)) void ListaaPalautettavatOhjelmat(WindowContext&) {}
+__attribute__((weak)) void lvwPalauta_Click(WindowState&) {}
+__attribute__((weak)) void lvwPalauta_ItemClick(WindowState&, const ListRow*) {}
+__attribute__((weak)) void lvwPalauta_ColumnClick(WindowState&, int) {}
+__attribute__((weak)) bool backupPopupOpensOnMouseUp(const WindowState&, int)
+{
+    return false;
+}
+
 } // namespace nixora

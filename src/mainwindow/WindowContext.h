@@ -10,7 +10,8 @@
 
 #include <functional>
 
-namespace nixora {
+namespace nixora
+{
 
 // The platform services the window's commands use. The window gets real ones; tests build a
 // temporary prefix with scripted message boxes and a fixed clock.

@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <set>
 
-namespace nixora {
+namespace nixora
+{
 
 // The selected entry: the row of the entry list last clicked, read by every entry command.
 struct SelectedEntry {
@@ -51,8 +52,8 @@ struct WindowState {
     bool friendlyNames = true;    // selkokieli
     bool boldPhantoms = true;     // rikkinaiset_bold
     QString selectedTab = kTabEntries;
-    QString statusText;           // panel 1 of the status bar
-    int16_t popupX = 290;         // twips, where a keyboard context menu opens
+    QString statusText;   // panel 1 of the status bar
+    int16_t popupX = 290; // twips, where a keyboard context menu opens
     int16_t popupY = 770;
 };
 

@@ -108,10 +108,7 @@ frmPoisto::frmPoisto(Services services, PrefixStatus prefixStatus, QWidget* pare
     callbacks.mPaivita_Click = [this] { mPaivita_Click(); };
 }
 
-frmPoisto::~frmPoisto()
-{
-    qApp->removeEventFilter(this);
-}
+frmPoisto::~frmPoisto() = default;
 
 void frmPoisto::createControls()
 {
@@ -168,7 +165,9 @@ void frmPoisto::createControls()
     m_panels[1] = new QLabel(QStringLiteral("For Help, press F1"));
     m_panels[0]->setObjectName(QStringLiteral("sbTilarivi_Panel1"));
     m_panels[1]->setObjectName(QStringLiteral("sbTilarivi_Panel2"));
-    m_panels[1]->setFixedWidth(px(kHelpPanelWidth));
+    // Linux fonts run wider than the ones the layout was drawn with: the help panel is 1440
+    // twips unless its text needs more.
+    m_panels[1]->setMinimumWidth(px(kHelpPanelWidth));
     for (QLabel* panel : m_panels) {
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
@@ -242,7 +241,7 @@ void frmPoisto::setGridLines(bool on)
 
 void frmPoisto::Form_Load()
 {
-    qApp->installEventFilter(this); // key preview
+    enableKeyPreview();
     m_state.popupX = static_cast<int16_t>(kPageLeft + kPopupOffset);
     m_state.popupY = static_cast<int16_t>(kPageTop + kPopupOffset);
     m_picLisaaPoista->show();

@@ -89,6 +89,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    class KeyPreview;
+    void enableKeyPreview();
     void createControls();
     void createMenus();         // frmPoistoMenus.cpp
     void createPopupMenus();    // frmPoistoMenus.cpp
@@ -120,6 +122,7 @@ private:
     std::array<QLabel*, 2> m_panels{};
     ListViewQtModel* m_ohjelmatModel = nullptr;
     ListViewQtModel* m_palautaModel = nullptr;
+    KeyPreview* m_keyPreview = nullptr;
     int m_pressedRow = -1;
     bool m_mouseDown = false;
 

@@ -61,16 +61,38 @@ int16_t vbKeyCode(int qtKey)
 
 } // namespace
 
-bool frmPoisto::eventFilter(QObject* watched, QEvent* event)
+// Key preview: the window sees every key pressed in it before the focused control does.
+class frmPoisto::KeyPreview final : public QObject
 {
-    if (event->type() == QEvent::KeyPress) {
+public:
+    explicit KeyPreview(frmPoisto* window) : QObject(window), m_window(window) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget == nullptr || widget->window() != this)
+        if (widget == nullptr || widget->window() != m_window)
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
         const int16_t code = vbKeyCode(key->key());
-        return code != 0 && Form_KeyDown(code, vbShift(key->modifiers()));
+        return code != 0 && m_window->Form_KeyDown(code, vbShift(key->modifiers()));
     }
+
+private:
+    frmPoisto* m_window;
+};
+
+void frmPoisto::enableKeyPreview()
+{
+    if (m_keyPreview == nullptr) {
+        m_keyPreview = new KeyPreview(this);
+        qApp->installEventFilter(m_keyPreview);
+    }
+}
+
+bool frmPoisto::eventFilter(QObject* watched, QEvent* event)
+{
     if (watched == m_lvwOhjelmat->viewport())
         return listMouseEvent(m_lvwOhjelmat, event);
     if (watched == m_lvwPalauta->viewport())
@@ -87,7 +109,7 @@ bool frmPoisto::listMouseEvent(QTableView* view, QEvent* event)
         return false;
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const QPoint inViewport = mouse->position().toPoint();
-    const QPoint inList = view->mapFrom(view->viewport(), inViewport);
+    const QPoint inList = view->viewport()->mapTo(view, inViewport);
     const float x = static_cast<float>(inList.x() * kTwipsPerPixel);
     const float y = static_cast<float>(inList.y() * kTwipsPerPixel);
     const int16_t button = vbButton(mouse->button());

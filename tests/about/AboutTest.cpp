@@ -1,5 +1,5 @@
-#include "GuiTestApp.h"
-#include "ScriptedUi.h"
+#include "support/GuiTestApp.h"
+#include "support/ScriptedUi.h"
 
 #include "about/HelpLinks.h"
 #include "about/frmTietoja.h"

@@ -1,6 +1,6 @@
-#include "GuiTestApp.h"
-#include "ScriptedUi.h"
-#include "TempPrefix.h"
+#include "support/GuiTestApp.h"
+#include "support/ScriptedUi.h"
+#include "support/TempPrefix.h"
 
 #include "about/HelpLinks.h"
 #include "inventory/EntryTags.h"
@@ -223,7 +223,7 @@ TEST_F(MainWindowTest, KeyboardPopupOpensAtStartPositionThenOffTheLastPress)
     const QPoint inViewport =
         view->visualRect(view->model()->index(1, 0)).topLeft() + QPoint(30, 2);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, inViewport);
-    const QPoint inList = view->mapFrom(view->viewport(), inViewport);
+    const QPoint inList = view->viewport()->mapTo(view, inViewport);
     EXPECT_EQ(window.state().popupX, 240 + inList.x() * 15 + 50);
     EXPECT_EQ(window.state().popupY, 720 + inList.y() * 15 + 50);
     EXPECT_EQ(window.state().entry.SelectedEntryName, QStringLiteral("Beta"));

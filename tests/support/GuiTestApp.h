@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QString>
+
+#include <ostream>
 
 namespace nixora::test
 {
@@ -19,3 +22,9 @@ inline QApplication& guiTestApp()
 }
 
 } // namespace nixora::test
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}

@@ -1,0 +1,132 @@
+// Start-up of the main window offscreen: from construction to both lists filled, on the demo
+// prefix, on Wine's 1,000-entry prefix and on a generated 10,000-entry prefix. The "paints"
+// counter is how often the entry list was drawn during one start-up: the fill repaints now and
+// then, so it grows with the entry count instead of staying at one paint at the end.
+#include "mainwindow/frmPoisto.h"
+#include "platform/FileQuery.h"
+#include "platform/UiServices.h"
+#include "platform/WineRegistry.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace
+{
+
+class QuietUi final : public nixora::UiServices
+{
+public:
+    nixora::MsgAnswer messageBox(const nixora::MessageBoxRequest& request) override
+    {
+        return request.defaultButton;
+    }
+    void setMousePointer(int pointer) override { m_pointer = pointer; }
+    [[nodiscard]] int mousePointer() const override { return m_pointer; }
+    void processEvents() override { QCoreApplication::processEvents(); }
+    void setClipboardText(const QString&) override {}
+    void shellOpen(const QString&) override {}
+
+private:
+    int m_pointer = 0;
+};
+
+class PaintCounter final : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+void copyPrefix(const QString& from, const QString& to)
+{
+    for (const QString& name : {QStringLiteral("system.reg"), QStringLiteral("user.reg")})
+        QFile::copy(from + u'/' + name, to + u'/' + name);
+}
+
+void writeGeneratedPrefix(const QString& to, int entries)
+{
+    QFile file(to + QStringLiteral("/system.reg"));
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    QByteArray text = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
+                      "#arch=win64\n";
+    for (int i = 0; i < entries; ++i) {
+        const QByteArray n = QByteArray::number(i).rightJustified(5, '0');
+        text += "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App" + n +
+                "] 1700000000\n\"DisplayName\"=\"Application " + n +
+                "\"\n\"UninstallString\"=\"C:\\\\Apps\\\\" + n +
+                "\\\\uninst.exe\"\n"
+                "\"DisplayVersion\"=\"1." +
+                n + "\"\n";
+    }
+    file.write(text);
+}
+
+void runStartup(benchmark::State& state, const QString& prefixPath)
+{
+    QuietUi ui;
+    PaintCounter counter;
+    for (auto _ : state) {
+        nixora::WineRegistry registry{nixora::Prefix(prefixPath)};
+        nixora::PrefixFileQuery files(prefixPath);
+        nixora::Services services;
+        services.registry = &registry;
+        services.files = &files;
+        services.ui = &ui;
+        services.prefixPath = prefixPath;
+        services.backupFolder = prefixPath + QStringLiteral("/nixora-backups");
+        nixora::frmPoisto window(services, {prefixPath, true, {}, false});
+        auto* list = window.findChild<QTableView*>(QStringLiteral("lvwOhjelmat"));
+        list->viewport()->installEventFilter(&counter);
+        counter.paints = 0;
+        window.Form_Load();
+        QCoreApplication::processEvents();
+        state.counters["rows"] = window.state().lvwOhjelmat.rowCount();
+        state.counters["paints"] = counter.paints;
+    }
+}
+
+void BM_StartDemoPrefix(benchmark::State& state)
+{
+    runStartup(state, QStringLiteral(NIXORA_SOURCE_DIR "/examples/demo-prefix"));
+}
+
+void BM_StartWine1000(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    copyPrefix(QStringLiteral(NIXORA_SHARED_TESTDATA "/wine8-1000"), dir.path());
+    runStartup(state, dir.path());
+}
+
+void BM_StartGenerated10000(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    writeGeneratedPrefix(dir.path(), 10000);
+    runStartup(state, dir.path());
+}
+
+} // namespace
+
+BENCHMARK(BM_StartDemoPrefix)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartWine1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartGenerated10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
