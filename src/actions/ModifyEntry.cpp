@@ -5,8 +5,10 @@
 #include "platform/Settings.h"
 #include "platform/mdlPoisto.h"
 
-namespace nixora {
-namespace {
+namespace nixora
+{
+namespace
+{
 
 // Trims blanks only, as the dialog's writes do; tabs and line breaks are data.
 QString trimBlanks(const QString& text)

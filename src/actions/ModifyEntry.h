@@ -2,7 +2,8 @@
 
 #include "mainwindow/WindowContext.h"
 
-namespace nixora {
+namespace nixora
+{
 
 // The three texts of the Modify dialog as the user left them.
 struct ModifiedTexts {

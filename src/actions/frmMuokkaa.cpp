@@ -9,14 +9,15 @@
 
 using namespace nixora;
 
-namespace {
+namespace
+{
 
 constexpr int kTwipsPerPixel = 15;
 
 QRect fromTwips(QRect twips)
 {
-    return {twips.x() / kTwipsPerPixel, twips.y() / kTwipsPerPixel,
-            twips.width() / kTwipsPerPixel, twips.height() / kTwipsPerPixel};
+    return {twips.x() / kTwipsPerPixel, twips.y() / kTwipsPerPixel, twips.width() / kTwipsPerPixel,
+            twips.height() / kTwipsPerPixel};
 }
 
 } // namespace
@@ -52,14 +53,14 @@ QLineEdit* frmMuokkaa::addTextBox(const char* objectName, QRect twips)
 void frmMuokkaa::buildLayout()
 {
     // Created in tab order; each label's access key moves the focus to the box below it.
-    QLabel* lblOhjelma = addLabel("lblOhjelma", QStringLiteral("&Application Name:"),
-                                  {120, 120, 1575, 255});
+    QLabel* lblOhjelma =
+        addLabel("lblOhjelma", QStringLiteral("&Application Name:"), {120, 120, 1575, 255});
     txtOhjelma = addTextBox("txtOhjelma", {120, 360, 3735, 315});
     QLabel* lblPoistoOhjelma = addLabel(
         "lblPoistoOhjelma", QStringLiteral("&Uninstaller Location:"), {120, 840, 1575, 255});
     txtPoistoOhjelma = addTextBox("txtPoistoOhjelma", {120, 1080, 3735, 315});
-    QLabel* lblVersionumero = addLabel("lblVersionumero", QStringLiteral("&Version Number:"),
-                                       {120, 1560, 1335, 255});
+    QLabel* lblVersionumero =
+        addLabel("lblVersionumero", QStringLiteral("&Version Number:"), {120, 1560, 1335, 255});
     txtVersionumero = addTextBox("txtVersionumero", {120, 1800, 3735, 315});
     lblOhjelma->setBuddy(txtOhjelma);
     lblPoistoOhjelma->setBuddy(txtPoistoOhjelma);

@@ -13,7 +13,8 @@ class QPushButton;
 
 // The Modify dialog: edits the selected entry's name, uninstaller location and version within
 // the limits of its lock flags. Loaded for one use; "OK" writes, "Cancel" and Esc write nothing.
-class frmMuokkaa final : public QDialog {
+class frmMuokkaa final : public QDialog
+{
     Q_OBJECT
 
 public:
