@@ -1,0 +1,75 @@
+#include "ModifyEntry.h"
+
+#include "backup/BackupRemoval.h"
+#include "inventory/EntryTags.h"
+#include "platform/Settings.h"
+#include "platform/mdlPoisto.h"
+
+namespace nixora
+{
+namespace
+{
+
+// Trims blanks only, as the dialog's writes do; tabs and line breaks are data.
+QString trimBlanks(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == u' ')
+        ++first;
+    while (last > first && text.at(last - 1) == u' ')
+        --last;
+    return text.mid(first, last - first);
+}
+
+// One field: the plain value is rewritten only when it exists; the quiet value only when its
+// current text matches what the list showed, ignoring letter case and surrounding blanks. A
+// missing quiet value reads "Not Found", so a shown text of "Not Found" creates it.
+void writeField(Registry& registry, const QString& key, const QString& plainName,
+                const QString& quietName, const QString& edited, const QString& shown)
+{
+    const QString readPath = tags::kUninstallPath + key;
+    const QString writePath = readPath + u'\\';
+    const QString newText = trimBlanks(edited);
+
+    if (mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, readPath, plainName) !=
+        mdlPoisto::kNotFound)
+        mdlPoisto::KirjoitaRekisteriarvo(registry, RegRoot::LocalMachine, writePath, plainName,
+                                         kRegSz, newText);
+
+    const QString quiet =
+        mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, readPath, quietName);
+    if (trimBlanks(quiet.toLower()) == trimBlanks(shown.toLower()))
+        mdlPoisto::KirjoitaRekisteriarvo(registry, RegRoot::LocalMachine, writePath, quietName,
+                                         kRegSz, newText);
+}
+
+} // namespace
+
+bool modifyBackupPreference(Registry& registry)
+{
+    return settings::readPreference(registry, settings::kMuokkausvarmuuskopio);
+}
+
+void applyModifiedEntry(WindowContext& ctx, const ModifiedTexts& texts, bool backupFirst)
+{
+    if (backupFirst)
+        VarmuuskopioiRekisteriavain(ctx, false, false);
+    Registry& registry = *ctx.services.registry;
+    settings::writePreference(registry, settings::kMuokkausvarmuuskopio, backupFirst);
+
+    const SelectedEntry& entry = ctx.state.entry;
+    if (!entry.SelectedEntryNameLocked)
+        writeField(registry, entry.SelectedEntryKey, QStringLiteral("DisplayName"),
+                   QStringLiteral("QuietDisplayName"), texts.name, entry.SelectedEntryName);
+    if (!entry.SelectedEntryUninstallerLocked)
+        writeField(registry, entry.SelectedEntryKey, QStringLiteral("UninstallString"),
+                   QStringLiteral("QuietUninstallString"), texts.uninstaller,
+                   entry.SelectedEntryUninstaller);
+    if (!entry.SelectedEntryVersionLocked)
+        writeField(registry, entry.SelectedEntryKey, QStringLiteral("DisplayVersion"),
+                   QStringLiteral("QuietDisplayVersion"), texts.version,
+                   entry.SelectedEntryVersion);
+}
+
+} // namespace nixora

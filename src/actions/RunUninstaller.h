@@ -2,7 +2,8 @@
 
 #include "mainwindow/WindowContext.h"
 
-namespace nixora {
+namespace nixora
+{
 
 void mAjaPoistoohjelma_Click(WindowContext& ctx); // "&Uninstall Application..."
 
