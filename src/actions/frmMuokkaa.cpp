@@ -92,7 +92,7 @@ void frmMuokkaa::Form_Load()
     chkVarmuuskopioi->setChecked(modifyBackupPreference(*m_ctx.services.registry));
 }
 
-void frmMuokkaa::mMuokkaa_Click(WindowContext& ctx, QWidget* parent)
+void frmMuokkaa::mMuokkaa_Click(WindowContext& ctx, QWidget* parent, QPointer<QWidget>* shown)
 {
     UiServices& ui = *ctx.services.ui;
     ui.setMousePointer(kPointerHourglass);
@@ -109,6 +109,8 @@ void frmMuokkaa::mMuokkaa_Click(WindowContext& ctx, QWidget* parent)
         box->setCursorPosition(0);
         box->setEnabled(!textAndLock.second);
     }
+    if (shown)
+        *shown = &dialog;
     dialog.exec();
     ui.setMousePointer(kPointerDefault);
 }

@@ -3,6 +3,7 @@
 #include "mainwindow/WindowContext.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <array>
 
@@ -21,7 +22,9 @@ public:
     frmMuokkaa(nixora::WindowContext& ctx, QWidget* parent);
 
     // The "&Modify..." command: fills the dialog from the selected entry and runs it modally.
-    static void mMuokkaa_Click(nixora::WindowContext& ctx, QWidget* parent);
+    // `shown`, when given, points at the dialog while it is open.
+    static void mMuokkaa_Click(nixora::WindowContext& ctx, QWidget* parent,
+                               QPointer<QWidget>* shown = nullptr);
 
     void cmdPainike_Click(int Index);
 

@@ -3,6 +3,7 @@
 
 #include "about/HelpLinks.h"
 #include "about/frmTietoja.h"
+#include "actions/frmMuokkaa.h"
 #include "actions/ClipboardCommands.h"
 #include "actions/RunUninstaller.h"
 #include "backup/BackupRemoval.h"
@@ -178,7 +179,8 @@ void frmPoisto::runCommand(void (*command)(WindowContext&))
 
 void frmPoisto::mMuokkaa_Click()
 {
-    // The Modify dialog is not part of this window yet; the item is there and does nothing.
+    frmMuokkaa::mMuokkaa_Click(m_ctx, this, &m_openDialog);
+    syncPopupActions();
 }
 
 void frmPoisto::mReadmeOhje_Click()
