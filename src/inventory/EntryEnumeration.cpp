@@ -186,7 +186,13 @@ void ListaaLisaaPoistaOhjelmat(WindowContext& ctx)
 {
     if (!ctx.services.registry)
         return;
+    // The folders the phantom check looks at do not change during one fill: listings read for
+    // one entry serve the rest.
+    if (ctx.services.files)
+        ctx.services.files->beginBatch();
     EntryFill(ctx).run();
+    if (ctx.services.files)
+        ctx.services.files->endBatch();
 }
 
 } // namespace nixora

@@ -3,6 +3,7 @@
 #include "EntryEnumeration.h"
 #include "EntryListInteraction.h"
 #include "EntryTags.h"
+#include "backup/BackupList.h"
 #include "mainwindow/StatusBar.h"
 #include "platform/FileQuery.h"
 #include "platform/Prefix.h"
@@ -41,6 +42,24 @@ void printLine(const QStringList& fields)
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
 }
 
+// Nothing to show and no one to ask: the listing only reads.
+class SilentUi final : public UiServices
+{
+public:
+    MsgAnswer messageBox(const MessageBoxRequest& request) override
+    {
+        return request.defaultButton;
+    }
+    void setMousePointer(int pointer) override { m_pointer = pointer; }
+    [[nodiscard]] int mousePointer() const override { return m_pointer; }
+    void processEvents() override {}
+    void setClipboardText(const QString&) override {}
+    void shellOpen(const QString&) override {}
+
+private:
+    int m_pointer = kPointerDefault;
+};
+
 QString verdictOf(const ListRow& row)
 {
     if (row.cells[0].toolTip == tags::kTipMissing)
@@ -66,11 +85,10 @@ void printEntries(WindowContext& ctx)
     printLine({state.statusText});
 }
 
-// The backup page. Its fill is not part of this build yet, so the page is empty and only its
-// status line is printed.
 void printBackups(WindowContext& ctx)
 {
     auto& state = ctx.state;
+    ListaaPalautettavatOhjelmat(ctx);
     state.selectedTab = kTabBackups;
     const ListViewModel& list = state.lvwPalauta;
     for (int i = 0; i < list.rowCount(); ++i) {
@@ -104,13 +122,17 @@ int runHeadlessListing(const QStringList& arguments)
     state.friendlyNames = settings::readPreference(registry, settings::kSelkokieli);
     state.boldPhantoms = settings::readPreference(registry, settings::kRikkinaisetBold);
 
+    SilentUi ui;
     WindowContext ctx{state, {}, {}};
+    ctx.services.ui = &ui;
     ctx.services.registry = &registry;
     ctx.services.files = &files;
     ctx.services.prefixPath = prefix.path();
     ctx.services.backupFolder = prefix.backupFolder();
     ctx.callbacks.tsValitsin_Click = [&state] { updateStatusText(state); };
     ctx.callbacks.lvwOhjelmat_Click = [&state] { lvwOhjelmat_Click(state); };
+    ctx.callbacks.lvwPalauta_Click = [] {};
+    ctx.callbacks.ListaaPalautettavatOhjelmat = [&ctx] { ListaaPalautettavatOhjelmat(ctx); };
 
     if (entries)
         printEntries(ctx);

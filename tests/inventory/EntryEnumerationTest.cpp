@@ -244,6 +244,31 @@ TEST(HeadlessListingTest, ControlCharactersAreEscapedAndSettingsApply)
               "0 removed program entries\n");
 }
 
+TEST(HeadlessListingTest, BackupListingShowsEachBackupFile)
+{
+    TempPrefix prefix;
+    QDir().mkpath(prefix.hostPath("nixora-backups"));
+    QFile backup(prefix.hostPath("nixora-backups/20090302080509.reg"));
+    ASSERT_TRUE(backup.open(QIODevice::WriteOnly));
+    backup.write("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
+                 "CurrentVersion\\Uninstall\\Old]\r\n\"DisplayName\"=\"Old App\"\r\n"
+                 "\"DisplayVersion\"=\"2.1\"\r\n");
+    backup.close();
+    QProcess nixora;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("WINEPREFIX", prefix.path());
+    nixora.setProcessEnvironment(env);
+    nixora.start(QStringLiteral(NIXORA_BIN_DIR "/nixora"), {"--list-backups"});
+    ASSERT_TRUE(nixora.waitForFinished(30000));
+    EXPECT_EQ(nixora.exitCode(), 0);
+    const QStringList lines =
+        QString::fromUtf8(nixora.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << lines.join(u'|').toStdString();
+    EXPECT_TRUE(lines[0].contains("Old App")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains("2.1")) << lines[0].toStdString();
+    EXPECT_EQ(lines[1], "1 removed program entries");
+}
+
 TEST(HeadlessListingTest, MissingPrefixFails)
 {
     QProcess nixora;
