@@ -53,10 +53,13 @@ bool modifyBackupPreference(Registry& registry)
 
 void applyModifiedEntry(WindowContext& ctx, const ModifiedTexts& texts, bool backupFirst)
 {
-    if (backupFirst)
-        VarmuuskopioiRekisteriavain(ctx, false, false);
+    // The user asked for the original data to be kept: when the backup fails (the backup has
+    // said so), the entry is left as it was rather than overwritten without a copy.
+    const bool mayWrite = !backupFirst || VarmuuskopioiRekisteriavain(ctx, false, false);
     Registry& registry = *ctx.services.registry;
     settings::writePreference(registry, settings::kMuokkausvarmuuskopio, backupFirst);
+    if (!mayWrite)
+        return;
 
     const SelectedEntry& entry = ctx.state.entry;
     if (!entry.SelectedEntryNameLocked)

@@ -104,7 +104,7 @@ bool deleteBackupFile(const QString& path)
     return !QFileInfo(path).exists() && !QFileInfo(path).isSymLink();
 }
 
-void VarmuuskopioiRekisteriavain(WindowContext& ctx, const bool& Poisto,
+bool VarmuuskopioiRekisteriavain(WindowContext& ctx, const bool& Poisto,
                                  const bool& PaivitaOhjelmalista)
 {
     UiServices& ui = *ctx.services.ui;
@@ -113,7 +113,8 @@ void VarmuuskopioiRekisteriavain(WindowContext& ctx, const bool& Poisto,
     const QString file = newBackupFilePath(ctx.services.backupFolder, ctx.services.clock->now());
 
     bool deleteKey = Poisto;
-    if (!exportEntry(ctx, file, key)) {
+    const bool backedUp = exportEntry(ctx, file, key);
+    if (!backedUp) {
         ui.setMousePointer(kPointerDefault);
         if (Poisto)
             deleteKey = askDeleteWithoutBackup(ui);
@@ -128,6 +129,7 @@ void VarmuuskopioiRekisteriavain(WindowContext& ctx, const bool& Poisto,
     if (PaivitaOhjelmalista && ctx.callbacks.ListaaLisaaPoistaOhjelmat)
         ctx.callbacks.ListaaLisaaPoistaOhjelmat();
     refillBackups(ctx);
+    return backedUp;
 }
 
 void mPoistaRekisterista_Click(WindowContext& ctx)

@@ -7,7 +7,8 @@ namespace nixora
 {
 
 // Backs the selected entry up with the registry editor and, when Poisto is set, deletes its key.
-void VarmuuskopioiRekisteriavain(WindowContext& ctx, const bool& Poisto,
+// True when the backup file was written.
+bool VarmuuskopioiRekisteriavain(WindowContext& ctx, const bool& Poisto,
                                  const bool& PaivitaOhjelmalista);
 
 void mPoistaRekisterista_Click(WindowContext& ctx); // "&Remove Entry..."

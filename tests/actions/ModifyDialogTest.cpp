@@ -1,3 +1,4 @@
+#include "actions/ModifyEntry.h"
 #include "actions/frmMuokkaa.h"
 #include "platform/Settings.h"
 #include "platform/WineRegistry.h"
@@ -188,6 +189,24 @@ TEST_F(ModifyDialogTest, OkWithBackupSavesTheEntryAsItWasFirst)
     ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
     EXPECT_TRUE(backup.readAll().contains("\"DisplayName\"=\"Before\""));
     EXPECT_EQ(read("DisplayName"), "After");
+}
+
+TEST_F(ModifyDialogTest, FailedBackupLeavesTheEntryAsItWas)
+{
+    setEntry({{"DisplayName", "Before"}});
+    select("Before", "", "");
+    m_ctx.services.regeditProgram = m_prefix.hostPath(QStringLiteral("no-such-editor"));
+    runDialog([](frmMuokkaa& dialog) {
+        dialog.chkVarmuuskopioi->setChecked(true);
+        dialog.txtOhjelma->setText(QStringLiteral("After"));
+        dialog.cmdPainike_Click(0);
+    });
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    EXPECT_TRUE(m_ui.shown.front().text.startsWith(QStringLiteral("Nixora cannot backup")));
+    EXPECT_EQ(backupFiles(), 0);
+    EXPECT_EQ(read("DisplayName"), "Before");
+    EXPECT_EQ(m_refills, 1);
+    EXPECT_TRUE(modifyBackupPreference(m_registry));
 }
 
 } // namespace
