@@ -3,24 +3,13 @@
 #include "backup/BackupRemoval.h"
 #include "inventory/EntryTags.h"
 #include "platform/Settings.h"
+#include "platform/TextUtil.h"
 #include "platform/mdlPoisto.h"
 
 namespace nixora
 {
 namespace
 {
-
-// Trims blanks only, as the dialog's writes do; tabs and line breaks are data.
-QString trimBlanks(const QString& text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == u' ')
-        ++first;
-    while (last > first && text.at(last - 1) == u' ')
-        --last;
-    return text.mid(first, last - first);
-}
 
 // One field: the plain value is rewritten only when it exists; the quiet value only when its
 // current text matches what the list showed, ignoring letter case and surrounding blanks. A

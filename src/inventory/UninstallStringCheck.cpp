@@ -1,6 +1,7 @@
 #include "UninstallStringCheck.h"
 
 #include "EntryTags.h"
+#include "platform/TextUtil.h"
 
 namespace nixora
 {
@@ -8,18 +9,6 @@ namespace
 {
 
 const QString kDriveSeparator = QStringLiteral(":\\");
-
-// Only the blank counts as white space here; tabs stay part of a path.
-QString trimSpaces(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 void setToolTips(ListViewModel& list, ListRow* row, const QString& tip)
 {
@@ -71,14 +60,14 @@ private:
 
     [[nodiscard]] Outcome examine(QString& piece)
     {
-        piece = trimSpaces(piece);
+        piece = trimBlanks(piece);
         if (!piece.contains(kDriveSeparator) || !piece.contains(u'.'))
             return Outcome::NextPiece;
         cutOption(piece, QStringLiteral(" -"));
         cutOption(piece, QStringLiteral(" /"));
         cutBeforeDrive(piece);
         if (piece.contains(u',') && !exists(piece))
-            piece = trimSpaces(piece.left(piece.indexOf(u',')));
+            piece = trimBlanks(piece.left(piece.indexOf(u',')));
         if (cutAtSpace(piece))
             return Outcome::Restart;
         if (!exists(piece))
@@ -96,14 +85,14 @@ private:
         const QString tail = piece.mid(at + 3);
         if (tail.contains(kDriveSeparator) || tail.contains(u'.'))
             m_remembered = u'"' + tail + u'"';
-        piece = trimSpaces(piece.left(at));
+        piece = trimBlanks(piece.left(at));
     }
 
     void cutBeforeDrive(QString& piece)
     {
         const qsizetype at = piece.indexOf(kDriveSeparator);
         if (at >= 2 && !exists(piece))
-            piece = trimSpaces(piece.mid(at - 1));
+            piece = trimBlanks(piece.mid(at - 1));
     }
 
     // Returns true when the scan has to start again on the (possibly replaced) piece list.
@@ -123,7 +112,7 @@ private:
             return true;
         }
         if (!tail.contains(u' '))
-            piece = trimSpaces(piece.left(space));
+            piece = trimBlanks(piece.left(space));
         return false;
     }
 

@@ -3,6 +3,7 @@
 #include "backup/BackupRemoval.h"
 #include "platform/WineRegistry.h"
 #include "platform/mdlPoisto.h"
+#include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
 #include "support/TempPrefix.h"
 
@@ -15,17 +16,9 @@ namespace nixora
 namespace
 {
 
+using test::FixedClock;
 using test::ScriptedUi;
 using test::TempPrefix;
-
-class FixedClock final : public Clock
-{
-public:
-    [[nodiscard]] QDateTime now() const override
-    {
-        return QDateTime(QDate(2009, 3, 2), QTime(8, 5, 9));
-    }
-};
 
 const QString kRegedit = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit");
 

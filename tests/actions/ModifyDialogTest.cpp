@@ -3,6 +3,7 @@
 #include "platform/Settings.h"
 #include "platform/WineRegistry.h"
 #include "platform/mdlPoisto.h"
+#include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
 #include "support/TempPrefix.h"
 
@@ -16,20 +17,12 @@
 #include <gtest/gtest.h>
 
 using namespace nixora;
+using nixora::test::FixedClock;
 using nixora::test::ScriptedUi;
 using nixora::test::TempPrefix;
 
 namespace
 {
-
-class FixedClock final : public Clock
-{
-public:
-    [[nodiscard]] QDateTime now() const override
-    {
-        return QDateTime(QDate(2009, 3, 2), QTime(8, 5, 9));
-    }
-};
 
 const QString kEntryPath =
     QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App");

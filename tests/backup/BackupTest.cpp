@@ -2,6 +2,7 @@
 #include "backup/BackupRemoval.h"
 #include "backup/RestoreDelete.h"
 #include "platform/WineRegistry.h"
+#include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
 #include "support/TempPrefix.h"
 
@@ -16,17 +17,9 @@ namespace nixora
 namespace
 {
 
+using test::FixedClock;
 using test::ScriptedUi;
 using test::TempPrefix;
-
-class FixedClock final : public Clock
-{
-public:
-    [[nodiscard]] QDateTime now() const override
-    {
-        return QDateTime(QDate(2009, 3, 2), QTime(8, 5, 9));
-    }
-};
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {

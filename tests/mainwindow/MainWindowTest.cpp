@@ -1,4 +1,5 @@
 #include "support/GuiTestApp.h"
+#include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
 #include "support/TempPrefix.h"
 
@@ -31,17 +32,9 @@ namespace nixora
 namespace
 {
 
+using test::FixedClock;
 using test::ScriptedUi;
 using test::TempPrefix;
-
-class FixedClock final : public Clock
-{
-public:
-    [[nodiscard]] QDateTime now() const override
-    {
-        return QDateTime(QDate(2024, 3, 2), QTime(8, 5, 9));
-    }
-};
 
 class MainWindowTest : public ::testing::Test
 {
@@ -107,7 +100,7 @@ protected:
 
     TempPrefix m_prefix;
     ScriptedUi m_ui;
-    FixedClock m_clock;
+    FixedClock m_clock{QDateTime(QDate(2024, 3, 2), QTime(8, 5, 9))};
     std::unique_ptr<WineRegistry> m_registry;
     std::unique_ptr<PrefixFileQuery> m_files;
     std::unique_ptr<frmPoisto> m_window;
