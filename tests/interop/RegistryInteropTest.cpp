@@ -181,6 +181,42 @@ TEST_F(RegistryInterop, WineKeepsEverythingWhenItRewritesOurHive)
 
     WineRegistry after{Prefix(m_wine->path())};
     EXPECT_EQ(after.exportKey(RegRoot::LocalMachine, kUninstall), written);
+    EXPECT_EQ(before.exportKey(RegRoot::LocalMachine, kUninstall), written);
+}
+
+// Our backups are REGEDIT4 in UTF-8; Wine's regedit reads REGEDIT4 in the ANSI code page and
+// takes hex(2)/hex(7) data there as 8-bit text, so only ASCII texts of kind REG_SZ and the
+// number and binary kinds come back exactly through Wine's own importer.
+TEST_F(RegistryInterop, OurBackupImportedByWinesRegedit)
+{
+    const QString path = kUninstall + QStringLiteral("\\Backed \"up\" [1]");
+    const std::vector<RegNamedValue> values{
+        {QStringLiteral("DisplayName"), makeStringValue(QStringLiteral("C:\\x \"y\" [z]"))},
+        {QStringLiteral("Dword"), makeDwordValue(0x10)},
+        {QStringLiteral("Binary"), raw(kRegBinary, countingBytes(100))},
+        {QString(), makeStringValue(QStringLiteral("default"))},
+    };
+    {
+        WineRegistry registry{Prefix(m_wine->path())};
+        std::vector<RegChange> changes;
+        for (const RegNamedValue& value : values)
+            changes.push_back(
+                {RegChange::Kind::SetValue, RegRoot::LocalMachine, path, value.name, value.value});
+        ASSERT_TRUE(registry.apply(changes).ok());
+    }
+    const QStringList environment{QStringLiteral("WINEPREFIX=") + m_wine->path()};
+    const ToolRun backup =
+        runTool(QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                {QStringLiteral("/E"), m_wine->hostPath(QStringLiteral("drive_c/backup.reg")),
+                 kMachine + path},
+                environment);
+    ASSERT_EQ(backup.exitCode, 0) << backup.standardError.toStdString();
+    const ToolRun removal = m_wine->wine(
+        {QStringLiteral("reg"), QStringLiteral("delete"), kMachine + path, QStringLiteral("/f")});
+    ASSERT_EQ(removal.exitCode, 0) << removal.standardError.toStdString();
+    expectHivesAccepted(m_wine->wine(
+        {QStringLiteral("regedit"), QStringLiteral("/S"), QStringLiteral("C:\\backup.reg")}));
+    EXPECT_EQ(exportedValues(path), byName(values));
 }
 
 TEST_F(RegistryInterop, RegeditImportReadByWineExactly)
