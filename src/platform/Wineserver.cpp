@@ -55,24 +55,28 @@ QStringList serverDirectories(const QString& prefixPath)
     QStringList folders;
     struct stat info {
     };
+    QString name;
     if (::stat(QFile::encodeName(prefixPath).constData(), &info) == 0) {
-        const QString name = QStringLiteral("server-%1-%2")
-                                 .arg(quint64(info.st_dev), 0, 16)
-                                 .arg(quint64(info.st_ino), 0, 16);
+        name = QStringLiteral("server-%1-%2")
+                   .arg(quint64(info.st_dev), 0, 16)
+                   .arg(quint64(info.st_ino), 0, 16);
         const QString uid = QString::number(::getuid());
         folders << QStringLiteral("/tmp/.wine-%1/%2").arg(uid, name)
                 << QStringLiteral("/run/user/%1/wine/%2").arg(uid, name);
     }
     const QString stored = storedServerName(prefixPath);
     if (!stored.isEmpty()) {
-        if (QDir::isAbsolutePath(stored)) {
-            folders << stored;
-        } else {
+        QString base = stored;
+        if (!QDir::isAbsolutePath(stored)) {
             QString tmp = qEnvironmentVariable("TMPDIR");
             if (tmp.isEmpty())
                 tmp = QStringLiteral("/tmp");
-            folders << tmp + u'/' + stored;
+            base = tmp + u'/' + stored;
         }
+        // Debian's Wine keeps the server-<dev>-<ino> folder inside the one the prefix names.
+        folders << base;
+        if (!name.isEmpty())
+            folders << base + u'/' + name;
     }
     return folders;
 }

@@ -242,6 +242,29 @@ TEST(WineRegistry, TheServerNamedInThePrefixIsFoundUnderTmpdir)
     qunsetenv("TMPDIR");
 }
 
+// Debian's Wine 8 stores "wine-XXXXXX" in <prefix>/wineserver and runs its server in
+// $TMPDIR/wine-XXXXXX/server-<dev>-<ino>, one folder per prefix.
+TEST(WineRegistry, TheServerInsideTheFolderNamedInThePrefixIsFound)
+{
+    test::TempPrefix prefix;
+    const QString tmp = prefix.hostPath("tmp");
+    qputenv("TMPDIR", QFile::encodeName(tmp));
+    writeAll(prefix.hostPath("wineserver"), "wine-AbC123");
+    struct stat info {
+    };
+    ASSERT_EQ(stat(QFile::encodeName(prefix.path()).constData(), &info), 0);
+    const QString folder = QStringLiteral("%1/wine-AbC123/server-%2-%3")
+                               .arg(tmp)
+                               .arg(quint64(info.st_dev), 0, 16)
+                               .arg(quint64(info.st_ino), 0, 16);
+    {
+        FakeWineserver server(folder);
+        EXPECT_TRUE(wineserver::isRunning(prefix.path()));
+    }
+    EXPECT_FALSE(wineserver::isRunning(prefix.path()));
+    qunsetenv("TMPDIR");
+}
+
 TEST(WineRegistry, AFileThatIsNotAHiveIsNeverWritten)
 {
     test::TempPrefix prefix;

@@ -1,0 +1,157 @@
+#include "interop/WinePrefix.h"
+
+#include "platform/FileQuery.h"
+#include "platform/WineRegistry.h"
+#include "platform/mdlPoisto.h"
+#include "platform/mdlProsessi.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace nixora::interop
+{
+namespace
+{
+
+const QString kUninstall =
+    QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+
+class UninstallerInterop : public WineTest
+{
+protected:
+    void SetUp() override
+    {
+        WineTest::SetUp();
+        if (HasFatalFailure() || IsSkipped())
+            return;
+        ASSERT_TRUE(QFile::exists(QStringLiteral(NIXORA_TEST_UNINSTALLER)))
+            << "the Windows test uninstaller was not built: is x86_64-w64-mingw32-gcc installed?";
+        const QString folder =
+            m_wine->hostPath(QStringLiteral("drive_c/Program Files/Interop App"));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(NIXORA_TEST_UNINSTALLER), folder + "/uninst.exe"));
+    }
+
+    void addEntry(const QString& name, const QString& uninstallString) const
+    {
+        WineRegistry registry{Prefix(m_wine->path())};
+        const QString path = kUninstall + u'\\' + name;
+        ASSERT_TRUE(
+            registry
+                .apply({{RegChange::Kind::SetValue, RegRoot::LocalMachine, path,
+                         QStringLiteral("DisplayName"), makeStringValue(name + " App")},
+                        {RegChange::Kind::SetValue, RegRoot::LocalMachine, path,
+                         QStringLiteral("UninstallString"), makeStringValue(uninstallString)}})
+                .ok());
+    }
+
+    // What a fresh fill of the entry list shows, through the program itself.
+    [[nodiscard]] QString listing() const
+    {
+        const ToolRun run =
+            runTool(QStringLiteral(NIXORA_BIN_DIR "/nixora"), {QStringLiteral("--list")},
+                    {QStringLiteral("WINEPREFIX=") + m_wine->path()});
+        EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+        return QString::fromUtf8(run.standardOutput);
+    }
+
+    [[nodiscard]] bool entryExists(const QString& name) const
+    {
+        WineRegistry registry{Prefix(m_wine->path())};
+        return registry.subkeyName(RegRoot::LocalMachine, kUninstall + u'\\' + name, 0) ||
+               registry.queryValue(RegRoot::LocalMachine, kUninstall + u'\\' + name,
+                                   QStringLiteral("DisplayName"));
+    }
+};
+
+TEST_F(UninstallerInterop, WindowsUninstallerRemovesItsEntryUnderWine)
+{
+    const QString removes =
+        QStringLiteral("\"C:\\Program Files\\Interop App\\uninst.exe\" InteropRemoves 3");
+    const QString keeps =
+        QStringLiteral("C:\\Program Files\\Interop App\\uninst InteropKeeps 0 keep");
+    addEntry(QStringLiteral("InteropRemoves"), removes);
+    addEntry(QStringLiteral("InteropKeeps"), keeps);
+    const QString before = listing();
+    EXPECT_TRUE(before.contains(QStringLiteral("InteropRemoves\tInteropRemoves App\t") + removes +
+                                QStringLiteral("\t\tnormaali\tnormaali\tlukittu\tfound\t")))
+        << before.toStdString();
+    ASSERT_TRUE(before.contains(QStringLiteral("InteropKeeps\t")));
+
+    EXPECT_EQ(mdlProsessi::AjaProsessi(m_wine->path(), removes), 3);
+    EXPECT_FALSE(entryExists(QStringLiteral("InteropRemoves")));
+    EXPECT_EQ(mdlProsessi::AjaProsessi(m_wine->path(), keeps), 0);
+    EXPECT_TRUE(entryExists(QStringLiteral("InteropKeeps")));
+
+    const QString after = listing();
+    EXPECT_FALSE(after.contains(QStringLiteral("InteropRemoves"))) << after.toStdString();
+    EXPECT_TRUE(after.contains(QStringLiteral("InteropKeeps\tInteropKeeps App\t")))
+        << after.toStdString();
+}
+
+TEST_F(UninstallerInterop, UninstallerThatFailsToDeleteReportsItsCode)
+{
+    // The entry is not there, so RegDeleteKeyA fails and the program says so with 101.
+    EXPECT_EQ(mdlProsessi::AjaProsessi(
+                  m_wine->path(),
+                  QStringLiteral("\"C:\\Program Files\\Interop App\\uninst.exe\" Absent 0")),
+              101);
+    const QString shortPath =
+        QStringLiteral("C:\\") + wineShortName(QStringLiteral("Program Files")) + u'\\' +
+        wineShortName(QStringLiteral("Interop App")) + QStringLiteral("\\uninst.exe Absent 4 keep");
+    EXPECT_EQ(mdlProsessi::AjaProsessi(m_wine->path(), shortPath), 4);
+}
+
+TEST_F(UninstallerInterop, WritesRefusedWhileWineserverRunsThenSeenByWine)
+{
+    const QString path = kUninstall + QStringLiteral("\\BusyTest");
+    QFile hive(m_wine->hostPath(QStringLiteral("system.reg")));
+    ASSERT_TRUE(hive.open(QIODevice::ReadOnly));
+    const QByteArray untouched = hive.readAll();
+    hive.close();
+
+    ASSERT_EQ(m_wine->wineserver({QStringLiteral("-p")}).exitCode, 0);
+    WineRegistry registry{Prefix(m_wine->path())};
+    EXPECT_TRUE(registry.wineserverRunning());
+    EXPECT_EQ(registry
+                  .setValue(RegRoot::LocalMachine, path, QStringLiteral("DisplayName"),
+                            makeStringValue(QStringLiteral("Busy")))
+                  .status,
+              RegStatus::PrefixBusy);
+    EXPECT_FALSE(mdlPoisto::KirjoitaRekisteriarvo(
+        registry, RegRoot::CurrentUser, QStringLiteral("Software\\Qelvaro\\Nixora"),
+        QStringLiteral("tilarivi"), 1, QStringLiteral("ei")));
+    QFile file(m_wine->hostPath(QStringLiteral("busy.reg")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + path.toLatin1() + "]\r\n\"A\"=\"b\"\r\n");
+    file.close();
+    const QStringList environment{QStringLiteral("WINEPREFIX=") + m_wine->path()};
+    EXPECT_NE(runTool(QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                      {QStringLiteral("/S"), file.fileName()}, environment)
+                  .exitCode,
+              0);
+    ASSERT_TRUE(hive.open(QIODevice::ReadOnly));
+    EXPECT_EQ(hive.readAll(), untouched);
+    hive.close();
+
+    (void)m_wine->wineserver({QStringLiteral("-k")});
+    m_wine->waitForServer();
+    EXPECT_FALSE(registry.wineserverRunning());
+    ASSERT_TRUE(registry
+                    .setValue(RegRoot::LocalMachine, path, QStringLiteral("DisplayName"),
+                              makeStringValue(QStringLiteral("Not busy")))
+                    .ok());
+    EXPECT_EQ(runTool(QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                      {QStringLiteral("/S"), file.fileName()}, environment)
+                  .exitCode,
+              0);
+    const ToolRun query = m_wine->wine(
+        {QStringLiteral("reg"), QStringLiteral("query"), QStringLiteral("HKLM\\") + path});
+    EXPECT_TRUE(query.standardOutput.contains("    DisplayName    REG_SZ    Not busy\r\n"))
+        << query.standardOutput.toStdString();
+    EXPECT_TRUE(query.standardOutput.contains("    A    REG_SZ    b\r\n"))
+        << query.standardOutput.toStdString();
+}
+
+} // namespace
+} // namespace nixora::interop
