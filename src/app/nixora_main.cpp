@@ -9,15 +9,17 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <chrono>
 #include <cstring>
 
 int main(int argc, char* argv[])
 {
+    const auto started = std::chrono::steady_clock::now();
     // The listings print what the window would show and need no display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--list") == 0 || std::strcmp(argv[i], "--list-backups") == 0) {
             QCoreApplication app(argc, argv);
-            return nixora::runHeadlessListing(QCoreApplication::arguments());
+            return nixora::runHeadlessListing(QCoreApplication::arguments(), started);
         }
     }
 

@@ -210,9 +210,8 @@ HiveKey* HiveFile::childFor(HiveKey* parent, QStringView name, bool create)
     return *children.insert(it, newKey(parent, name));
 }
 
-HiveKey* HiveFile::findKey(QStringView path)
+HiveKey* HiveFile::walk(HiveKey* key, QStringView path)
 {
-    HiveKey* key = m_root;
     qsizetype start = 0;
     for (qsizetype i = 0; i <= path.size() && key != nullptr; ++i) {
         if (i == path.size() || path[i] == u'\\') {
@@ -222,6 +221,28 @@ HiveKey* HiveFile::findKey(QStringView path)
         }
     }
     return key;
+}
+
+// Readers ask for key after key below a few parents (every entry of the Uninstall key), so the
+// parents found last are remembered and only the last component is looked up.
+HiveKey* HiveFile::findKey(QStringView path)
+{
+    const qsizetype cut = path.lastIndexOf(u'\\');
+    if (cut <= 0)
+        return walk(m_root, path);
+    const QStringView parentPath = path.left(cut);
+    const QStringView rest = path.mid(cut + 1);
+    for (const auto& [known, parent] : m_parents) {
+        if (known == parentPath)
+            return walk(parent, rest);
+    }
+    HiveKey* parent = walk(m_root, parentPath);
+    if (parent == nullptr)
+        return nullptr;
+    if (m_parents.size() >= kRememberedParents)
+        m_parents.erase(m_parents.begin());
+    m_parents.emplace_back(parentPath.toString(), parent);
+    return walk(parent, rest);
 }
 
 HiveKey* HiveFile::createKey(QStringView path, uint64_t now)
@@ -250,6 +271,7 @@ void HiveFile::deleteKey(HiveKey* key, uint64_t now)
     auto& siblings = parent->children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
     key->parent = nullptr;
+    m_parents.clear();
 }
 
 void HiveFile::touch(HiveKey* key, uint64_t now)
