@@ -157,9 +157,7 @@ void HiveFile::scanKeyLine(const char* p, const char* lineEnd, qsizetype blockSt
     m_scratch.clear();
     if (hive::parseEscaped(p, lineEnd, ']', m_scratch) == nullptr)
         return; // Wine skips a malformed key and the values after it; they stay where they are
-    HiveKey* key = m_root;
-    for (QStringView part : splitPath(m_scratch))
-        key = childFor(key, part, true);
+    HiveKey* key = keyAfter(m_scratch);
     if (m_blocks.empty())
         m_headerEnd = blockStart;
     else
@@ -174,6 +172,45 @@ void HiveFile::scanKeyLine(const char* p, const char* lineEnd, qsizetype blockSt
     while (m_blocks[size_t(last)].next >= 0)
         last = m_blocks[size_t(last)].next;
     m_blocks[size_t(last)].next = index;
+}
+
+namespace
+{
+
+template <typename Visit> void forEachComponent(QStringView path, Visit visit)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == u'\\') {
+            if (i > start)
+                visit(path.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+}
+
+} // namespace
+
+// Wine writes the keys in order, so each key shares most of its path with the one before it:
+// the walk starts at the deepest key the two paths have in common instead of at the root.
+HiveKey* HiveFile::keyAfter(const QString& path)
+{
+    const QStringView previous(m_previousPath);
+    const qsizetype n = std::min(previous.size(), path.size());
+    qsizetype same = 0;
+    while (same < n && previous[same] == path[same])
+        ++same;
+    const bool boundary = (same == previous.size() || previous[same] == u'\\') &&
+                          (same == path.size() || path[same] == u'\\');
+    if (!boundary)
+        same = std::max<qsizetype>(0, previous.left(same).lastIndexOf(u'\\'));
+    HiveKey* key = m_previousKey != nullptr ? m_previousKey : m_root;
+    forEachComponent(previous.mid(same), [&key](QStringView) { key = key->parent; });
+    forEachComponent(QStringView(path).mid(same),
+                     [this, &key](QStringView part) { key = childFor(key, part, true); });
+    m_previousPath = path;
+    m_previousKey = key;
+    return key;
 }
 
 HiveKey* HiveFile::newKey(HiveKey* parent, QStringView name)
