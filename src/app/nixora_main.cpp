@@ -8,8 +8,10 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QTimer>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 int main(int argc, char* argv[])
@@ -52,5 +54,14 @@ int main(int argc, char* argv[])
     nixora::frmPoisto window(services, status);
     ui.setFallbackParent(&window);
     window.Form_Load();
+    // --timings: how long the window took to come up with its lists filled, then quit.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--timings"))) {
+        QTimer::singleShot(0, [started] {
+            const std::chrono::duration<double, std::milli> spent =
+                std::chrono::steady_clock::now() - started;
+            std::fprintf(stderr, "timing window %.3f\n", spent.count());
+            QApplication::quit();
+        });
+    }
     return QApplication::exec();
 }
