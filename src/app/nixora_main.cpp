@@ -8,16 +8,20 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QTimer>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 
 int main(int argc, char* argv[])
 {
+    const auto started = std::chrono::steady_clock::now();
     // The listings print what the window would show and need no display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--list") == 0 || std::strcmp(argv[i], "--list-backups") == 0) {
             QCoreApplication app(argc, argv);
-            return nixora::runHeadlessListing(QCoreApplication::arguments());
+            return nixora::runHeadlessListing(QCoreApplication::arguments(), started);
         }
     }
 
@@ -50,5 +54,14 @@ int main(int argc, char* argv[])
     nixora::frmPoisto window(services, status);
     ui.setFallbackParent(&window);
     window.Form_Load();
+    // --timings: how long the window took to come up with its lists filled, then quit.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--timings"))) {
+        QTimer::singleShot(0, [started] {
+            const std::chrono::duration<double, std::milli> spent =
+                std::chrono::steady_clock::now() - started;
+            std::fprintf(stderr, "timing window %.3f\n", spent.count());
+            QApplication::quit();
+        });
+    }
     return QApplication::exec();
 }

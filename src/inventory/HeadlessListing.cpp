@@ -69,11 +69,44 @@ QString verdictOf(const ListRow& row)
     return QStringLiteral("plain");
 }
 
+// Where the time of a listing goes: start-up, reading the hives, filling, printing.
+class PhaseTimer
+{
+public:
+    PhaseTimer(bool enabled, std::chrono::steady_clock::time_point mainStarted)
+        : m_enabled(enabled), m_mainStarted(mainStarted), m_last(mainStarted)
+    {
+    }
+    void lap(const char* phase)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        print(phase, now - m_last);
+        m_last = now;
+    }
+    void total() const { print("main", std::chrono::steady_clock::now() - m_mainStarted); }
+
+private:
+    void print(const char* phase, std::chrono::steady_clock::duration spent) const
+    {
+        if (m_enabled)
+            std::fprintf(stderr, "timing %s %.3f\n", phase,
+                         std::chrono::duration<double, std::milli>(spent).count());
+    }
+
+    bool m_enabled;
+    std::chrono::steady_clock::time_point m_mainStarted;
+    std::chrono::steady_clock::time_point m_last;
+};
+
+void fillEntries(WindowContext& ctx)
+{
+    ctx.state.selectedTab = kTabEntries;
+    ListaaLisaaPoistaOhjelmat(ctx);
+}
+
 void printEntries(WindowContext& ctx)
 {
     auto& state = ctx.state;
-    state.selectedTab = kTabEntries;
-    ListaaLisaaPoistaOhjelmat(ctx);
     const ListViewModel& list = state.lvwOhjelmat;
     for (int i = 0; i < list.rowCount(); ++i) {
         const ListRow& row = *list.rowAt(i);
@@ -101,8 +134,11 @@ void printBackups(WindowContext& ctx)
 
 } // namespace
 
-int runHeadlessListing(const QStringList& arguments)
+int runHeadlessListing(const QStringList& arguments,
+                       std::chrono::steady_clock::time_point mainStarted)
 {
+    PhaseTimer timer(arguments.contains(QStringLiteral("--timings")), mainStarted);
+    timer.lap("startup");
     const bool entries = arguments.contains(QStringLiteral("--list"));
     const bool backups = arguments.contains(QStringLiteral("--list-backups"));
     const Prefix prefix = Prefix::fromEnvironment();
@@ -115,12 +151,16 @@ int runHeadlessListing(const QStringList& arguments)
     }
 
     WineRegistry registry(prefix);
+    // Loads the machine hive now (the preferences load the user hive), so that the fill is
+    // timed on its own.
+    (void)registry.subkeyName(RegRoot::LocalMachine, tags::kUninstallPath, 0);
     PrefixFileQuery files(prefix.path());
     WindowState state;
     state.lvwOhjelmat.setSorted(true);
     state.lvwPalauta.setSorted(true);
     state.friendlyNames = settings::readPreference(registry, settings::kSelkokieli);
     state.boldPhantoms = settings::readPreference(registry, settings::kRikkinaisetBold);
+    timer.lap("hives");
 
     SilentUi ui;
     WindowContext ctx{state, {}, {}};
@@ -134,11 +174,16 @@ int runHeadlessListing(const QStringList& arguments)
     ctx.callbacks.lvwPalauta_Click = [] {};
     ctx.callbacks.ListaaPalautettavatOhjelmat = [&ctx] { ListaaPalautettavatOhjelmat(ctx); };
 
-    if (entries)
+    if (entries) {
+        fillEntries(ctx);
+        timer.lap("fill");
         printEntries(ctx);
+    }
     if (backups)
         printBackups(ctx);
     std::fflush(stdout);
+    timer.lap("print");
+    timer.total();
     return 0;
 }
 

@@ -320,9 +320,22 @@ void PrefixFileQuery::beginBatch()
 void PrefixFileQuery::endBatch()
 {
     m_listings.reset();
+    m_answers.clear();
 }
 
 std::optional<QString> PrefixFileQuery::findFirstFile(const QString& windowsPath)
+{
+    if (!m_listings)
+        return findUncached(windowsPath);
+    const auto known = m_answers.constFind(windowsPath);
+    if (known != m_answers.cend())
+        return *known;
+    std::optional<QString> answer = findUncached(windowsPath);
+    m_answers.insert(windowsPath, answer);
+    return answer;
+}
+
+std::optional<QString> PrefixFileQuery::findUncached(const QString& windowsPath)
 {
     std::optional<SplitPath> split = splitWindowsPath(m_prefixPath, windowsPath);
     if (!split || split->components.isEmpty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include <memory>
@@ -35,8 +36,13 @@ public:
     void endBatch() override;
 
 private:
+    [[nodiscard]] std::optional<QString> findUncached(const QString& windowsPath);
+
     QString m_prefixPath;
     std::unique_ptr<FolderListings> m_listings; // kept folder listings during a batch
+    // The answer to each path asked during a batch: the phantom check asks about the same
+    // path several times while it takes a command apart.
+    QHash<QString, std::optional<QString>> m_answers;
 };
 
 // Maps a Windows path to the Unix path of an existing file or folder of the prefix, component

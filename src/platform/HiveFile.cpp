@@ -157,9 +157,7 @@ void HiveFile::scanKeyLine(const char* p, const char* lineEnd, qsizetype blockSt
     m_scratch.clear();
     if (hive::parseEscaped(p, lineEnd, ']', m_scratch) == nullptr)
         return; // Wine skips a malformed key and the values after it; they stay where they are
-    HiveKey* key = m_root;
-    for (QStringView part : splitPath(m_scratch))
-        key = childFor(key, part, true);
+    HiveKey* key = keyAfter(m_scratch);
     if (m_blocks.empty())
         m_headerEnd = blockStart;
     else
@@ -174,6 +172,45 @@ void HiveFile::scanKeyLine(const char* p, const char* lineEnd, qsizetype blockSt
     while (m_blocks[size_t(last)].next >= 0)
         last = m_blocks[size_t(last)].next;
     m_blocks[size_t(last)].next = index;
+}
+
+namespace
+{
+
+template <typename Visit> void forEachComponent(QStringView path, Visit visit)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == u'\\') {
+            if (i > start)
+                visit(path.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+}
+
+} // namespace
+
+// Wine writes the keys in order, so each key shares most of its path with the one before it:
+// the walk starts at the deepest key the two paths have in common instead of at the root.
+HiveKey* HiveFile::keyAfter(const QString& path)
+{
+    const QStringView previous(m_previousPath);
+    const qsizetype n = std::min(previous.size(), path.size());
+    qsizetype same = 0;
+    while (same < n && previous[same] == path[same])
+        ++same;
+    const bool boundary = (same == previous.size() || previous[same] == u'\\') &&
+                          (same == path.size() || path[same] == u'\\');
+    if (!boundary)
+        same = std::max<qsizetype>(0, previous.left(same).lastIndexOf(u'\\'));
+    HiveKey* key = m_previousKey != nullptr ? m_previousKey : m_root;
+    forEachComponent(previous.mid(same), [&key](QStringView) { key = key->parent; });
+    forEachComponent(QStringView(path).mid(same),
+                     [this, &key](QStringView part) { key = childFor(key, part, true); });
+    m_previousPath = path;
+    m_previousKey = key;
+    return key;
 }
 
 HiveKey* HiveFile::newKey(HiveKey* parent, QStringView name)
@@ -210,9 +247,8 @@ HiveKey* HiveFile::childFor(HiveKey* parent, QStringView name, bool create)
     return *children.insert(it, newKey(parent, name));
 }
 
-HiveKey* HiveFile::findKey(QStringView path)
+HiveKey* HiveFile::walk(HiveKey* key, QStringView path)
 {
-    HiveKey* key = m_root;
     qsizetype start = 0;
     for (qsizetype i = 0; i <= path.size() && key != nullptr; ++i) {
         if (i == path.size() || path[i] == u'\\') {
@@ -222,6 +258,28 @@ HiveKey* HiveFile::findKey(QStringView path)
         }
     }
     return key;
+}
+
+// Readers ask for key after key below a few parents (every entry of the Uninstall key), so the
+// parents found last are remembered and only the last component is looked up.
+HiveKey* HiveFile::findKey(QStringView path)
+{
+    const qsizetype cut = path.lastIndexOf(u'\\');
+    if (cut <= 0)
+        return walk(m_root, path);
+    const QStringView parentPath = path.left(cut);
+    const QStringView rest = path.mid(cut + 1);
+    for (const auto& [known, parent] : m_parents) {
+        if (known == parentPath)
+            return walk(parent, rest);
+    }
+    HiveKey* parent = walk(m_root, parentPath);
+    if (parent == nullptr)
+        return nullptr;
+    if (m_parents.size() >= kRememberedParents)
+        m_parents.erase(m_parents.begin());
+    m_parents.emplace_back(parentPath.toString(), parent);
+    return walk(parent, rest);
 }
 
 HiveKey* HiveFile::createKey(QStringView path, uint64_t now)
@@ -250,6 +308,7 @@ void HiveFile::deleteKey(HiveKey* key, uint64_t now)
     auto& siblings = parent->children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
     key->parent = nullptr;
+    m_parents.clear();
 }
 
 void HiveFile::touch(HiveKey* key, uint64_t now)

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace nixora
@@ -86,6 +87,8 @@ private:
     [[nodiscard]] qsizetype skipHexContinuation(qsizetype lineStart, qsizetype lineEnd) const;
     HiveKey* newKey(HiveKey* parent, QStringView name);
     HiveKey* childFor(HiveKey* parent, QStringView name, bool create);
+    [[nodiscard]] HiveKey* walk(HiveKey* key, QStringView path);
+    [[nodiscard]] HiveKey* keyAfter(const QString& path);
     void loadDetails(HiveKey* key);
     void parseBlock(HiveKey* key, const Block& block);
     void storeValue(HiveKey* key, HiveValue value);
@@ -101,6 +104,10 @@ private:
     HiveKey* m_root = nullptr;
     bool m_modified = false;
     QString m_scratch;
+    QString m_previousPath; // the key line scanned last, and its key
+    HiveKey* m_previousKey = nullptr;
+    static constexpr size_t kRememberedParents = 4;
+    std::vector<std::pair<QString, HiveKey*>> m_parents; // recent findKey parents, by path
 };
 
 // Converts between FILETIME ticks and the current time.

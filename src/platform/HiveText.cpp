@@ -105,8 +105,12 @@ const char* parseEscaped(const char* p, const char* end, char endChar, QString& 
             continue;
         }
         if (static_cast<unsigned char>(c) < 0x80) {
-            out += QLatin1Char(c);
-            ++p;
+            // Most text is plain ASCII: take the whole run at once.
+            const char* run = p;
+            while (p != end && static_cast<unsigned char>(*p) < 0x80 && *p != endChar &&
+                   *p != '\\' && *p != '\0')
+                ++p;
+            out += QLatin1StringView(run, p - run);
             continue;
         }
         const char* run = p;

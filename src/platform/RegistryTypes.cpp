@@ -7,12 +7,13 @@ RegValue makeStringValue(const QString& text, uint32_t type)
 {
     RegValue value;
     value.type = type;
-    value.data.reserve((text.size() + 1) * 2);
+    value.data.resize((text.size() + 1) * 2);
+    char* out = value.data.data();
     for (const QChar c : text) {
-        value.data.append(char(c.unicode() & 0xff));
-        value.data.append(char(c.unicode() >> 8));
+        *out++ = char(c.unicode() & 0xff);
+        *out++ = char(c.unicode() >> 8);
     }
-    value.data.append(2, '\0');
+    out[0] = out[1] = '\0';
     return value;
 }
 

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QProcess>
 
+#include <utility>
+
 namespace nixora::test
 {
 namespace
@@ -267,6 +269,47 @@ TEST(HeadlessListingTest, BackupListingShowsEachBackupFile)
     EXPECT_TRUE(lines[0].contains("Old App")) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains("2.1")) << lines[0].toStdString();
     EXPECT_EQ(lines[1], "1 removed program entries");
+}
+
+TEST(HeadlessListingTest, TimingsGoToStderrAndLeaveTheListingAlone)
+{
+    TempPrefix prefix;
+    prefix.setHiveBody(RegRoot::LocalMachine,
+                       uninstallEntryBlock("App", {{kDn, "Some App"}, {kUs, "C:\\gone\\x.exe"}}));
+    const auto run = [&prefix](const QStringList& arguments) {
+        QProcess nixora;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("WINEPREFIX", prefix.path());
+        nixora.setProcessEnvironment(env);
+        nixora.start(QStringLiteral(NIXORA_BIN_DIR "/nixora"), arguments);
+        EXPECT_TRUE(nixora.waitForFinished(30000));
+        EXPECT_EQ(nixora.exitCode(), 0);
+        return std::pair{nixora.readAllStandardOutput(), nixora.readAllStandardError()};
+    };
+    const auto [plainOut, plainErr] = run({"--list"});
+    const auto [timedOut, timedErr] = run({"--list", "--timings"});
+    EXPECT_EQ(timedOut, plainOut);
+    EXPECT_TRUE(plainErr.isEmpty());
+
+    // One line per phase, in order, each with a non-negative number of milliseconds; the whole
+    // is at least the sum of its parts.
+    const QStringList lines = QString::fromUtf8(timedErr).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList phases = {"startup", "hives", "fill", "print", "main"};
+    ASSERT_EQ(lines.size(), phases.size()) << timedErr.toStdString();
+    double sum = 0;
+    for (int i = 0; i < phases.size(); ++i) {
+        const QStringList fields = lines[i].split(u' ');
+        ASSERT_EQ(fields.size(), 3) << lines[i].toStdString();
+        EXPECT_EQ(fields[0], "timing");
+        EXPECT_EQ(fields[1], phases[i]);
+        bool number = false;
+        const double ms = fields[2].toDouble(&number);
+        EXPECT_TRUE(number && ms >= 0) << lines[i].toStdString();
+        if (i + 1 < phases.size())
+            sum += ms;
+        else
+            EXPECT_GE(ms + 0.01, sum);
+    }
 }
 
 TEST(HeadlessListingTest, MissingPrefixFails)

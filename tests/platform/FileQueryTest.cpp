@@ -119,6 +119,26 @@ INSTANTIATE_TEST_SUITE_P(
                       QueryCase{R"(\\server\share\uninst.exe)", "<none>"}, QueryCase{"", "<none>"},
                       QueryCase{R"(1:\uninst.exe)", "<none>"}));
 
+TEST_F(PrefixFiles, AnswersKeptInABatchEndWithIt)
+{
+    const QString path = QStringLiteral(R"(C:\Program Files\App\uninst.exe)");
+    const QString later = QStringLiteral(R"(C:\Program Files\App\later.exe)");
+    PrefixFileQuery files(m_prefix.path());
+    files.beginBatch();
+    EXPECT_EQ(files.findFirstFile(path), QStringLiteral("uninst.exe"));
+    EXPECT_EQ(files.findFirstFile(later), std::nullopt);
+    files.endBatch();
+
+    ASSERT_TRUE(
+        QFile::remove(m_prefix.hostPath(QStringLiteral("drive_c/Program Files/App/uninst.exe"))));
+    m_prefix.createFile(QStringLiteral("Program Files/App/later.exe"), "x");
+    EXPECT_EQ(files.findFirstFile(path), std::nullopt);
+    files.beginBatch();
+    EXPECT_EQ(files.findFirstFile(path), std::nullopt);
+    EXPECT_EQ(files.findFirstFile(later), QStringLiteral("later.exe"));
+    files.endBatch();
+}
+
 TEST_F(PrefixFiles, ResolveFindsFoldersAndHiddenFiles)
 {
     const QString driveC = m_prefix.hostPath(QStringLiteral("drive_c"));

@@ -264,4 +264,78 @@ INSTANTIATE_TEST_SUITE_P(
                     std::pair{QStringLiteral("\u00e4b"), QByteArray("\\x00e4b")},
                     std::pair{QStringLiteral("\t\n\r\x1b"), QByteArray("\\t\\n\\r\\e")},
                     std::pair{QString(QChar(1)) + "7" + QChar(2) + "x", QByteArray("\\0017\\2x")},
-                    std::pair{QStringLiteral("[]"), QByteArray("[]")}));
+                    std::pair{QStringLiteral("[]"), QByteArray("[]")},
+                    std::pair{QStringLiteral("\"C:\\Program Files\\App\u00e4\\x.exe\" /S"),
+                              QByteArray("\\\"C:\\\\Program Files\\\\App\\xe4\\\\x.exe\\\" /S")}));
+
+// Key lines in any order, spelling and nesting build the same tree: every key is found under
+// each spelling of its path and holds the values of all its blocks.
+struct KeyOrder {
+    const char* name;
+    QByteArray keys;     // the "[...]" lines as written in the file, one per block
+    QStringList lookups; // path=value pairs that must be found
+};
+
+void PrintTo(const KeyOrder& order, std::ostream* os)
+{
+    *os << order.name;
+}
+
+class KeyLines : public testing::TestWithParam<KeyOrder>
+{
+};
+
+TEST_P(KeyLines, EveryKeyIsFoundWithItsValues)
+{
+    QByteArray text = kHead;
+    int block = 0;
+    for (const QByteArray& line : GetParam().keys.split('\n'))
+        text += "\n[" + line + "] 1\n\"v" + QByteArray::number(block++) + "\"=\"" + line + "\"\n";
+    auto hive = HiveFile::parse(text);
+    ASSERT_TRUE(hive);
+    for (const QString& lookup : GetParam().lookups) {
+        const QStringList parts = lookup.split(u'=');
+        HiveKey* key = hive->findKey(parts[0]);
+        ASSERT_NE(key, nullptr) << lookup.toStdString();
+        const HiveValue* value = hive->findValue(key, parts[1]);
+        EXPECT_NE(value, nullptr) << lookup.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, KeyLines,
+    testing::Values(KeyOrder{"deeper, shallower, sibling, back again",
+                             "A\\\\B\\\\C\nA\\\\B\nA\\\\D\nA\\\\B\\\\E",
+                             {"A\\B\\C=v0", "A\\B=v1", "A\\D=v2", "A\\B\\E=v3", "A\\B\\C\\=v0"}},
+                    KeyOrder{"a name that is a prefix of the next",
+                             "A\\\\B\nA\\\\BC\nA\\\\B\\\\C",
+                             {"A\\B=v0", "A\\BC=v1", "A\\B\\C=v2"}},
+                    KeyOrder{"the same key in another case",
+                             "Soft\\\\X\nsoft\\\\Y\nSOFT\\\\x",
+                             {"soft\\X=v0", "Soft\\x=v2", "SOFT\\y=v1"}},
+                    KeyOrder{"empty components",
+                             "A\\\\\\\\B\n\\\\A\\\\C\\\\",
+                             {"A\\B=v0", "A\\C=v1", "\\A\\\\B=v0"}},
+                    KeyOrder{"escaped and UTF-8 names",
+                             "K\\\\\\x00e4b\nK\\\\\xc3\xa4"
+                             "c\nK\\\\\xc3\xa4"
+                             "b",
+                             {"K\\\u00e4b=v0", "K\\\u00e4b=v2", "K\\\u00e4c=v1"}},
+                    KeyOrder{"a repeated key later in the file",
+                             "A\\\\B\nC\nA\\\\B",
+                             {"A\\B=v0", "A\\B=v2", "C=v1"}}));
+
+TEST(KeyLookup, ADeletedParentIsNotRemembered)
+{
+    auto hive = HiveFile::parse(kHead + "\n[P\\\\Q\\\\One] 1\n\"a\"=\"1\"\n\n[P\\\\Q\\\\Two] 1\n");
+    ASSERT_TRUE(hive);
+    ASSERT_NE(hive->findKey(u"P\\Q\\One"), nullptr);
+    ASSERT_NE(hive->findKey(u"P\\Q\\Two"), nullptr);
+    hive->deleteKey(hive->findKey(u"P\\Q"), 1);
+    EXPECT_EQ(hive->findKey(u"P\\Q\\One"), nullptr);
+    EXPECT_EQ(hive->findKey(u"P\\Q"), nullptr);
+    HiveKey* fresh = hive->createKey(u"P\\Q\\Three", 1);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(hive->findKey(u"p\\q\\three"), fresh);
+    EXPECT_EQ(hive->findKey(u"P\\Q\\One"), nullptr);
+}
