@@ -158,8 +158,16 @@ void HiveFile::scanKeyLine(const char* p, const char* lineEnd, qsizetype blockSt
     if (hive::parseEscaped(p, lineEnd, ']', m_scratch) == nullptr)
         return; // Wine skips a malformed key and the values after it; they stay where they are
     HiveKey* key = m_root;
-    for (QStringView part : splitPath(m_scratch))
+    bool otherSpelling = false;
+    for (QStringView part : splitPath(m_scratch)) {
         key = childFor(key, part, true);
+        otherSpelling = otherSpelling || key->name != part;
+    }
+    // A header that spells a known key in other letter case ("[B\\x]" after "[b\\y]") cannot
+    // be copied as written: after reordering it could come first and rename the key. Such a
+    // key is written afresh under the names the tree keeps, as Wine would save it.
+    if (otherSpelling)
+        key->dirty = true;
     if (m_blocks.empty())
         m_headerEnd = blockStart;
     else
