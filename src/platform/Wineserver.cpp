@@ -53,26 +53,30 @@ QString storedServerName(const QString& prefixPath)
 QStringList serverDirectories(const QString& prefixPath)
 {
     QStringList folders;
+    QString name;
     struct stat info {
     };
     if (::stat(QFile::encodeName(prefixPath).constData(), &info) == 0) {
-        const QString name = QStringLiteral("server-%1-%2")
-                                 .arg(quint64(info.st_dev), 0, 16)
-                                 .arg(quint64(info.st_ino), 0, 16);
+        name = QStringLiteral("server-%1-%2")
+                   .arg(quint64(info.st_dev), 0, 16)
+                   .arg(quint64(info.st_ino), 0, 16);
         const QString uid = QString::number(::getuid());
         folders << QStringLiteral("/tmp/.wine-%1/%2").arg(uid, name)
                 << QStringLiteral("/run/user/%1/wine/%2").arg(uid, name);
     }
     const QString stored = storedServerName(prefixPath);
     if (!stored.isEmpty()) {
-        if (QDir::isAbsolutePath(stored)) {
-            folders << stored;
-        } else {
+        QString folder = stored;
+        if (!QDir::isAbsolutePath(stored)) {
             QString tmp = qEnvironmentVariable("TMPDIR");
             if (tmp.isEmpty())
                 tmp = QStringLiteral("/tmp");
-            folders << tmp + u'/' + stored;
+            folder = tmp + u'/' + stored;
         }
+        // Debian's Wine 8 stores a private folder ("wine-XXXXXX") that holds server-<dev>-<ino>.
+        folders << folder;
+        if (!name.isEmpty())
+            folders << folder + u'/' + name;
     }
     return folders;
 }

@@ -257,6 +257,32 @@ TEST(WineRegistry, TheServerNamedInThePrefixIsFoundUnderTmpdir)
     qunsetenv("TMPDIR");
 }
 
+// Debian's Wine 8 writes "wine-XXXXXX" to <prefix>/wineserver; the server folder
+// server-<dev>-<ino> is inside it.
+TEST(WineRegistry, TheServerInsideDebiansPrivateFolderIsFound)
+{
+    test::TempPrefix prefix;
+    const QString tmp = prefix.hostPath("tmp");
+    qputenv("TMPDIR", QFile::encodeName(tmp));
+    QFile stored(prefix.hostPath("wineserver"));
+    ASSERT_TRUE(stored.open(QIODevice::WriteOnly));
+    stored.write("wine-Ab12Cd\n");
+    stored.close();
+    struct stat info {
+    };
+    ASSERT_EQ(stat(QFile::encodeName(prefix.path()).constData(), &info), 0);
+    const QString folder = QStringLiteral("%1/wine-Ab12Cd/server-%2-%3")
+                               .arg(tmp)
+                               .arg(quint64(info.st_dev), 0, 16)
+                               .arg(quint64(info.st_ino), 0, 16);
+    {
+        FakeWineserver server(folder);
+        EXPECT_TRUE(wineserver::isRunning(prefix.path()));
+    }
+    EXPECT_FALSE(wineserver::isRunning(prefix.path()));
+    qunsetenv("TMPDIR");
+}
+
 TEST(WineRegistry, AFileThatIsNotAHiveIsNeverWritten)
 {
     test::TempPrefix prefix;

@@ -13,6 +13,7 @@
 #include "platform/HiveLock.h"
 #include "platform/Settings.h"
 #include "platform/WineRegistry.h"
+#include "platform/Wineserver.h"
 
 #include <QFile>
 #include <QStringList>
@@ -128,6 +129,8 @@ int main(int argc, char* argv[])
         return sameTree(args[1], args.mid(2));
     if (mode == QLatin1String("hold-lock") && args.size() == 2)
         return holdLock(args[1]);
+    if (mode == QLatin1String("server-running") && args.size() == 2)
+        return wineserver::isRunning(args[1]) ? 0 : 1;
     if (mode == QLatin1String("limit-fsize") && args.size() >= 3)
         return limitFileSize(args[1].toLong(), argv + 3);
     std::fprintf(stderr, "usage: see the top of ReliabilityTool.cpp\n");
