@@ -364,7 +364,7 @@ std::optional<RegKeyPath> parseRegKeyPath(const QString& text)
         return key;
     key.path = text.mid(slash + 1);
     for (const QStringView part : QStringView(key.path).split(u'\\')) {
-        if (part.isEmpty())
+        if (part.isEmpty() || part.contains(QChar(u'\0')))
             return std::nullopt;
     }
     return key;

@@ -20,7 +20,7 @@ struct RegKeyPath {
 };
 
 // "HKEY_LOCAL_MACHINE\Software\X" and the short roots HKLM and HKCU, in any case. Empty
-// components ("A\\B", a trailing backslash) are refused.
+// components ("A\\B", a trailing backslash) and names holding a NUL are refused.
 [[nodiscard]] std::optional<RegKeyPath> parseRegKeyPath(const QString& text);
 
 struct RegParseResult {

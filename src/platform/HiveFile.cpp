@@ -61,6 +61,22 @@ bool lineStartsWith(const char* b, const char* e, const char* prefix)
     return size_t(e - b) >= n && memcmp(b, prefix, n) == 0;
 }
 
+// True when each component of `path` is spelled exactly as the tree keeps the key it names.
+[[nodiscard]] bool spelledAsStored(const HiveKey* key, QStringView path)
+{
+    qsizetype end = path.size();
+    while (end > 0) {
+        const qsizetype start = path.lastIndexOf(u'\\', end - 1) + 1;
+        if (start < end) {
+            if (key == nullptr || key->name != path.mid(start, end - start))
+                return false;
+            key = key->parent;
+        }
+        end = start - 1;
+    }
+    return true;
+}
+
 } // namespace
 
 uint64_t currentFileTime()
@@ -158,6 +174,11 @@ void HiveFile::scanKeyLine(const char* p, const char* lineEnd, qsizetype blockSt
     if (hive::parseEscaped(p, lineEnd, ']', m_scratch) == nullptr)
         return; // Wine skips a malformed key and the values after it; they stay where they are
     HiveKey* key = keyAfter(m_scratch);
+    // A header that spells a known key in other letter case ("[B\\x]" after "[b\\y]") cannot
+    // be copied as written: after reordering it could come first and rename the key. Such a
+    // key is written afresh under the names the tree keeps, as Wine would save it.
+    if (!spelledAsStored(key, m_scratch))
+        key->dirty = true;
     if (m_blocks.empty())
         m_headerEnd = blockStart;
     else

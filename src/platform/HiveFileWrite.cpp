@@ -36,6 +36,7 @@ QByteArray HiveFile::serialize(bool walkTree)
 void HiveFile::writeKey(HiveKey* key, QByteArray& out)
 {
     if (key->dirty) {
+        loadDetails(key);
         writeFreshBlock(key, out);
     } else {
         for (int32_t index = key->firstBlock; index >= 0; index = m_blocks[size_t(index)].next) {

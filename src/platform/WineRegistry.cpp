@@ -5,6 +5,7 @@
 #include "HiveText.h"
 #include "Wineserver.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -74,10 +75,17 @@ int64_t monotonicNs()
     return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
+// Names are C strings to Wine: a NUL inside one would cut the name short when the hive is read
+// back, and the key or value would come back under another name.
+bool validName(QStringView name)
+{
+    return !name.contains(QChar(u'\0'));
+}
+
 bool validPath(QStringView path)
 {
     for (QStringView part : HiveFile::splitPath(path)) {
-        if (part.size() > kMaxKeyNameLength)
+        if (part.size() > kMaxKeyNameLength || !validName(part))
             return false;
     }
     return true;
@@ -122,13 +130,23 @@ struct WineRegistry::HiveSlot {
     {
         hive.reset();
         state = State::Unreadable;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        // Without O_NONBLOCK a FIFO in the hive's place would block the open; only a regular
+        // file is read at all (a link to /dev/zero would never end).
+        const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        QFile file;
+        if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            if (fd >= 0)
+                ::close(fd);
             return;
+        }
         struct stat before {
         };
-        if (::fstat(file.handle(), &before) != 0)
+        if (::fstat(fd, &before) != 0)
             return;
+        if (!S_ISREG(before.st_mode)) {
+            state = State::NotAHive;
+            return;
+        }
         QByteArray bytes = file.readAll();
         struct stat after {
         };
@@ -138,6 +156,14 @@ struct WineRegistry::HiveSlot {
         identity = identityOf(after);
         hive = HiveFile::parse(std::move(bytes));
         state = hive ? State::Loaded : State::NotAHive;
+    }
+
+    // A hive that is a symbolic link is replaced where the link points, so the link (to a hive
+    // shared between prefixes, or kept elsewhere) stays a link.
+    [[nodiscard]] QString writePath() const
+    {
+        const QString target = QFileInfo(path).canonicalFilePath();
+        return target.isEmpty() ? path : target;
     }
 
     void forget()
@@ -228,7 +254,8 @@ namespace
 
 RegResult applyChange(HiveFile& hive, const RegChange& change, uint64_t now)
 {
-    if (!validPath(change.path) || change.name.size() > kMaxValueNameLength)
+    if (!validPath(change.path) || change.name.size() > kMaxValueNameLength ||
+        !validName(change.name))
         return RegResult::failure(RegStatus::InvalidArgument,
                                   QStringLiteral("Invalid registry path: %1").arg(change.path));
     switch (change.kind) {
@@ -257,6 +284,19 @@ RegResult applyChange(HiveFile& hive, const RegChange& change, uint64_t now)
         break;
     }
     return RegResult::success();
+}
+
+// Replacements left by a writer that was killed before its rename. Only called under the hive
+// lock, so no live writer of ours can own one.
+void removeStaleTemporaries(const QString& hivePath)
+{
+    const QFileInfo info(hivePath);
+    QDir folder = info.dir();
+    const QStringList names =
+        folder.entryList({QStringLiteral(".%1.nixora-*.tmp").arg(info.fileName())},
+                         QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names)
+        folder.remove(name);
 }
 
 // Writes the new hive beside the old one and makes it durable; the caller renames it.
@@ -362,16 +402,22 @@ RegResult WineRegistry::saveAll(const std::vector<RegRoot>& roots)
             slot(r).forget();
         return RegResult::failure(RegStatus::IoError, QStringLiteral("Cannot save %1.").arg(path));
     };
+    std::vector<QString> targets;
     for (auto& [s, bytes] : pending) {
-        s->tempPath = saveTemporary(s->path, bytes);
+        targets.push_back(s->writePath());
+        removeStaleTemporaries(targets.back());
+        s->tempPath = saveTemporary(targets.back(), bytes);
         if (s->tempPath.isEmpty())
             return fail(s->path);
     }
-    for (auto& [s, bytes] : pending) {
-        if (::rename(QFile::encodeName(s->tempPath).constData(), s->nativePath.constData()) != 0)
+    for (size_t i = 0; i < pending.size(); ++i) {
+        HiveSlot* s = pending[i].first;
+        QByteArray& bytes = pending[i].second;
+        const QByteArray target = QFile::encodeName(targets[i]);
+        if (::rename(QFile::encodeName(s->tempPath).constData(), target.constData()) != 0)
             return fail(s->path);
         s->tempPath.clear();
-        syncFolder(QFile::encodeName(QFileInfo(s->path).path()));
+        syncFolder(QFile::encodeName(QFileInfo(targets[i]).path()));
         // Keep the tree of what was just written, so the next read need not parse it again.
         struct stat info {
         };

@@ -53,9 +53,9 @@ QString storedServerName(const QString& prefixPath)
 QStringList serverDirectories(const QString& prefixPath)
 {
     QStringList folders;
+    QString name;
     struct stat info {
     };
-    QString name;
     if (::stat(QFile::encodeName(prefixPath).constData(), &info) == 0) {
         name = QStringLiteral("server-%1-%2")
                    .arg(quint64(info.st_dev), 0, 16)

@@ -329,7 +329,8 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedFile{"ValueBeforeKey", "REGEDIT4\r\n\"a\"=\"b\"\r\n", 2},
         MalformedFile{"ValueUnderDeletedKey", "REGEDIT4\r\n[-HKLM\\A]\r\n\"a\"=\"b\"\r\n", 3},
         MalformedFile{"StrayText", "REGEDIT4\r\n" KEY "garbage\r\n", 3},
-        MalformedFile{"InvalidUtf8", "REGEDIT4\r\n" KEY "\"a\"=\"\xff\"\r\n", 3}),
+        MalformedFile{"InvalidUtf8", "REGEDIT4\r\n" KEY "\"a\"=\"\xff\"\r\n", 3},
+        MalformedFile{"NulInKeyName", QByteArray("REGEDIT4\r\n[HKLM\\A\0B]\r\n", 22), 2}),
     [](const ::testing::TestParamInfo<MalformedFile>& info) { return info.param.label; });
 #undef KEY
 

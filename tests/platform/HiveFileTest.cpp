@@ -241,6 +241,23 @@ TEST(DamagedHive, ABadHeaderIsNotAHive)
     EXPECT_TRUE(HiveFile::parse("WINE REGISTRY Version 2"));
 }
 
+// The first spelling of a key names it. A later header that spells it in other letter case must
+// not rename it when the tree is written back in Wine's order.
+TEST(DamagedHive, AKeySpelledInOtherCaseKeepsItsFirstName)
+{
+    const QByteArray text = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n"
+                            "\n[b\\\\y] 1\n\"v\"=\"1\"\n\n[B\\\\x] 1\n\"w\"=\"2\"\n";
+    std::unique_ptr<HiveFile> hive = HiveFile::parse(text);
+    ASSERT_TRUE(hive);
+    EXPECT_FALSE(hive->isModified());
+    std::unique_ptr<HiveFile> again = HiveFile::parse(hive->serialize(true));
+    ASSERT_TRUE(again);
+    ASSERT_EQ(again->root()->children.size(), 1u);
+    EXPECT_EQ(again->root()->children[0]->name, QStringLiteral("b"));
+    EXPECT_EQ(valueOf(*again, "b\\x", "w"), makeStringValue("2"));
+    EXPECT_EQ(valueOf(*again, "b\\y", "v"), makeStringValue("1"));
+}
+
 class Escapes : public testing::TestWithParam<std::pair<QString, QByteArray>>
 {
 };

@@ -190,6 +190,21 @@ TEST(WineRegistry, ApplyIsAllOrNothing)
     EXPECT_FALSE(registry.queryValue(RegRoot::LocalMachine, "K", "b"));
 }
 
+// Wine reads names as C strings: a NUL would cut the name short in the saved hive.
+TEST(WineRegistry, NamesHoldingANulAreRefusedAndNothingIsWritten)
+{
+    test::TempPrefix prefix;
+    prefix.setHiveBody(RegRoot::LocalMachine, test::hiveKeyBlock("K", {{"a", "1"}}));
+    const QByteArray before = readAll(prefix.hivePath(RegRoot::LocalMachine));
+    WineRegistry registry(prefix.prefix());
+    const QString nul(1, QChar(u'\0'));
+    EXPECT_EQ(registry.setValue(RegRoot::LocalMachine, "K\\Sub" + nul, "v", makeDwordValue(1)).status,
+              RegStatus::InvalidArgument);
+    EXPECT_EQ(registry.setValue(RegRoot::LocalMachine, "K", "v" + nul, makeDwordValue(1)).status,
+              RegStatus::InvalidArgument);
+    EXPECT_EQ(readAll(prefix.hivePath(RegRoot::LocalMachine)), before);
+}
+
 TEST(WineRegistry, ExportGivesValuesAndSubkeysInOrder)
 {
     test::TempPrefix prefix;
