@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 using namespace nixora;
 
 namespace
@@ -18,6 +20,16 @@ QRect fromTwips(QRect twips)
 {
     return {twips.x() / kTwipsPerPixel, twips.y() / kTwipsPerPixel, twips.width() / kTwipsPerPixel,
             twips.height() / kTwipsPerPixel};
+}
+
+// Linux fonts are wider than the ones the layout was drawn for: a caption grows to its text, as
+// far as the right edge of the text boxes.
+void growToText(QWidget* widget)
+{
+    const int rightEdge = (120 + 3735) / kTwipsPerPixel;
+    const int wanted = std::min(widget->sizeHint().width(), rightEdge - widget->x());
+    if (wanted > widget->width())
+        widget->resize(wanted, widget->height());
 }
 
 } // namespace
@@ -39,6 +51,7 @@ QLabel* frmMuokkaa::addLabel(const char* objectName, const QString& caption, QRe
     auto* label = new QLabel(caption, this);
     label->setObjectName(QLatin1String(objectName));
     label->setGeometry(fromTwips(twips));
+    growToText(label);
     return label;
 }
 
@@ -69,6 +82,7 @@ void frmMuokkaa::buildLayout()
     chkVarmuuskopioi = new QCheckBox(QStringLiteral("&Backup the original data"), this);
     chkVarmuuskopioi->setObjectName(QStringLiteral("chkVarmuuskopioi"));
     chkVarmuuskopioi->setGeometry(fromTwips({120, 2400, 2175, 255}));
+    growToText(chkVarmuuskopioi);
 
     const QString captions[2] = {QStringLiteral("OK"), QStringLiteral("Cancel")};
     const QRect places[2] = {{4080, 120, 1215, 375}, {4080, 600, 1215, 375}};
