@@ -1,6 +1,7 @@
 #include "frmTietoja.h"
 
 #include "HelpLinks.h"
+#include "mainwindow/Twips.h"
 #include "platform/UiServices.h"
 
 #include <QApplication>
@@ -20,12 +21,6 @@ namespace nixora
 namespace
 {
 
-QRect fromTwips(int left, int top, int width, int height)
-{
-    const auto px = [](int twips) { return static_cast<int>(std::lround(twips / 15.0)); };
-    return {px(left), px(top), px(width), px(height)};
-}
-
 const QColor kLinkColor(192, 0, 0);
 
 } // namespace
@@ -36,21 +31,21 @@ frmTietoja::frmTietoja(UiServices& ui, QWidget* parent) : QDialog(parent), m_ui(
     setWindowTitle(QStringLiteral("About Nixora"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(fromTwips(0, 0, 5205, 3060).size());
+    setFixedSize(twipRect(0, 0, 5205, 3060).size());
     setModal(true);
 
     m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    m_cmdOK->setGeometry(fromTwips(3360, 2520, 1695, 375));
+    m_cmdOK->setGeometry(twipRect(3360, 2520, 1695, 375));
     m_cmdOK->setDefault(true);
     m_cmdRekisteroi = new QPushButton(this);
     m_cmdRekisteroi->setObjectName(QStringLiteral("cmdRekisteroi"));
-    m_cmdRekisteroi->setGeometry(fromTwips(1560, 2520, 1695, 375));
+    m_cmdRekisteroi->setGeometry(twipRect(1560, 2520, 1695, 375));
     m_cmdRekisteroi->setAutoDefault(false);
 
     auto* picKuvake = new QLabel(this);
     picKuvake->setObjectName(QStringLiteral("picKuvake"));
-    picKuvake->setGeometry(fromTwips(360, 300, 555, 495));
+    picKuvake->setGeometry(twipRect(360, 300, 555, 495));
     picKuvake->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
 
     m_lblOhjelmanNimi = newLabel(QStringLiteral("lblOhjelmanNimi"), {}, {1200, 360, 3855, 255});
@@ -72,7 +67,7 @@ frmTietoja::frmTietoja(UiServices& ui, QWidget* parent) : QDialog(parent), m_ui(
     fraKehysviiva->setObjectName(QStringLiteral("fraKehysviiva"));
     fraKehysviiva->setFrameShape(QFrame::HLine);
     fraKehysviiva->setFrameShadow(QFrame::Sunken);
-    fraKehysviiva->setGeometry(fromTwips(1080, 1080, 3975, 35));
+    fraKehysviiva->setGeometry(twipRect(1080, 1080, 3975, 35));
 
     setTabOrder(m_cmdOK, m_cmdRekisteroi);
     connect(m_cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
@@ -87,7 +82,7 @@ QLabel* frmTietoja::newLabel(const QString& name, const QString& text, const QRe
 {
     auto* label = new QLabel(text, this);
     label->setObjectName(name);
-    label->setGeometry(fromTwips(twips.x(), twips.y(), twips.width(), twips.height()));
+    label->setGeometry(twipRect(twips.x(), twips.y(), twips.width(), twips.height()));
     return label;
 }
 
@@ -102,7 +97,7 @@ void frmTietoja::makeLink(QLabel* label)
     label->setCursor(Qt::PointingHandCursor);
     // The addresses and Linux fonts are wider than the layout's labels: grow to the text, up to
     // the dialog's right margin, so the whole link shows and can be clicked.
-    const int rightMargin = fromTwips(0, 0, 5055, 0).width();
+    const int rightMargin = twipRect(0, 0, 5055, 0).width();
     const int wanted = label->fontMetrics().horizontalAdvance(label->text()) + 2;
     label->resize(std::clamp(wanted, label->width(), rightMargin - label->x()), label->height());
     label->installEventFilter(this);

@@ -1,6 +1,7 @@
 #include "frmMuokkaa.h"
 
 #include "actions/ModifyEntry.h"
+#include "mainwindow/Twips.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -14,19 +15,11 @@ using namespace nixora;
 namespace
 {
 
-constexpr int kTwipsPerPixel = 15;
-
-QRect fromTwips(QRect twips)
-{
-    return {twips.x() / kTwipsPerPixel, twips.y() / kTwipsPerPixel, twips.width() / kTwipsPerPixel,
-            twips.height() / kTwipsPerPixel};
-}
-
 // Linux fonts are wider than the ones the layout was drawn for: a caption grows to its text, as
 // far as the right edge of the text boxes.
 void growToText(QWidget* widget)
 {
-    const int rightEdge = (120 + 3735) / kTwipsPerPixel;
+    const int rightEdge = px(120 + 3735);
     const int wanted = std::min(widget->sizeHint().width(), rightEdge - widget->x());
     if (wanted > widget->width())
         widget->resize(wanted, widget->height());
@@ -41,7 +34,7 @@ frmMuokkaa::frmMuokkaa(WindowContext& ctx, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmMuokkaa"));
     setWindowTitle(QStringLiteral("Modify"));
-    setFixedSize(5415 / kTwipsPerPixel, 2820 / kTwipsPerPixel);
+    setFixedSize(px(5415), px(2820));
     buildLayout();
     Form_Load();
 }
@@ -50,7 +43,7 @@ QLabel* frmMuokkaa::addLabel(const char* objectName, const QString& caption, QRe
 {
     auto* label = new QLabel(caption, this);
     label->setObjectName(QLatin1String(objectName));
-    label->setGeometry(fromTwips(twips));
+    label->setGeometry(twipRect(twips));
     growToText(label);
     return label;
 }
@@ -59,7 +52,7 @@ QLineEdit* frmMuokkaa::addTextBox(const char* objectName, QRect twips)
 {
     auto* box = new QLineEdit(this);
     box->setObjectName(QLatin1String(objectName));
-    box->setGeometry(fromTwips(twips));
+    box->setGeometry(twipRect(twips));
     return box;
 }
 
@@ -81,7 +74,7 @@ void frmMuokkaa::buildLayout()
 
     chkVarmuuskopioi = new QCheckBox(QStringLiteral("&Backup the original data"), this);
     chkVarmuuskopioi->setObjectName(QStringLiteral("chkVarmuuskopioi"));
-    chkVarmuuskopioi->setGeometry(fromTwips({120, 2400, 2175, 255}));
+    chkVarmuuskopioi->setGeometry(twipRect(120, 2400, 2175, 255));
     growToText(chkVarmuuskopioi);
 
     const QString captions[2] = {QStringLiteral("OK"), QStringLiteral("Cancel")};
@@ -89,7 +82,7 @@ void frmMuokkaa::buildLayout()
     for (int i = 0; i < 2; ++i) {
         cmdPainike[i] = new QPushButton(captions[i], this);
         cmdPainike[i]->setObjectName(QStringLiteral("cmdPainike_%1").arg(i));
-        cmdPainike[i]->setGeometry(fromTwips(places[i]));
+        cmdPainike[i]->setGeometry(twipRect(places[i]));
         cmdPainike[i]->setAutoDefault(false);
         connect(cmdPainike[i], &QPushButton::clicked, this, [this, i] { cmdPainike_Click(i); });
     }

@@ -1,5 +1,7 @@
 #include "frmPoisto.h"
 
+#include "Twips.h"
+
 #include "ListViewQtModel.h"
 #include "StatusBar.h"
 #include "backup/BackupList.h"
@@ -27,7 +29,6 @@ namespace nixora
 namespace
 {
 
-constexpr int kTwipsPerPixel = 15;
 constexpr int kClientWidth = 8670;
 constexpr int kClientHeight = 6165;
 constexpr int kPageLeft = 240;
@@ -47,16 +48,6 @@ constexpr int16_t kKeyContextMenu = 93;
 constexpr int16_t kKeyF10 = 121;
 constexpr int16_t kShiftBit = 1;
 constexpr int16_t kCtrlBit = 2;
-
-int px(int twips)
-{
-    return static_cast<int>(std::lround(twips / static_cast<double>(kTwipsPerPixel)));
-}
-
-QRect twipRect(int left, int top, int width, int height)
-{
-    return {px(left), px(top), px(width), px(height)};
-}
 
 void setupColumns(ListViewModel& list, const std::array<QString, 3>& captions,
                   const std::array<int, 3>& widths)
