@@ -85,13 +85,6 @@ protected:
             .has_value();
     }
 
-    [[nodiscard]] int backupCount() const
-    {
-        return static_cast<int>(QDir(m_ctx.services.backupFolder)
-                                    .entryList({QStringLiteral("*.reg")}, QDir::Files)
-                                    .size());
-    }
-
     TempPrefix m_prefix;
     WineRegistry m_registry;
     ScriptedUi m_ui;
@@ -112,7 +105,7 @@ TEST_F(RunUninstallerTest, UninstallerThatRemovesItsKeyIsTrustedWhateverItsExitC
     EXPECT_FALSE(entryPresent());
     EXPECT_EQ(m_refreshes, 1);
     EXPECT_EQ(m_entryFills, 1);
-    EXPECT_EQ(backupCount(), 0);
+    EXPECT_EQ(m_prefix.backupFileCount(), 0);
     EXPECT_EQ(m_ui.pointerHistory.front(), kPointerHourglass);
     EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
 }
@@ -157,7 +150,7 @@ TEST_F(RunUninstallerTest, YesAfterAFailedRunBacksUpDeletesAndFillsTheListOnce)
     m_ui.queueAnswer(MsgAnswer::Yes);
     mAjaPoistoohjelma_Click(m_ctx);
     EXPECT_FALSE(entryPresent());
-    EXPECT_EQ(backupCount(), 1);
+    EXPECT_EQ(m_prefix.backupFileCount(), 1);
     EXPECT_EQ(m_refreshes, 1);
     EXPECT_EQ(m_entryFills, 1);
     EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
@@ -184,7 +177,7 @@ TEST_F(RunUninstallerTest, UninstallerThatCannotStartAsksWithNoAsDefault)
     EXPECT_TRUE(entryPresent());
     EXPECT_EQ(m_refreshes, 0);
     EXPECT_EQ(m_entryFills, 0);
-    EXPECT_EQ(backupCount(), 0);
+    EXPECT_EQ(m_prefix.backupFileCount(), 0);
 }
 
 TEST_F(RunUninstallerTest, YesWhenItCannotStartRemovesTheEntryThroughTheBackup)
@@ -194,7 +187,7 @@ TEST_F(RunUninstallerTest, YesWhenItCannotStartRemovesTheEntryThroughTheBackup)
     m_ui.queueAnswer(MsgAnswer::Yes);
     mAjaPoistoohjelma_Click(m_ctx);
     EXPECT_FALSE(entryPresent());
-    EXPECT_EQ(backupCount(), 1);
+    EXPECT_EQ(m_prefix.backupFileCount(), 1);
     EXPECT_EQ(m_refreshes, 0);
     EXPECT_EQ(m_entryFills, 1);
     EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);

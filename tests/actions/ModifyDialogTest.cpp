@@ -75,13 +75,6 @@ protected:
         frmMuokkaa::mMuokkaa_Click(m_ctx, nullptr);
     }
 
-    int backupFiles() const
-    {
-        return int(QDir(m_prefix.hostPath(QStringLiteral("nixora-backups")))
-                       .entryList({QStringLiteral("*.reg")}, QDir::Files)
-                       .size());
-    }
-
     TempPrefix m_prefix;
     WineRegistry m_registry;
     ScriptedUi m_ui;
@@ -157,7 +150,7 @@ TEST_F(ModifyDialogTest, BackupCheckBoxIsRememberedOnlyWhenOkIsPressed)
         dialog.chkVarmuuskopioi->setChecked(false);
         dialog.cmdPainike_Click(0);
     });
-    EXPECT_EQ(backupFiles(), 0);
+    EXPECT_EQ(m_prefix.backupFileCount(), 0);
     EXPECT_FALSE(settings::readPreference(m_registry, settings::kMuokkausvarmuuskopio));
 
     runDialog([](frmMuokkaa& dialog) {
@@ -177,7 +170,7 @@ TEST_F(ModifyDialogTest, OkWithBackupSavesTheEntryAsItWasFirst)
         dialog.txtOhjelma->setText(QStringLiteral("After"));
         dialog.cmdPainike_Click(0);
     });
-    ASSERT_EQ(backupFiles(), 1);
+    ASSERT_EQ(m_prefix.backupFileCount(), 1);
     QFile backup(m_prefix.hostPath(QStringLiteral("nixora-backups/20090302080509.reg")));
     ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
     EXPECT_TRUE(backup.readAll().contains("\"DisplayName\"=\"Before\""));
@@ -196,7 +189,7 @@ TEST_F(ModifyDialogTest, FailedBackupLeavesTheEntryAsItWas)
     });
     ASSERT_EQ(m_ui.shown.size(), 1u);
     EXPECT_TRUE(m_ui.shown.front().text.startsWith(QStringLiteral("Nixora cannot backup")));
-    EXPECT_EQ(backupFiles(), 0);
+    EXPECT_EQ(m_prefix.backupFileCount(), 0);
     EXPECT_EQ(read("DisplayName"), "Before");
     EXPECT_EQ(m_refills, 1);
     EXPECT_TRUE(modifyBackupPreference(m_registry));

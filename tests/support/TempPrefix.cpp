@@ -65,6 +65,13 @@ void TempPrefix::setHiveBody(RegRoot root, const QString& body) const
     file.write(body.toUtf8());
 }
 
+int TempPrefix::backupFileCount() const
+{
+    return static_cast<int>(QDir(hostPath(QStringLiteral("nixora-backups")))
+                                .entryList({QStringLiteral("*.reg")}, QDir::Files)
+                                .size());
+}
+
 QString TempPrefix::createFile(const QString& relativeToDriveC, const QByteArray& content,
                                bool executable) const
 {

@@ -26,6 +26,9 @@ public:
     // Written directly, not through the program's writer, so reader tests stand on their own.
     void setHiveBody(RegRoot root, const QString& body) const;
 
+    // How many backup files (*.reg) the prefix's backup folder holds.
+    [[nodiscard]] int backupFileCount() const;
+
     // Creates a file below drive_c ("Program Files/App/uninst.exe"), with its folders.
     QString createFile(const QString& relativeToDriveC, const QByteArray& content = {},
                        bool executable = false) const;
