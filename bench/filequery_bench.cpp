@@ -1,6 +1,6 @@
 // The phantom check asks the file query up to seven times per entry; these measure one query
 // against a prefix whose Program Files holds many program folders.
-#include "platform/FileQuery.h"
+#include "FileQuery.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,9 +3,9 @@
 
 #include "inventory/EntryEnumeration.h"
 #include "inventory/EntryListInteraction.h"
-#include "mainwindow/StatusBar.h"
-#include "platform/FileQuery.h"
-#include "platform/WineRegistry.h"
+#include "StatusBar.h"
+#include "FileQuery.h"
+#include "WineRegistry.h"
 
 #include <benchmark/benchmark.h>
 

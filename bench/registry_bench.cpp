@@ -1,6 +1,6 @@
-#include "platform/HiveFile.h"
-#include "platform/WineRegistry.h"
-#include "platform/mdlPoisto.h"
+#include "HiveFile.h"
+#include "WineRegistry.h"
+#include "mdlPoisto.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "FuzzTargets.h"
 
-#include "platform/mdlProsessi.h"
+#include "mdlProsessi.h"
 
 #include <algorithm>
 

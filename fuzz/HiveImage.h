@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/HiveFile.h"
+#include "HiveFile.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 #include "FuzzTargets.h"
 
-#include "backup/RegFileReader.h"
-#include "backup/RegeditTool.h"
-#include "platform/HiveFile.h"
-#include "platform/WineRegistry.h"
+#include "RegFileReader.h"
+#include "RegeditTool.h"
+#include "HiveFile.h"
+#include "WineRegistry.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "inventory/HeadlessListing.h"
-#include "mainwindow/QtUiServices.h"
-#include "mainwindow/frmPoisto.h"
-#include "platform/FileQuery.h"
-#include "platform/Prefix.h"
-#include "platform/WineRegistry.h"
+#include "HeadlessListing.h"
+#include "QtUiServices.h"
+#include "frmPoisto.h"
+#include "FileQuery.h"
+#include "Prefix.h"
+#include "WineRegistry.h"
 
 #include <QApplication>
 #include <QCoreApplication>

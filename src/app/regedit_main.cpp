@@ -1,6 +1,6 @@
-#include "backup/RegeditTool.h"
-#include "platform/Prefix.h"
-#include "platform/WineRegistry.h"
+#include "RegeditTool.h"
+#include "Prefix.h"
+#include "WineRegistry.h"
 
 #include <QCoreApplication>
 #include <QStringList>

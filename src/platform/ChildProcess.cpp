@@ -1,4 +1,4 @@
-#include "platform/mdlProsessi.h"
+#include "mdlProsessi.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

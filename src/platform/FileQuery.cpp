@@ -1,7 +1,7 @@
-#include "platform/FileQuery.h"
+#include "FileQuery.h"
 
-#include "platform/FolderListing.h"
-#include "platform/ShortName.h"
+#include "FolderListing.h"
+#include "ShortName.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "platform/FolderListing.h"
+#include "FolderListing.h"
 
-#include "platform/FileQuery.h"
-#include "platform/ShortName.h"
+#include "FileQuery.h"
+#include "ShortName.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
-#include "platform/ShortName.h"
+#include "ShortName.h"
 
-#include "platform/FileQuery.h"
+#include "FileQuery.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "platform/mdlProsessi.h"
+#include "mdlProsessi.h"
 
-#include "platform/FileQuery.h"
+#include "FileQuery.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "interop/WinePrefix.h"
 
-#include "platform/FileQuery.h"
+#include "FileQuery.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "interop/WinePrefix.h"
 
-#include "backup/RegFileReader.h"
-#include "platform/WineRegistry.h"
-#include "platform/mdlPoisto.h"
+#include "RegFileReader.h"
+#include "WineRegistry.h"
+#include "mdlPoisto.h"
 
 #include <QFile>
 

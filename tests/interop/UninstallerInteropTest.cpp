@@ -1,9 +1,9 @@
 #include "interop/WinePrefix.h"
 
-#include "platform/FileQuery.h"
-#include "platform/WineRegistry.h"
-#include "platform/mdlPoisto.h"
-#include "platform/mdlProsessi.h"
+#include "FileQuery.h"
+#include "WineRegistry.h"
+#include "mdlPoisto.h"
+#include "mdlProsessi.h"
 
 #include <QDir>
 #include <QFile>

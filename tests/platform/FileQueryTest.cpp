@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/FileQuery.h"
+#include "FileQuery.h"
 #include "support/TempPrefix.h"
 
 #include <QDir>

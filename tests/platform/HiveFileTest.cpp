@@ -1,5 +1,5 @@
-#include "platform/HiveFile.h"
-#include "platform/HiveText.h"
+#include "HiveFile.h"
+#include "HiveText.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "platform/ListViewModel.h"
+#include "ListViewModel.h"
 
 #include <gtest/gtest.h>
 

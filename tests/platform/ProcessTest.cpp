@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/mdlProsessi.h"
+#include "mdlProsessi.h"
 #include "support/TempPrefix.h"
 
 #include <QDir>

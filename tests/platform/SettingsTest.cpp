@@ -1,5 +1,5 @@
-#include "platform/Settings.h"
-#include "platform/WineRegistry.h"
+#include "Settings.h"
+#include "WineRegistry.h"
 #include "support/TempPrefix.h"
 
 #include <QFile>

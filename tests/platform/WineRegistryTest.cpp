@@ -1,6 +1,6 @@
-#include "platform/WineRegistry.h"
-#include "platform/HiveFile.h"
-#include "platform/Wineserver.h"
+#include "WineRegistry.h"
+#include "HiveFile.h"
+#include "Wineserver.h"
 #include "support/TempPrefix.h"
 
 #include <QDir>

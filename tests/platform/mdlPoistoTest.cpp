@@ -1,5 +1,5 @@
-#include "platform/mdlPoisto.h"
-#include "platform/WineRegistry.h"
+#include "mdlPoisto.h"
+#include "WineRegistry.h"
 #include "support/TempPrefix.h"
 
 #include <QFile>

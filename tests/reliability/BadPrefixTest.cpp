@@ -1,6 +1,6 @@
 #include "support/TempPrefix.h"
 
-#include "platform/WineRegistry.h"
+#include "WineRegistry.h"
 
 #include <gtest/gtest.h>
 

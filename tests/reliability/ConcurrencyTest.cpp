@@ -1,7 +1,7 @@
 #include "support/TempPrefix.h"
 
-#include "platform/WineRegistry.h"
-#include "platform/mdlProsessi.h"
+#include "WineRegistry.h"
+#include "mdlProsessi.h"
 
 #include <gtest/gtest.h>
 

@@ -10,10 +10,10 @@
 //                                    a full disk would stop it (SIGXFSZ ignored: writes fail)
 
 #include "HiveImage.h"
-#include "platform/HiveLock.h"
-#include "platform/Settings.h"
-#include "platform/WineRegistry.h"
-#include "platform/Wineserver.h"
+#include "HiveLock.h"
+#include "Settings.h"
+#include "WineRegistry.h"
+#include "Wineserver.h"
 
 #include <QFile>
 #include <QStringList>

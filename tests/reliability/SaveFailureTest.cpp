@@ -1,6 +1,6 @@
 #include "support/TempPrefix.h"
 
-#include "platform/mdlProsessi.h"
+#include "mdlProsessi.h"
 
 #include <gtest/gtest.h>
 

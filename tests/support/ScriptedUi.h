@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/UiServices.h"
+#include "UiServices.h"
 
 #include <QString>
 #include <QStringList>

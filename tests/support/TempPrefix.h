@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Prefix.h"
-#include "platform/RegistryTypes.h"
+#include "Prefix.h"
+#include "RegistryTypes.h"
 
 #include <QByteArray>
 #include <QList>

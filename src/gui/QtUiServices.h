@@ -1,0 +1,33 @@
+#pragma once
+
+#include "UiServices.h"
+
+class QWidget;
+
+namespace nixora
+{
+
+// The desktop as Qt offers it: QMessageBox, the application override cursor, QClipboard and
+// QDesktopServices.
+class QtUiServices final : public UiServices
+{
+public:
+    // Message boxes are parented to the active window, or to `fallbackParent` when none is.
+    explicit QtUiServices(QWidget* fallbackParent = nullptr);
+    ~QtUiServices() override;
+
+    MsgAnswer messageBox(const MessageBoxRequest& request) override;
+    void setMousePointer(int pointer) override;
+    [[nodiscard]] int mousePointer() const override { return m_pointer; }
+    void processEvents() override;
+    void setClipboardText(const QString& text) override;
+    void shellOpen(const QString& target) override;
+
+    void setFallbackParent(QWidget* parent) { m_fallbackParent = parent; }
+
+private:
+    QWidget* m_fallbackParent = nullptr;
+    int m_pointer = kPointerDefault;
+};
+
+} // namespace nixora

@@ -1,0 +1,418 @@
+#include "frmPoisto.h"
+
+#include "Twips.h"
+
+#include "ListViewQtModel.h"
+#include "StatusBar.h"
+#include "backup/BackupList.h"
+#include "inventory/EntryEnumeration.h"
+#include "inventory/EntryListInteraction.h"
+#include "Settings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+
+#include <cmath>
+
+namespace nixora
+{
+
+namespace
+{
+
+constexpr int kClientWidth = 8670;
+constexpr int kClientHeight = 6165;
+constexpr int kPageLeft = 240;
+constexpr int kPageTop = 720;
+constexpr int kPageWidth = 8175;
+constexpr int kTabLeft = 120;
+constexpr int kTabTop = 240;
+constexpr int kTabWidth = 8415;
+constexpr int kTabHeightWithStatus = 5535;
+constexpr int kTabHeightWithoutStatus = 5775;
+constexpr int kPageHeightWithStatus = 4815;
+constexpr int kPageHeightWithoutStatus = 5055;
+constexpr int kHelpPanelWidth = 1440;
+constexpr int kPopupOffset = 50;
+
+constexpr int16_t kKeyContextMenu = 93;
+constexpr int16_t kKeyF10 = 121;
+constexpr int16_t kShiftBit = 1;
+constexpr int16_t kCtrlBit = 2;
+
+void setupColumns(ListViewModel& list, const std::array<QString, 3>& captions,
+                  const std::array<int, 3>& widths)
+{
+    for (int column = 0; column < 3; ++column)
+        list.setColumn(column, captions[static_cast<size_t>(column)],
+                       widths[static_cast<size_t>(column)]);
+}
+
+const std::array<QString, 3> kEntryCaptions{QStringLiteral("Application Name"),
+                                            QStringLiteral("Uninstaller Location"),
+                                            QStringLiteral("Version")};
+const std::array<QString, 3> kBackupCaptions{
+    QStringLiteral("Date"), QStringLiteral("Application Entry"), QStringLiteral("Version")};
+constexpr std::array<int, 3> kEntryWidths{2500, 3900, 1300};
+constexpr std::array<int, 3> kBackupWidths{1800, 4600, 1300};
+
+} // namespace
+
+frmPoisto::frmPoisto(Services services, PrefixStatus prefixStatus, QWidget* parent)
+    : QMainWindow(parent), m_ctx{m_state, std::move(services), {}},
+      m_prefixStatus(std::move(prefixStatus))
+{
+    setObjectName(QStringLiteral("frmPoisto"));
+    setWindowTitle(QStringLiteral("Nixora"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+
+    // Both lists start sorted by their first column, ascending.
+    for (ListViewModel* list : {&m_state.lvwOhjelmat, &m_state.lvwPalauta}) {
+        list->setSorted(true);
+        list->setSortKey(0);
+        list->setSortOrder(0);
+    }
+    setupColumns(m_state.lvwOhjelmat, kEntryCaptions, kEntryWidths);
+    setupColumns(m_state.lvwPalauta, kBackupCaptions, kBackupWidths);
+
+    createControls();
+    createMenus();
+    connectMenuCommands();
+
+    WindowCallbacks& callbacks = m_ctx.callbacks;
+    callbacks.tsValitsin_Click = [this] { tsValitsin_Click(); };
+    callbacks.lvwOhjelmat_Click = [this] { lvwOhjelmat_Click(); };
+    callbacks.lvwPalauta_Click = [this] { lvwPalauta_Click(); };
+    callbacks.ListaaLisaaPoistaOhjelmat = [this] { nixora::ListaaLisaaPoistaOhjelmat(m_ctx); };
+    callbacks.ListaaPalautettavatOhjelmat = [this] { nixora::ListaaPalautettavatOhjelmat(m_ctx); };
+    callbacks.mPaivita_Click = [this] { mPaivita_Click(); };
+}
+
+frmPoisto::~frmPoisto() = default;
+
+void frmPoisto::createControls()
+{
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    m_client->setFixedSize(px(kClientWidth), px(kClientHeight));
+    setCentralWidget(m_client);
+    // The window keeps its designed size: no resizing, no maximise button.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_fraKehysviiva = new QFrame(m_client);
+    m_fraKehysviiva->setObjectName(QStringLiteral("fraKehysviiva"));
+    m_fraKehysviiva->setFrameShape(QFrame::HLine);
+    m_fraKehysviiva->setFrameShadow(QFrame::Sunken);
+    m_fraKehysviiva->setGeometry(twipRect(-120, 0, 12000, 35));
+
+    m_tsValitsin = new QTabWidget(m_client);
+    m_tsValitsin->setObjectName(QStringLiteral("tsValitsin"));
+    m_tsValitsin->addTab(new QWidget, QStringLiteral("Remove/Uninstall Programs"));
+    m_tsValitsin->addTab(new QWidget, QStringLiteral("Restore Removed Entries"));
+    m_tsValitsin->tabBar()->setTabData(0, kTabEntries);
+    m_tsValitsin->tabBar()->setTabData(1, kTabBackups);
+    m_tsValitsin->setCurrentIndex(0);
+    connect(m_tsValitsin, &QTabWidget::currentChanged, this, [this](int index) {
+        m_state.selectedTab = m_tsValitsin->tabBar()->tabData(index).toString();
+        tsValitsin_Click();
+    });
+
+    // The pages lie over the tab strip's own (empty) pages, on top of each other.
+    m_picLisaaPoista = new QWidget(m_client);
+    m_picLisaaPoista->setObjectName(QStringLiteral("picLisaaPoista"));
+    m_picPalauta = new QWidget(m_client);
+    m_picPalauta->setObjectName(QStringLiteral("picPalauta"));
+
+    m_lvwOhjelmat = new QTableView(m_picLisaaPoista);
+    m_lvwOhjelmat->setObjectName(QStringLiteral("lvwOhjelmat"));
+    m_ohjelmatModel = new ListViewQtModel(m_state.lvwOhjelmat, this);
+    setupList(m_lvwOhjelmat, m_ohjelmatModel);
+    m_lvwPalauta = new QTableView(m_picPalauta);
+    m_lvwPalauta->setObjectName(QStringLiteral("lvwPalauta"));
+    m_palautaModel = new ListViewQtModel(m_state.lvwPalauta, this);
+    setupList(m_lvwPalauta, m_palautaModel);
+
+    connect(m_lvwOhjelmat->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { lvwOhjelmat_ColumnClick(column); });
+    connect(m_lvwPalauta->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { lvwPalauta_ColumnClick(column); });
+
+    m_sbTilarivi = new QStatusBar(m_client);
+    m_sbTilarivi->setObjectName(QStringLiteral("sbTilarivi"));
+    m_sbTilarivi->setSizeGripEnabled(false);
+    m_sbTilarivi->setGeometry(twipRect(0, 5910, kClientWidth, 255));
+    m_panels[0] = new QLabel(QStringLiteral("0 phantom program entries (0 entries in total)"));
+    m_panels[1] = new QLabel(QStringLiteral("For Help, press F1"));
+    m_panels[0]->setObjectName(QStringLiteral("sbTilarivi_Panel1"));
+    m_panels[1]->setObjectName(QStringLiteral("sbTilarivi_Panel2"));
+    // Linux fonts run wider than the ones the layout was drawn with: the help panel is 1440
+    // twips unless its text needs more.
+    m_panels[1]->setMinimumWidth(px(kHelpPanelWidth));
+    for (QLabel* panel : m_panels) {
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setContentsMargins(2, 0, 2, 0);
+    }
+    m_sbTilarivi->addWidget(m_panels[0], 1);
+    m_sbTilarivi->addPermanentWidget(m_panels[1]);
+
+    applyStatusBarLayout(true);
+}
+
+void frmPoisto::setupList(QTableView* view, ListViewQtModel* model)
+{
+    model->attachView(view);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSortingEnabled(false);
+    view->setWordWrap(false);
+    view->setTextElideMode(Qt::ElideRight);
+    view->setContextMenuPolicy(Qt::PreventContextMenu);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    view->horizontalHeader()->setSectionsClickable(true);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setStretchLastSection(false);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    view->viewport()->installEventFilter(this);
+    connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this, view, model](const QModelIndex& current) {
+                // Moving through the list with the keyboard clicks the new row, as the mouse does.
+                if (model->applyingSelection() || !m_mouseDown || !current.isValid())
+                    return;
+                if (view == m_lvwOhjelmat) {
+                    lvwOhjelmat_ItemClick(current.row());
+                    lvwOhjelmat_Click();
+                } else {
+                    lvwPalauta_ItemClick(current.row());
+                    lvwPalauta_Click();
+                }
+            });
+}
+
+QPoint frmPoisto::twipsToWindow(int x, int y) const
+{
+    return {px(x), px(y)};
+}
+
+void frmPoisto::applyStatusBarLayout(bool shown)
+{
+    const int tabHeight = shown ? kTabHeightWithStatus : kTabHeightWithoutStatus;
+    const int pageHeight = shown ? kPageHeightWithStatus : kPageHeightWithoutStatus;
+    m_sbTilarivi->setVisible(shown);
+    m_tsValitsin->setGeometry(twipRect(kTabLeft, kTabTop, kTabWidth, tabHeight));
+    m_picLisaaPoista->setGeometry(twipRect(kPageLeft, kPageTop, kPageWidth, pageHeight));
+    m_lvwOhjelmat->setGeometry(twipRect(0, 0, kPageWidth, pageHeight));
+    m_picPalauta->setGeometry(twipRect(kPageLeft, kPageTop, kPageWidth, pageHeight));
+    m_lvwPalauta->setGeometry(twipRect(0, 0, kPageWidth, pageHeight));
+    m_picLisaaPoista->raise();
+    m_picPalauta->raise();
+}
+
+void frmPoisto::setGridLines(bool on)
+{
+    m_state.lvwOhjelmat.setGridLines(on);
+    m_state.lvwPalauta.setGridLines(on);
+    m_ohjelmatModel->flush();
+    m_palautaModel->flush();
+}
+
+void frmPoisto::Form_Load()
+{
+    enableKeyPreview();
+    m_state.popupX = static_cast<int16_t>(kPageLeft + kPopupOffset);
+    m_state.popupY = static_cast<int16_t>(kPageTop + kPopupOffset);
+    m_picLisaaPoista->show();
+    m_picPalauta->hide();
+    m_picLisaaPoista->setFocusPolicy(Qt::NoFocus);
+    m_picPalauta->setFocusPolicy(Qt::NoFocus);
+    setupColumns(m_state.lvwOhjelmat, kEntryCaptions, kEntryWidths);
+    setupColumns(m_state.lvwPalauta, kBackupCaptions, kBackupWidths);
+    applyPreferences();
+
+    setWindowTitle(QStringLiteral("Nixora"));
+    m_mTilaa->setText(QStringLiteral("&Check for Free Updates..."));
+    m_mRekisteroi->setText(QStringLiteral("&Email Technical Support..."));
+    m_mTietojaOhjelmasta->setText(QStringLiteral("&About Nixora..."));
+
+    // The window is drawn before the lists are filled.
+    m_ctx.services.ui->processEvents();
+    show();
+    m_ctx.services.ui->processEvents();
+    mPaivita_Click();
+    m_picLisaaPoista->setFocus();
+    showPrefixNotices();
+}
+
+void frmPoisto::applyPreferences()
+{
+    Registry& registry = *m_ctx.services.registry;
+    const bool grid = settings::readPreference(registry, settings::kRuudukko);
+    m_mRuudukko->setChecked(grid);
+    setGridLines(grid);
+
+    const bool statusBar = settings::readPreference(registry, settings::kTilarivi);
+    m_mTilarivi->setChecked(statusBar);
+    applyStatusBarLayout(statusBar);
+
+    m_state.friendlyNames = settings::readPreference(registry, settings::kSelkokieli);
+    m_mSelkokielisetOhjelmanimet->setChecked(m_state.friendlyNames);
+
+    m_state.boldPhantoms = settings::readPreference(registry, settings::kRikkinaisetBold);
+    m_mLihavoidutRikkinaiset->setChecked(m_state.boldPhantoms);
+}
+
+void frmPoisto::showPrefixNotices()
+{
+    UiServices& ui = *m_ctx.services.ui;
+    const QString path = m_prefixStatus.path;
+    if (!m_prefixStatus.exists) {
+        QString text = QStringLiteral("No Wine prefix was found at\n%1\n\n").arg(path);
+        if (!m_prefixStatus.error.isEmpty())
+            text += m_prefixStatus.error + QLatin1Char('\n');
+        text += QStringLiteral("Set WINEPREFIX to the prefix folder (the folder that holds "
+                               "system.reg) and start Nixora again.");
+        ui.messageBox(
+            {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
+        return;
+    }
+    if (m_prefixStatus.wineserverRunning) {
+        const QString text =
+            QStringLiteral("Wine programs are running in the prefix\n%1\n\n"
+                           "While they run, the prefix is open read-only: entries can be listed "
+                           "but not removed, restored or modified.\n\n"
+                           "Close those programs, or end them all with\n"
+                           "    WINEPREFIX=\"%1\" wineserver -k\n"
+                           "and then choose Refresh (F5).")
+                .arg(path);
+        ui.messageBox(
+            {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
+    }
+}
+
+void frmPoisto::tsValitsin_Click()
+{
+    const int tab = m_state.selectedTab == kTabBackups ? 1 : 0;
+    if (m_state.selectedTab == kTabEntries || m_state.selectedTab == kTabBackups) {
+        if (m_tsValitsin->currentIndex() != tab) {
+            const QSignalBlocker blocker(m_tsValitsin);
+            m_tsValitsin->setCurrentIndex(tab);
+        }
+        m_picLisaaPoista->setVisible(tab == 0);
+        m_picPalauta->setVisible(tab == 1);
+    }
+    updateStatusText(m_state);
+    m_panels[0]->setText(m_state.statusText);
+}
+
+void frmPoisto::mRuudukko_Click()
+{
+    // QAction flips its check mark before triggered() arrives.
+    const bool on = m_mRuudukko->isChecked();
+    setGridLines(on);
+    settings::writePreference(*m_ctx.services.registry, settings::kRuudukko, on);
+}
+
+void frmPoisto::mTilarivi_Click()
+{
+    const bool shown = m_mTilarivi->isChecked();
+    applyStatusBarLayout(shown);
+    settings::writePreference(*m_ctx.services.registry, settings::kTilarivi, shown);
+}
+
+void frmPoisto::mSelkokielisetOhjelmanimet_Click()
+{
+    m_state.friendlyNames = m_mSelkokielisetOhjelmanimet->isChecked();
+    settings::writePreference(*m_ctx.services.registry, settings::kSelkokieli,
+                              m_state.friendlyNames);
+    mPaivita_Click();
+}
+
+void frmPoisto::mLihavoidutRikkinaiset_Click()
+{
+    m_state.boldPhantoms = m_mLihavoidutRikkinaiset->isChecked();
+    ListViewModel& list = m_state.lvwOhjelmat;
+    for (int index = 0; index < list.rowCount(); ++index) {
+        ListRow* row = list.rowAt(index);
+        if (row->cells[0].foreColor != kPhantomColor)
+            continue;
+        for (int column = 0; column < 3; ++column)
+            list.setBold(row, column, m_state.boldPhantoms);
+    }
+    m_ctx.services.ui->processEvents();
+    list.repaint();
+    settings::writePreference(*m_ctx.services.registry, settings::kRikkinaisetBold,
+                              m_state.boldPhantoms);
+}
+
+void frmPoisto::mPaivita_Click()
+{
+    UiServices& ui = *m_ctx.services.ui;
+    ui.setMousePointer(kPointerHourglass);
+    m_ctx.callbacks.ListaaLisaaPoistaOhjelmat();
+    m_ctx.callbacks.ListaaPalautettavatOhjelmat();
+    syncPopupActions();
+    ui.setMousePointer(kPointerDefault);
+}
+
+void frmPoisto::mLopeta_Click()
+{
+    m_ctx.services.ui->setMousePointer(kPointerHourglass);
+    if (m_openDialog)
+        m_openDialog->close();
+    close();
+    QCoreApplication::quit();
+}
+
+bool frmPoisto::Form_KeyDown(int16_t KeyCode, int16_t Shift)
+{
+    const bool shiftF10 = KeyCode == kKeyF10 && (Shift & kShiftBit) && !(Shift & kCtrlBit);
+    if (KeyCode != kKeyContextMenu && !shiftF10)
+        return false;
+    const QPoint at = m_client->mapToGlobal(twipsToWindow(m_state.popupX, m_state.popupY));
+    if (!m_picLisaaPoista->isHidden() && !m_state.entry.SelectedEntryName.isEmpty()) {
+        if (ListRow* row = m_state.lvwOhjelmat.selectedRow())
+            m_state.lvwOhjelmat.setHighlighted(row, true);
+        showPopup(m_mnuPopUp, at);
+        return true;
+    }
+    if (!m_picPalauta->isHidden() && !m_state.backup.SelectedBackupName.isEmpty()) {
+        if (ListRow* row = m_state.lvwPalauta.selectedRow())
+            m_state.lvwPalauta.setHighlighted(row, true);
+        showPopup(m_mnuPopUp2, at);
+        return true;
+    }
+    return false;
+}
+
+void frmPoisto::showPopup(QMenu* menu, QPoint globalPosition)
+{
+    syncPopupActions();
+    menu->popup(globalPosition);
+}
+
+void frmPoisto::syncPopupActions()
+{
+    const EntryPopupState& popup = m_state.popup;
+    m_mAjaPoistoohjelma->setEnabled(popup.mAjaPoistoohjelma);
+    m_mPoistaRekisterista->setEnabled(popup.mPoistaRekisterista);
+    m_mVarmuuskopioi->setEnabled(popup.mVarmuuskopioi);
+    m_mMuokkaa->setEnabled(popup.mMuokkaa);
+    for (size_t i = 0; i < m_mKopioiLeikepoydalle.size(); ++i)
+        m_mKopioiLeikepoydalle[i]->setEnabled(popup.mKopioiLeikepoydalle[i]);
+}
+
+} // namespace nixora

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "WindowContext.h"
+#include "mdlProsessi.h"
+
+namespace nixora
+{
+
+// Backs the selected entry up with the registry editor and, when Poisto is set, deletes its key.
+// True when the backup file was written.
+bool VarmuuskopioiRekisteriavain(WindowContext& ctx, const bool& Poisto,
+                                 const bool& PaivitaOhjelmalista);
+
+void mPoistaRekisterista_Click(WindowContext& ctx); // "&Remove Entry..."
+void mVarmuuskopioi_Click(WindowContext& ctx);      // "&Backup Entry"
+
+// "Software\Microsoft\Windows\CurrentVersion\Uninstall\", relative to HKEY_LOCAL_MACHINE.
+inline const QString kUninstallKeyPath =
+    QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
+
+// Shared by backup, restore and delete.
+// A new backup file path for `now`: yyyymmddhhnnss.reg, or yyyymmddhhnnss_2.reg, _3, ... when
+// that name is taken, so that two backups in one second never replace each other.
+[[nodiscard]] QString newBackupFilePath(const QString& backupFolder, const QDateTime& now);
+// The registry editor as a hidden child process with an argument list, on the prefix, waited for.
+[[nodiscard]] ChildResult runRegeditProgram(const Services& services, const QStringList& arguments);
+// True when an ordinary file (or a link to one) is at the path.
+[[nodiscard]] bool backupFileExists(const QString& path);
+// Deletes a backup file as Windows would: a read-only file (no write permission bit at all)
+// is refused. True when the file is gone afterwards.
+[[nodiscard]] bool deleteBackupFile(const QString& path);
+
+} // namespace nixora

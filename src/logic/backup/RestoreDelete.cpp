@@ -1,0 +1,102 @@
+#include "backup/RestoreDelete.h"
+
+#include "backup/BackupList.h"
+#include "backup/BackupRemoval.h"
+#include "RegFileReader.h"
+
+#include <algorithm>
+
+namespace nixora
+{
+namespace
+{
+
+void showError(UiServices& ui, const QString& text)
+{
+    ui.setMousePointer(kPointerDefault);
+    ui.messageBox(
+        {text, QStringLiteral("Error"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
+    ui.setMousePointer(kPointerHourglass);
+}
+
+// The file of the selected backup; empty when the name could step out of the backup folder.
+QString selectedBackupPath(const WindowContext& ctx)
+{
+    const QString& name = ctx.state.backup.SelectedBackupFile;
+    if (name.isEmpty() || name.contains(u'/') || name == u"." || name == u"..")
+        return {};
+    return ctx.services.backupFolder + u'/' + name;
+}
+
+bool isEntryChange(const RegChange& change)
+{
+    const bool allowedKind =
+        change.kind == RegChange::Kind::CreateKey || change.kind == RegChange::Kind::SetValue;
+    return allowedKind && change.root == RegRoot::LocalMachine &&
+           change.path.size() > kUninstallKeyPath.size() &&
+           change.path.startsWith(kUninstallKeyPath, Qt::CaseInsensitive);
+}
+
+// Imports the backup and removes it. The file is kept unless the import is known to have
+// worked, so a backup is never lost to a failed or refused restore.
+bool restoreBackup(WindowContext& ctx, const QString& path)
+{
+    if (path.isEmpty() || !backupFileExists(path) || !isUninstallEntryBackup(path))
+        return false;
+    const ChildResult result = runRegeditProgram(ctx.services, {QStringLiteral("/S"), path});
+    ctx.services.ui->processEvents();
+    if (!result.started || result.exitCode != 0)
+        return false;
+    (void)deleteBackupFile(path);
+    return true;
+}
+
+} // namespace
+
+bool isUninstallEntryBackup(const QString& path)
+{
+    const RegParseResult parsed = readRegFile(path);
+    return parsed.ok() && !parsed.changes.empty() &&
+           std::all_of(parsed.changes.begin(), parsed.changes.end(), isEntryChange);
+}
+
+void mPalauta_Click(WindowContext& ctx)
+{
+    UiServices& ui = *ctx.services.ui;
+    const MessageBoxRequest question{
+        QStringLiteral("Are you sure you want to restore the program entry '") +
+            ctx.state.backup.SelectedBackupName + QStringLiteral("'\nto the system registry?"),
+        QStringLiteral("Restore Entry"), MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::No};
+    if (ui.messageBox(question) != MsgAnswer::Yes)
+        return;
+    ui.setMousePointer(kPointerHourglass);
+    if (!restoreBackup(ctx, selectedBackupPath(ctx)))
+        showError(
+            ui, QStringLiteral(
+                    "Nixora cannot restore the program entry information to the system registry."));
+    if (ctx.callbacks.mPaivita_Click)
+        ctx.callbacks.mPaivita_Click();
+    ui.setMousePointer(kPointerDefault);
+}
+
+void mPoistaVarmuuskopioitu_Click(WindowContext& ctx)
+{
+    UiServices& ui = *ctx.services.ui;
+    const MessageBoxRequest question{
+        QStringLiteral("Are you sure you want to delete the backup of '") +
+            ctx.state.backup.SelectedBackupName + QStringLiteral("'?"),
+        QStringLiteral("Delete Backup"), MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::Yes};
+    if (ui.messageBox(question) == MsgAnswer::Yes) {
+        ui.setMousePointer(kPointerHourglass);
+        const QString path = selectedBackupPath(ctx);
+        if (path.isEmpty() || !backupFileExists(path) || !deleteBackupFile(path))
+            showError(ui, QStringLiteral("Nixora cannot delete the program entry backup file."));
+    }
+    if (ctx.callbacks.ListaaPalautettavatOhjelmat)
+        ctx.callbacks.ListaaPalautettavatOhjelmat();
+    else
+        ListaaPalautettavatOhjelmat(ctx);
+    ui.setMousePointer(kPointerDefault);
+}
+
+} // namespace nixora

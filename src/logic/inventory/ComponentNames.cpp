@@ -1,0 +1,193 @@
+#include "inventory/ComponentNames.h"
+
+#include "inventory/EntryTags.h"
+#include "mdlPoisto.h"
+
+namespace nixora
+{
+namespace
+{
+
+using mdlPoisto::kNotFound;
+
+[[nodiscard]] bool isUsable(const QString& text)
+{
+    return text != kNotFound && !text.isEmpty();
+}
+
+// Walks the free component indices in order. A used index is stepped over without reading the
+// registry; the walk ends after the first free index whose key name reads "Not Found", so used
+// indices at the end are stepped over until a free one reaches the end. `visit` returns true
+// to stop early.
+template <typename Visit>
+void walkFreeComponents(const std::set<int>& used, ActiveSetupComponents& components, int first,
+                        QString lastName, Visit&& visit)
+{
+    for (int i = first;; ++i) {
+        if (!used.contains(i)) {
+            const auto& component = components.at(i);
+            if (visit(i, component))
+                return;
+            lastName = component.keyName;
+        }
+        if (lastName == kNotFound)
+            return;
+    }
+}
+
+[[nodiscard]] const QString& identifierFor(const ActiveSetupComponents::Component& c,
+                                           int16_t Tyyppi)
+{
+    switch (Tyyppi) {
+    case 1:
+        return c.keyName;
+    case 2:
+        return c.friendlyName;
+    case 3:
+        return c.componentId;
+    default:
+        return c.displayName;
+    }
+}
+
+[[nodiscard]] QString chooseNewName(const ActiveSetupComponents::Component& c)
+{
+    for (const QString* text : {&c.displayName, &c.friendlyName, &c.componentId, &c.keyName}) {
+        if (isUsable(*text))
+            return *text;
+    }
+    return {};
+}
+
+} // namespace
+
+const ActiveSetupComponents::Component& ActiveSetupComponents::at(int index)
+{
+    const auto slot = static_cast<size_t>(index);
+    if (m_components.size() <= slot)
+        m_components.resize(slot + 1);
+    auto& entry = m_components[slot];
+    if (!entry) {
+        Component c;
+        c.keyName = mdlPoisto::LueAliavain(m_registry, RegRoot::LocalMachine,
+                                           tags::kActiveSetupPath, index);
+        const QString path = tags::kActiveSetupPath + c.keyName;
+        const auto read = [&](const QString& name) {
+            return mdlPoisto::LueRekisteriarvo(m_registry, RegRoot::LocalMachine, path, name);
+        };
+        c.friendlyName = read(QString());
+        c.componentId = read(QStringLiteral("ComponentID"));
+        c.displayName = read(QStringLiteral("DisplayName"));
+        c.version = read(QStringLiteral("Version"));
+        entry = std::move(c);
+    }
+    return *entry;
+}
+
+void ActiveSetupComponents::readUpToEnd()
+{
+    if (m_end)
+        return;
+    int i = 0;
+    while (at(i).keyName != kNotFound)
+        ++i;
+    m_end = i;
+    for (int j = 0; j <= i; ++j) {
+        const QString& name = at(j).friendlyName;
+        if (isUsable(name))
+            m_byFriendlyName[name].push_back(j);
+    }
+}
+
+int ActiveSetupComponents::endIndex()
+{
+    readUpToEnd();
+    return *m_end;
+}
+
+const std::vector<int>& ActiveSetupComponents::withFriendlyName(const QString& name)
+{
+    static const std::vector<int> kNone;
+    readUpToEnd();
+    const auto it = m_byFriendlyName.constFind(name);
+    return it == m_byFriendlyName.constEnd() ? kNone : *it;
+}
+
+QString SelvitaKomponentinVersionumero(WindowContext& ctx, ActiveSetupComponents& components,
+                                       const QString& OhjelmanAvain, const QString& OhjelmanNimi)
+{
+    auto& state = ctx.state;
+    if (!state.friendlyNames)
+        return kNotFound;
+    // The row and the name are the same for every component, so when either cannot match no
+    // component can, and the walk would only read.
+    if (!isUsable(OhjelmanNimi) ||
+        !state.lvwOhjelmat.findByKey(tags::kRowKeyPrefix + OhjelmanAvain))
+        return kNotFound;
+
+    const auto answer = [&](int index) {
+        state.usedComponents.insert(index);
+        return components.at(index).version;
+    };
+    for (const int index : components.withFriendlyName(OhjelmanNimi)) {
+        if (!state.usedComponents.contains(index))
+            return answer(index);
+    }
+    // Every match up to the end is used. The walk goes past the end only while the index there
+    // is used too.
+    const int end = components.endIndex();
+    if (!state.usedComponents.contains(end))
+        return kNotFound;
+    std::optional<int> found;
+    // Every name read before the end is a real key name, so the walk goes on from there.
+    walkFreeComponents(state.usedComponents, components, end + 1, QString(),
+                       [&](int index, const ActiveSetupComponents::Component& c) {
+                           if (c.friendlyName != OhjelmanNimi)
+                               return false;
+                           found = index;
+                           return true;
+                       });
+    return found ? answer(*found) : kNotFound;
+}
+
+QString SelvitaKomponentinVersionumero(WindowContext& ctx, const QString& OhjelmanAvain,
+                                       const QString& OhjelmanNimi)
+{
+    ActiveSetupComponents components(*ctx.services.registry);
+    return SelvitaKomponentinVersionumero(ctx, components, OhjelmanAvain, OhjelmanNimi);
+}
+
+void MuunnaKomponenttienNimetSelkokielisiksi(WindowContext& ctx, ActiveSetupComponents& components,
+                                             int16_t Tyyppi)
+{
+    auto& state = ctx.state;
+    if (!state.friendlyNames)
+        return;
+    auto& list = state.lvwOhjelmat;
+    walkFreeComponents(state.usedComponents, components, 0, QString(),
+                       [&](int index, const ActiveSetupComponents::Component& c) {
+                           if (Tyyppi < 1 || Tyyppi > 4)
+                               return false;
+                           ListRow* row =
+                               list.findByKey(tags::kRowKeyPrefix + identifierFor(c, Tyyppi));
+                           if (!row)
+                               return false;
+                           const QString name = chooseNewName(c);
+                           if (name.isEmpty())
+                               return false;
+                           list.setText(row, 0, name);
+                           list.setTag(row, 0, tags::kLukittuKomponenttinimi);
+                           list.setText(row, 2, c.version);
+                           list.setTag(row, 2, tags::kLukittuKomponenttiversio);
+                           state.usedComponents.insert(index);
+                           return false;
+                       });
+}
+
+void MuunnaKomponenttienNimetSelkokielisiksi(WindowContext& ctx, int16_t Tyyppi)
+{
+    ActiveSetupComponents components(*ctx.services.registry);
+    MuunnaKomponenttienNimetSelkokielisiksi(ctx, components, Tyyppi);
+}
+
+} // namespace nixora

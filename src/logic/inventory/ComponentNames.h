@@ -1,0 +1,61 @@
+#pragma once
+
+#include "WindowContext.h"
+
+#include <QHash>
+
+#include <optional>
+#include <vector>
+
+namespace nixora
+{
+
+// Version of the Active Setup component whose friendly name equals the entry's name, or
+// "Not Found" (also when friendly names are off).
+[[nodiscard]] QString SelvitaKomponentinVersionumero(WindowContext& ctx,
+                                                     const QString& OhjelmanAvain,
+                                                     const QString& OhjelmanNimi);
+
+// One pass (Tyyppi 1 to 4) that gives matching rows a component's friendly name and version.
+void MuunnaKomponenttienNimetSelkokielisiksi(WindowContext& ctx, int16_t Tyyppi);
+
+// The Active Setup components as read during one fill of the entry list. Every component is
+// read on first use, by the same registry calls a step-by-step walk makes, and then kept for
+// the rest of the fill: the fill asks about the same components once per entry, and nothing
+// writes the registry while it runs.
+class ActiveSetupComponents
+{
+public:
+    struct Component {
+        QString keyName;
+        QString friendlyName; // the key's default value
+        QString componentId;
+        QString displayName;
+        QString version;
+    };
+
+    explicit ActiveSetupComponents(Registry& registry) : m_registry(registry) {}
+
+    [[nodiscard]] const Component& at(int index);
+    // Indices up to the first one whose key name reads "Not Found", in order, whose friendly
+    // name is `name`.
+    [[nodiscard]] const std::vector<int>& withFriendlyName(const QString& name);
+    [[nodiscard]] int endIndex(); // the first index whose key name reads "Not Found"
+
+private:
+    void readUpToEnd();
+
+    Registry& m_registry;
+    std::vector<std::optional<Component>> m_components;
+    std::optional<int> m_end;
+    QHash<QString, std::vector<int>> m_byFriendlyName;
+};
+
+[[nodiscard]] QString SelvitaKomponentinVersionumero(WindowContext& ctx,
+                                                     ActiveSetupComponents& components,
+                                                     const QString& OhjelmanAvain,
+                                                     const QString& OhjelmanNimi);
+void MuunnaKomponenttienNimetSelkokielisiksi(WindowContext& ctx, ActiveSetupComponents& components,
+                                             int16_t Tyyppi);
+
+} // namespace nixora

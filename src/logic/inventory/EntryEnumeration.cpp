@@ -1,0 +1,198 @@
+#include "inventory/EntryEnumeration.h"
+
+#include "inventory/ComponentNames.h"
+#include "inventory/EntryTags.h"
+#include "inventory/UninstallStringCheck.h"
+#include "mdlPoisto.h"
+
+namespace nixora
+{
+namespace
+{
+
+using mdlPoisto::kNotFound;
+
+const QString kInstallShieldInfo = QStringLiteral("InstallShield Uninstall Information");
+
+struct UninstallerChoice {
+    QString text;
+    QString tag;
+    bool plainToolTips = false;
+    bool checkFiles = false;
+    bool componentVersion = false;
+};
+
+enum class Step { NextIndex, LeaveLoop };
+
+class EntryFill
+{
+public:
+    explicit EntryFill(WindowContext& ctx)
+        : m_ctx(ctx), m_registry(*ctx.services.registry), m_list(ctx.state.lvwOhjelmat),
+          m_components(m_registry)
+    {
+    }
+
+    void run();
+
+private:
+    [[nodiscard]] QString read(const QString& subkey, const QString& valueName)
+    {
+        return mdlPoisto::LueRekisteriarvo(m_registry, RegRoot::LocalMachine,
+                                           tags::kUninstallPath + subkey, valueName);
+    }
+
+    [[nodiscard]] Step addEntry(const QString& subkey);
+    [[nodiscard]] UninstallerChoice chooseUninstaller(const QString& subkey,
+                                                      const QString& uninstallString);
+    void showProgress();
+    void selectFirstRow();
+    void callBack(const std::function<void()>& handler)
+    {
+        if (handler)
+            handler();
+    }
+
+    WindowContext& m_ctx;
+    Registry& m_registry;
+    ListViewModel& m_list;
+    ActiveSetupComponents m_components;
+};
+
+UninstallerChoice EntryFill::chooseUninstaller(const QString& subkey,
+                                               const QString& uninstallString)
+{
+    if (uninstallString.isEmpty())
+        return {QString(), tags::kNormaali, true, false, false};
+    if (uninstallString != kNotFound)
+        return {uninstallString, tags::kNormaali, false, true, true};
+    const QString quiet = read(subkey, QStringLiteral("QuietUninstallString"));
+    if (quiet == kNotFound)
+        return {QString(), tags::kLukittuNormaaliJaQuiet, true, false, false};
+    return {quiet, tags::kNormaaliQuiet, false, true, false};
+}
+
+Step EntryFill::addEntry(const QString& subkey)
+{
+    if (subkey == kInstallShieldInfo)
+        return Step::NextIndex;
+    QString name = read(subkey, QStringLiteral("DisplayName"));
+    // An InstallShield installation registers itself twice; only its InstallShield_ twin is
+    // listed. Two missing names count as equal here.
+    if (subkey.startsWith(u'{') &&
+        name == read(QStringLiteral("InstallShield_") + subkey, QStringLiteral("DisplayName")))
+        return Step::NextIndex;
+    const QString uninstallString = read(subkey, QStringLiteral("UninstallString"));
+    QString version = read(subkey, QStringLiteral("DisplayVersion"));
+    QString versionTag = tags::kNormaali;
+    if (version == kNotFound) {
+        version.clear();
+        versionTag = tags::kLukittu;
+    }
+    QString nameTag = tags::kNormaali;
+    if (name == kNotFound) {
+        name = read(subkey, QStringLiteral("QuietDisplayName"));
+        nameTag = tags::kNormaaliQuiet;
+        if (name == kNotFound) {
+            if (subkey == kNotFound)
+                return Step::LeaveLoop; // past the last subkey
+            name = subkey;
+            nameTag = tags::kLukittuQuiet;
+        }
+    }
+    const UninstallerChoice uninstaller = chooseUninstaller(subkey, uninstallString);
+
+    ListRow* row = m_list.addRow(tags::kRowKeyPrefix + subkey, name);
+    if (!row)
+        return Step::NextIndex;
+    m_list.setTag(row, 0, nameTag);
+    if (uninstaller.plainToolTips)
+        m_list.setToolTip(row, 0, tags::kTipPlain);
+    m_list.setText(row, 1, uninstaller.text);
+    m_list.setTag(row, 1, uninstaller.tag);
+    if (uninstaller.plainToolTips)
+        m_list.setToolTip(row, 1, row->cells[0].toolTip);
+    if (uninstaller.componentVersion) {
+        const QString componentVersion =
+            SelvitaKomponentinVersionumero(m_ctx, m_components, subkey, name);
+        if (componentVersion != kNotFound && !componentVersion.isEmpty() &&
+            componentVersion != version) {
+            version = componentVersion;
+            versionTag = tags::kLukittuKomponenttiversio;
+        }
+    }
+    m_list.setText(row, 2, version);
+    m_list.setTag(row, 2, versionTag);
+    if (uninstaller.plainToolTips)
+        m_list.setToolTip(row, 2, row->cells[0].toolTip);
+    if (uninstaller.checkFiles && m_ctx.services.files)
+        TarkistaPoistoohjelmanTiedostot(m_list, row, uninstaller.text, *m_ctx.services.files,
+                                        m_ctx.state.boldPhantoms);
+    return Step::NextIndex;
+}
+
+void EntryFill::showProgress()
+{
+    if (ListRow* selected = m_list.selectedRow())
+        m_list.setHighlighted(selected, false);
+    m_list.repaint();
+    callBack(m_ctx.callbacks.tsValitsin_Click);
+}
+
+void EntryFill::selectFirstRow()
+{
+    if (m_list.rowCount() < 1)
+        return;
+    m_list.setHighlighted(m_list.rowAt(0), true);
+    callBack(m_ctx.callbacks.lvwOhjelmat_Click);
+    if (ListRow* selected = m_list.selectedRow())
+        m_list.setHighlighted(selected, false);
+}
+
+void EntryFill::run()
+{
+    auto& state = m_ctx.state;
+    m_list.setEnabled(false);
+    state.lvwPalauta.setEnabled(false);
+    m_list.clear();
+    state.entry.SelectedEntryName.clear();
+    state.usedComponents.clear();
+
+    for (int32_t i = 0;; ++i) {
+        const QString subkey =
+            mdlPoisto::LueAliavain(m_registry, RegRoot::LocalMachine, tags::kUninstallPath, i);
+        if (addEntry(subkey) == Step::LeaveLoop)
+            break;
+        if (i % 5 == 0)
+            showProgress();
+        if (subkey == kNotFound)
+            break;
+    }
+
+    if (state.friendlyNames) {
+        for (int16_t Tyyppi = 1; Tyyppi <= 4; ++Tyyppi)
+            MuunnaKomponenttienNimetSelkokielisiksi(m_ctx, m_components, Tyyppi);
+        m_list.setSorted(true);
+    }
+    selectFirstRow();
+    callBack(m_ctx.callbacks.tsValitsin_Click);
+    m_list.setEnabled(true);
+    state.lvwPalauta.setEnabled(true);
+}
+
+} // namespace
+
+void ListaaLisaaPoistaOhjelmat(WindowContext& ctx)
+{
+    if (!ctx.services.registry)
+        return;
+    // The folders the phantom check looks at do not change during one fill: listings read for
+    // one entry serve the rest.
+    if (ctx.services.files)
+        ctx.services.files->beginBatch();
+    EntryFill(ctx).run();
+    if (ctx.services.files)
+        ctx.services.files->endBatch();
+}
+
+} // namespace nixora

@@ -1,0 +1,183 @@
+#include "RegFileWriter.h"
+
+#include <QStringList>
+
+namespace nixora
+{
+namespace
+{
+
+constexpr int kMaxLineLength = 80;
+constexpr char kLineEnd[] = "\r\n";
+
+[[nodiscard]] char16_t unitAt(const QByteArray& data, qsizetype index)
+{
+    return char16_t(uchar(data[2 * index]) | (uchar(data[2 * index + 1]) << 8));
+}
+
+// True when every surrogate is part of a pair, so UTF-8 carries the text unchanged.
+[[nodiscard]] bool wellFormed(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isLowSurrogate())
+            return false;
+        if (c.isHighSurrogate()) {
+            if (i + 1 >= text.size() || !text[i + 1].isLowSurrogate())
+                return false;
+            ++i;
+        }
+    }
+    return true;
+}
+
+// The text of REG_SZ data when a quoted string can carry it exactly: one terminating NUL,
+// no other NUL, no line breaks, well-formed UTF-16.
+[[nodiscard]] std::optional<QString> quotableText(const QByteArray& data)
+{
+    if (data.size() < 2 || data.size() % 2 != 0)
+        return std::nullopt;
+    const qsizetype units = data.size() / 2;
+    if (unitAt(data, units - 1) != 0)
+        return std::nullopt;
+    QString text;
+    text.reserve(units - 1);
+    for (qsizetype i = 0; i + 1 < units; ++i) {
+        const char16_t unit = unitAt(data, i);
+        if (unit == 0 || unit == u'\r' || unit == u'\n')
+            return std::nullopt;
+        text.append(QChar(unit));
+    }
+    if (!wellFormed(text))
+        return std::nullopt;
+    return text;
+}
+
+[[nodiscard]] QByteArray quoted(const QString& text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case u'"':
+            out += QStringLiteral("\\\"");
+            break;
+        case u'\n':
+            out += QStringLiteral("\\n");
+            break;
+        case u'\r':
+            out += QStringLiteral("\\r");
+            break;
+        case 0:
+            out += QStringLiteral("\\0");
+            break;
+        default:
+            out += c;
+        }
+    }
+    out += u'"';
+    return out.toUtf8();
+}
+
+// Bytes as comma-separated hex pairs after `lead`, continued with a trailing backslash and two
+// blanks of indent whenever a line would pass 80 columns.
+void appendHex(QByteArray& out, QByteArray line, const QByteArray& data)
+{
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        QByteArray token = QByteArray::number(uchar(data[i]), 16).rightJustified(2, '0');
+        if (i + 1 < data.size())
+            token += ',';
+        if (line.size() + token.size() > kMaxLineLength - 1 && line != "  ") {
+            out += line + '\\' + kLineEnd;
+            line = "  ";
+        }
+        line += token;
+    }
+    out += line + kLineEnd;
+}
+
+void appendValue(QByteArray& out, const RegNamedValue& named)
+{
+    const QByteArray lead = named.name.isEmpty() ? QByteArray("@=") : quoted(named.name) + '=';
+    const RegValue& value = named.value;
+    if (value.type == kRegSz) {
+        if (const auto text = quotableText(value.data)) {
+            out += lead + quoted(*text) + kLineEnd;
+            return;
+        }
+    }
+    if (value.type == kRegDword && value.data.size() == 4) {
+        const uint32_t number =
+            uint32_t(uchar(value.data[0])) | uint32_t(uchar(value.data[1])) << 8 |
+            uint32_t(uchar(value.data[2])) << 16 | uint32_t(uchar(value.data[3])) << 24;
+        out += lead + "dword:" + QByteArray::number(number, 16).rightJustified(8, '0') + kLineEnd;
+        return;
+    }
+    const QByteArray kind = value.type == kRegBinary
+                                ? QByteArray("hex:")
+                                : "hex(" + QByteArray::number(value.type, 16) + "):";
+    appendHex(out, lead + kind, value.data);
+}
+
+[[nodiscard]] bool fitsHeader(const QString& name)
+{
+    if (name.isEmpty() || name.contains(u'\\') || !wellFormed(name))
+        return false;
+    return !name.contains(u'\r') && !name.contains(u'\n');
+}
+
+[[nodiscard]] bool appendKey(QByteArray& out, const QString& header, const RegKeySnapshot& key,
+                             QString& error)
+{
+    out += QByteArray(kLineEnd) + '[' + header.toUtf8() + ']' + kLineEnd;
+    for (const RegNamedValue& named : key.values) {
+        if (!wellFormed(named.name)) {
+            error = QStringLiteral("value name in %1 cannot be written").arg(header);
+            return false;
+        }
+        appendValue(out, named);
+    }
+    for (const RegKeySnapshot& subkey : key.subkeys) {
+        if (!fitsHeader(subkey.name)) {
+            error = QStringLiteral("key name below %1 cannot be written").arg(header);
+            return false;
+        }
+        if (!appendKey(out, header + u'\\' + subkey.name, subkey, error))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString regRootName(RegRoot root)
+{
+    return root == RegRoot::LocalMachine ? QStringLiteral("HKEY_LOCAL_MACHINE")
+                                         : QStringLiteral("HKEY_CURRENT_USER");
+}
+
+RegExportText writeRegText(RegRoot root, const QString& path, const RegKeySnapshot& key)
+{
+    RegExportText result;
+    const QStringList parts = path.split(u'\\', Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        if (!fitsHeader(part)) {
+            result.error = QStringLiteral("key name cannot be written: %1").arg(path);
+            return result;
+        }
+    }
+    QString header = regRootName(root);
+    if (!parts.isEmpty())
+        header += u'\\' + parts.join(u'\\');
+    result.bytes = QByteArray("REGEDIT4") + kLineEnd;
+    if (!appendKey(result.bytes, header, key, result.error)) {
+        result.bytes.clear();
+        return result;
+    }
+    result.bytes += kLineEnd;
+    return result;
+}
+
+} // namespace nixora

@@ -1,0 +1,2 @@
+// Must not compile: the platform layer cannot see the logic above it.
+#include "WindowState.h"

@@ -1,0 +1,218 @@
+#include "actions/ClipboardCommands.h"
+#include "actions/RunUninstaller.h"
+#include "backup/BackupRemoval.h"
+#include "WineRegistry.h"
+#include "mdlPoisto.h"
+#include "support/FixedClock.h"
+#include "support/ScriptedUi.h"
+#include "support/TempPrefix.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+namespace nixora
+{
+namespace
+{
+
+using test::FixedClock;
+using test::ScriptedUi;
+using test::TempPrefix;
+
+const QString kRegedit = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit");
+
+// The uninstall command on an entry "App" of a real prefix; its uninstallers are shell scripts
+// in drive_c, which the process runner starts directly, as Wine would.
+class RunUninstallerTest : public ::testing::Test
+{
+protected:
+    RunUninstallerTest()
+        : m_registry(m_prefix.prefix()),
+          m_ctx{m_state,
+                {&m_registry, nullptr, &m_ui, &m_clock, m_prefix.path(),
+                 m_prefix.hostPath(QStringLiteral("nixora-backups")), QString(), kRegedit},
+                {}}
+    {
+        m_ctx.callbacks.ListaaLisaaPoistaOhjelmat = [this] { ++m_entryFills; };
+        m_ctx.callbacks.ListaaPalautettavatOhjelmat = [this] { ++m_backupFills; };
+        m_ctx.callbacks.mPaivita_Click = [this] {
+            ++m_refreshes;
+            ++m_entryFills;
+            ++m_backupFills;
+        };
+        m_ctx.callbacks.tsValitsin_Click = [] {};
+        m_ctx.callbacks.lvwOhjelmat_Click = [] {};
+        m_ctx.callbacks.lvwPalauta_Click = [] {};
+    }
+
+    void setEntry(bool withDefaultValue = true)
+    {
+        QList<QPair<QString, QString>> values{{QStringLiteral("DisplayName"), QStringLiteral("App")}};
+        if (withDefaultValue)
+            values.prepend({QString(), QStringLiteral("kept")});
+        m_prefix.setHiveBody(RegRoot::LocalMachine,
+                             test::uninstallEntryBlock(QStringLiteral("App"), values));
+    }
+
+    // An uninstaller that optionally deletes the entry's key through the registry editor, then
+    // ends with `exitCode`. Selected as the list would select it.
+    void selectScript(bool deletesKey, int exitCode)
+    {
+        const QString importFile = m_prefix.hostPath(QStringLiteral("remove.reg"));
+        QFile reg(importFile);
+        ASSERT_TRUE(reg.open(QIODevice::WriteOnly));
+        reg.write("REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
+                  "CurrentVersion\\Uninstall\\App]\r\n");
+        reg.close();
+        QByteArray script = "#!/bin/sh\n";
+        if (deletesKey)
+            script += "'" + kRegedit.toUtf8() + "' /S '" + importFile.toUtf8() + "' || exit 99\n";
+        script += "exit " + QByteArray::number(exitCode) + "\n";
+        m_prefix.createFile(QStringLiteral("Program Files/App/uninst.sh"), script, true);
+        select(QStringLiteral("\"C:\\Program Files\\App\\uninst.sh\" /S"));
+    }
+
+    void select(const QString& uninstaller)
+    {
+        m_state.entry = {QStringLiteral("App"), QStringLiteral("Shown Name"), uninstaller,
+                         QStringLiteral("1.0"), false, false, false};
+    }
+
+    [[nodiscard]] bool entryPresent()
+    {
+        return m_registry.exportKey(RegRoot::LocalMachine, kUninstallKeyPath + QStringLiteral("App"))
+            .has_value();
+    }
+
+    TempPrefix m_prefix;
+    WineRegistry m_registry;
+    ScriptedUi m_ui;
+    FixedClock m_clock;
+    WindowState m_state;
+    WindowContext m_ctx;
+    int m_entryFills = 0;
+    int m_backupFills = 0;
+    int m_refreshes = 0;
+};
+
+TEST_F(RunUninstallerTest, UninstallerThatRemovesItsKeyIsTrustedWhateverItsExitCode)
+{
+    setEntry();
+    selectScript(true, 3);
+    mAjaPoistoohjelma_Click(m_ctx);
+    EXPECT_TRUE(m_ui.shown.empty());
+    EXPECT_FALSE(entryPresent());
+    EXPECT_EQ(m_refreshes, 1);
+    EXPECT_EQ(m_entryFills, 1);
+    EXPECT_EQ(m_prefix.backupFileCount(), 0);
+    EXPECT_EQ(m_ui.pointerHistory.front(), kPointerHourglass);
+    EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
+}
+
+TEST_F(RunUninstallerTest, KeyWithoutDefaultValueCountsAsRemoved)
+{
+    setEntry(false);
+    selectScript(false, 0);
+    mAjaPoistoohjelma_Click(m_ctx);
+    EXPECT_TRUE(m_ui.shown.empty());
+    EXPECT_TRUE(entryPresent());
+    EXPECT_EQ(m_refreshes, 1);
+}
+
+TEST_F(RunUninstallerTest, EntryLeftBehindAsksWithYesAsDefaultAndRefreshesOnNo)
+{
+    setEntry();
+    selectScript(false, 0);
+    m_ui.queueAnswer(MsgAnswer::No);
+    mAjaPoistoohjelma_Click(m_ctx);
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    const MessageBoxRequest& box = m_ui.shown.front();
+    EXPECT_EQ(box.text,
+              QStringLiteral("The uninstallation process failed or it was interrupted. The "
+                             "program entry was not deleted.\n\nDo you want to remove the "
+                             "program entry 'Shown Name'\nfrom the Add/Remove Programs part of "
+                             "the Control Panel?"));
+    EXPECT_EQ(box.title, QStringLiteral("Nixora"));
+    EXPECT_EQ(box.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(box.icon, MsgIcon::Question);
+    EXPECT_EQ(box.defaultButton, MsgAnswer::Yes);
+    EXPECT_EQ(m_ui.pointerAtMessage.front(), kPointerDefault);
+    EXPECT_TRUE(entryPresent());
+    EXPECT_EQ(m_refreshes, 1);
+    EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
+}
+
+TEST_F(RunUninstallerTest, YesAfterAFailedRunBacksUpDeletesAndFillsTheListOnce)
+{
+    setEntry();
+    selectScript(false, 0);
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mAjaPoistoohjelma_Click(m_ctx);
+    EXPECT_FALSE(entryPresent());
+    EXPECT_EQ(m_prefix.backupFileCount(), 1);
+    EXPECT_EQ(m_refreshes, 1);
+    EXPECT_EQ(m_entryFills, 1);
+    EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
+}
+
+TEST_F(RunUninstallerTest, UninstallerThatCannotStartAsksWithNoAsDefault)
+{
+    setEntry();
+    for (const QString& line : {QStringLiteral("C:\\Program Files\\Gone\\uninst.exe"), QString(),
+                                QStringLiteral("\"C:\\Program Files")}) {
+        select(line);
+        m_ui.shown.clear();
+        m_ui.queueAnswer(MsgAnswer::No);
+        mAjaPoistoohjelma_Click(m_ctx);
+        ASSERT_EQ(m_ui.shown.size(), 1u) << line.toStdString();
+        EXPECT_EQ(m_ui.shown.front().text,
+                  QStringLiteral("The uninstallation program cannot be executed.\n\nDo you want "
+                                 "to remove the program entry 'Shown Name'\nfrom the "
+                                 "Add/Remove Programs part of the Control Panel?"));
+        EXPECT_EQ(m_ui.shown.front().defaultButton, MsgAnswer::No);
+        EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
+    }
+    // No changes nothing and refreshes nothing.
+    EXPECT_TRUE(entryPresent());
+    EXPECT_EQ(m_refreshes, 0);
+    EXPECT_EQ(m_entryFills, 0);
+    EXPECT_EQ(m_prefix.backupFileCount(), 0);
+}
+
+TEST_F(RunUninstallerTest, YesWhenItCannotStartRemovesTheEntryThroughTheBackup)
+{
+    setEntry();
+    select(QStringLiteral("C:\\Program Files\\Gone\\uninst.exe"));
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mAjaPoistoohjelma_Click(m_ctx);
+    EXPECT_FALSE(entryPresent());
+    EXPECT_EQ(m_prefix.backupFileCount(), 1);
+    EXPECT_EQ(m_refreshes, 0);
+    EXPECT_EQ(m_entryFills, 1);
+    EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
+}
+
+// ---- Clipboard ---------------------------------------------------------------------------------
+
+TEST(ClipboardCommands, CopyTheShownTextsExactly)
+{
+    ScriptedUi ui;
+    WindowState state;
+    state.entry = {QStringLiteral("Key"), QStringLiteral("Plain Name"),
+                   QStringLiteral("\"C:\\x\\unins000.exe\" /S"), QStringLiteral("2.0 beta "),
+                   false, false, false};
+    WindowContext ctx{state, {nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}}, {}};
+    const QString expected[3] = {state.entry.SelectedEntryName,
+                                 state.entry.SelectedEntryUninstaller,
+                                 state.entry.SelectedEntryVersion};
+    for (int16_t index = 0; index < 3; ++index) {
+        mKopioiLeikepoydalle_Click(ctx, index);
+        mKopioiLeikepoydalle_Click(ctx, index);
+        EXPECT_EQ(ui.clipboard, expected[index]);
+    }
+    EXPECT_EQ(ui.clipboardWrites, 6);
+}
+
+} // namespace
+} // namespace nixora

@@ -1,0 +1,468 @@
+#include "backup/BackupList.h"
+#include "backup/BackupRemoval.h"
+#include "backup/RestoreDelete.h"
+#include "WineRegistry.h"
+#include "support/FixedClock.h"
+#include "support/ScriptedUi.h"
+#include "support/TempPrefix.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace nixora
+{
+namespace
+{
+
+using test::FixedClock;
+using test::ScriptedUi;
+using test::TempPrefix;
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray utf16WithBom(const QString& text)
+{
+    QByteArray bytes("\xff\xfe");
+    for (const QChar c : text) {
+        bytes += char(c.unicode() & 0xff);
+        bytes += char(c.unicode() >> 8);
+    }
+    return bytes;
+}
+
+// ---- What the backup page reads from a file -------------------------------------------------
+
+struct BackupLines {
+    const char* label;
+    QByteArray content;
+    const char* entryName;
+    const char* version;
+};
+
+class ReadBackupFile : public ::testing::TestWithParam<BackupLines>
+{
+};
+
+TEST_P(ReadBackupFile, AppliesTheLineRules)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.reg"));
+    writeFile(path, GetParam().content);
+    const BackupFileInfo info = readBackupFile(path);
+    EXPECT_EQ(info.entryName, QString::fromUtf8(GetParam().entryName));
+    EXPECT_EQ(info.version, QString::fromUtf8(GetParam().version));
+}
+
+#define HDR "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ReadBackupFile,
+    ::testing::Values(
+        BackupLines{"HeaderGivesKeyName", "REGEDIT4\r\n\r\n" HDR "My App]\r\n", "My App", ""},
+        BackupLines{"DisplayNameReplacesKeyName",
+                    "REGEDIT4\r\n\r\n" HDR
+                    "K]\r\n\"DisplayName\"=\"Nice\"\r\n\"DisplayVersion\"=\"1.2\"\r\n",
+                    "Nice", "1.2"},
+        BackupLines{"LastMatchingLineWins",
+                    HDR "K]\r\n\"DisplayName\"=\"A\"\r\n\"QuietDisplayName\"=\"B\"\r\n", "B", ""},
+        BackupLines{"SubkeyHeaderReplacesName",
+                    HDR "K]\r\n\"DisplayName\"=\"A\"\r\n\r\n" HDR "K\\Sub]\r\n", "K\\Sub", ""},
+        BackupLines{"BackslashShownDoubled", "\"DisplayName\"=\"C:\\\\Apps\"\r\n", "C:\\\\Apps",
+                    ""},
+        BackupLines{"QuotesRemovedFirst", "\"Display\"\"Name\"=\"say \\\"hi\\\"\"\r\n",
+                    "say \\hi\\", ""},
+        BackupLines{"FirstPrefixDecides", "DisplayName=DisplayVersion=3\r\n", "DisplayVersion=3",
+                    ""},
+        BackupLines{"PrefixIsCaseSensitive", "\"displayname\"=\"x\"\r\n", "", ""},
+        BackupLines{"HeaderOfSeventyThreeCharsGivesEmptyName", HDR "]\r\n", "", ""},
+        BackupLines{"OtherFormsShowRawText", "\"DisplayVersion\"=dword:00000001\r\n", "",
+                    "dword:00000001"},
+        BackupLines{"LfOnlyLines", "\"DisplayName\"=\"A\"\n\"DisplayVersion\"=\"2\"\n", "A", "2"},
+        BackupLines{"CrOnlyLines", "\"DisplayName\"=\"A\"\r\"DisplayVersion\"=\"2\"", "A", "2"},
+        BackupLines{"NonAscii", "\"DisplayName\"=\"Café 中\"\r\n", "Café 中", ""},
+        BackupLines{"Utf16MatchesNothing",
+                    utf16WithBom(QStringLiteral(HDR "K]\r\n\"DisplayName\"=\"A\"\r\n")), "", ""}),
+    [](const ::testing::TestParamInfo<BackupLines>& info) { return info.param.label; });
+
+// ---- Commands on a real prefix with the real nixora-regedit ----------------------------------
+
+const QString kEntry = QStringLiteral("My \"Quoted\" App");
+
+class BackupCommands : public ::testing::Test
+{
+protected:
+    BackupCommands()
+    {
+        m_prefix.setHiveBody(
+            RegRoot::LocalMachine,
+            test::uninstallEntryBlock(
+                kEntry, {{QStringLiteral("DisplayName"), QStringLiteral("Back\\slash")},
+                         {QStringLiteral("DisplayVersion"), QStringLiteral("1.0")}}) +
+                test::uninstallEntryBlock(QStringLiteral("Parent"),
+                                          {{QStringLiteral("DisplayName"), QStringLiteral("P")}}) +
+                test::uninstallEntryBlock(QStringLiteral("Parent\\Child"), {}));
+        m_state.lvwPalauta.setSorted(true);
+        m_state.entry.SelectedEntryKey = kEntry;
+        m_state.entry.SelectedEntryName = QStringLiteral("Shown Name");
+        ctx.callbacks.ListaaLisaaPoistaOhjelmat = [this] { ++entryRefills; };
+        ctx.callbacks.ListaaPalautettavatOhjelmat = [this] {
+            ++backupRefills;
+            ListaaPalautettavatOhjelmat(ctx);
+        };
+        ctx.callbacks.mPaivita_Click = [this] {
+            ++entryRefills;
+            ++backupRefills;
+            ListaaPalautettavatOhjelmat(ctx);
+        };
+    }
+
+    [[nodiscard]] QString backupPath(const QString& name) const { return m_folder + u'/' + name; }
+    [[nodiscard]] QStringList backups() const
+    {
+        return QDir(m_folder).entryList({QStringLiteral("*.reg")}, QDir::Files, QDir::Name);
+    }
+    [[nodiscard]] bool entryExists(const QString& key)
+    {
+        return m_registry.exportKey(RegRoot::LocalMachine, kUninstallKeyPath + key).has_value();
+    }
+    void expectPointerDefault() const { EXPECT_EQ(m_ui.mousePointer(), kPointerDefault); }
+    void expectMessagesWithDefaultPointer() const
+    {
+        for (const int pointer : m_ui.pointerAtMessage)
+            EXPECT_EQ(pointer, kPointerDefault);
+    }
+
+    TempPrefix m_prefix;
+    WineRegistry m_registry{m_prefix.prefix()};
+    ScriptedUi m_ui;
+    FixedClock m_clock;
+    const QString m_folder = m_prefix.path() + QStringLiteral("/backup \"folder\" with blanks");
+    WindowState m_state;
+    WindowContext ctx{m_state,
+                      Services{&m_registry,
+                               nullptr,
+                               &m_ui,
+                               &m_clock,
+                               m_prefix.path(),
+                               m_folder,
+                               {},
+                               QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")},
+                      {}};
+    int entryRefills = 0;
+    int backupRefills = 0;
+};
+
+TEST_F(BackupCommands, BackupEntryAddsARowWithoutMessageOrEntryRefill)
+{
+    mVarmuuskopioi_Click(ctx);
+    EXPECT_EQ(backups(), QStringList{QStringLiteral("20090302080509.reg")});
+    EXPECT_TRUE(m_ui.shown.empty());
+    EXPECT_EQ(entryRefills, 0);
+    ASSERT_EQ(m_state.lvwPalauta.rowCount(), 1);
+    const ListRow* row = m_state.lvwPalauta.rowAt(0);
+    EXPECT_EQ(row->cells[0].text, QStringLiteral("2009-03-02  08:05:09"));
+    EXPECT_EQ(row->cells[1].text, QStringLiteral("Back\\\\slash"));
+    EXPECT_EQ(row->cells[2].text, QStringLiteral("1.0"));
+    EXPECT_EQ(m_state.backup.SelectedBackupFile, QStringLiteral("20090302080509.reg"));
+    EXPECT_TRUE(entryExists(kEntry));
+    expectPointerDefault();
+}
+
+TEST_F(BackupCommands, TwoBackupsInOneSecondKeepBoth)
+{
+    mVarmuuskopioi_Click(ctx);
+    mVarmuuskopioi_Click(ctx);
+    EXPECT_EQ(backups(), (QStringList{QStringLiteral("20090302080509.reg"),
+                                      QStringLiteral("20090302080509_2.reg")}));
+    ASSERT_EQ(m_state.lvwPalauta.rowCount(), 2);
+    EXPECT_EQ(m_state.lvwPalauta.rowAt(1)->cells[0].text, QStringLiteral("2009-03-02  08:05:09"));
+}
+
+TEST_F(BackupCommands, RemoveAnsweredNoChangesNothing)
+{
+    m_ui.queueAnswer(MsgAnswer::No);
+    mPoistaRekisterista_Click(ctx);
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    EXPECT_EQ(m_ui.shown[0].text,
+              QStringLiteral("Are you sure you want to remove the program entry "
+                             "'Shown Name'\nfrom the Add/Remove Programs part of "
+                             "the Control Panel?"));
+    EXPECT_EQ(m_ui.shown[0].defaultButton, MsgAnswer::No);
+    EXPECT_TRUE(backups().isEmpty());
+    EXPECT_TRUE(entryExists(kEntry));
+    EXPECT_EQ(entryRefills + backupRefills, 0);
+    EXPECT_TRUE(m_ui.pointerHistory.empty());
+}
+
+TEST_F(BackupCommands, RemoveThenRestoreGivesBackTheSameKey)
+{
+    const auto before = m_registry.exportKey(RegRoot::LocalMachine, kUninstallKeyPath + kEntry);
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPoistaRekisterista_Click(ctx);
+    EXPECT_FALSE(entryExists(kEntry));
+    EXPECT_EQ(backups().size(), 1);
+    EXPECT_EQ(entryRefills, 1);
+    expectPointerDefault();
+
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPalauta_Click(ctx);
+    EXPECT_EQ(m_ui.shown.back().title, QStringLiteral("Restore Entry"));
+    EXPECT_EQ(m_registry.exportKey(RegRoot::LocalMachine, kUninstallKeyPath + kEntry), before);
+    EXPECT_TRUE(backups().isEmpty());
+    EXPECT_EQ(m_state.lvwPalauta.rowCount(), 0);
+    EXPECT_TRUE(m_state.backup.SelectedBackupFile.isEmpty());
+    expectPointerDefault();
+}
+
+TEST_F(BackupCommands, FailedExportThenYesDeletesWithoutBackup)
+{
+    ctx.services.regeditProgram = QStringLiteral("/nonexistent/nixora-regedit");
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPoistaRekisterista_Click(ctx);
+    ASSERT_EQ(m_ui.shown.size(), 2u);
+    EXPECT_EQ(m_ui.shown[1].text,
+              QStringLiteral("Nixora cannot backup the program entry information from the system "
+                             "registry.\nIf you decide to delete the entry, it cannot be restored."
+                             "\n\nDo you want to continue and delete the program entry?"));
+    EXPECT_EQ(m_ui.shown[1].defaultButton, MsgAnswer::Yes);
+    EXPECT_FALSE(entryExists(kEntry));
+    EXPECT_TRUE(backups().isEmpty());
+    expectMessagesWithDefaultPointer();
+    expectPointerDefault();
+}
+
+TEST_F(BackupCommands, FailedExportThenNoKeepsKeyAndRefills)
+{
+    ctx.services.regeditProgram = QStringLiteral("/bin/false");
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    m_ui.queueAnswer(MsgAnswer::No);
+    mPoistaRekisterista_Click(ctx);
+    EXPECT_TRUE(entryExists(kEntry));
+    EXPECT_TRUE(backups().isEmpty());
+    EXPECT_EQ(entryRefills, 1);
+    EXPECT_EQ(backupRefills, 1);
+    expectPointerDefault();
+}
+
+TEST_F(BackupCommands, FailedBackupEntryShowsTheError)
+{
+    m_state.entry.SelectedEntryKey = QStringLiteral("Missing");
+    mVarmuuskopioi_Click(ctx);
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    EXPECT_EQ(m_ui.shown[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(m_ui.shown[0].text, QStringLiteral("Nixora cannot backup the program entry "
+                                                 "information from the system registry."));
+    EXPECT_TRUE(backups().isEmpty());
+    expectMessagesWithDefaultPointer();
+    expectPointerDefault();
+}
+
+TEST_F(BackupCommands, KeyWithSubkeysIsKeptAndItsBackupRemoved)
+{
+    m_state.entry.SelectedEntryKey = QStringLiteral("Parent");
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPoistaRekisterista_Click(ctx);
+    ASSERT_EQ(m_ui.shown.size(), 2u);
+    EXPECT_EQ(m_ui.shown[1].text,
+              QStringLiteral("The program entry 'Shown Name'\ncannot be removed."));
+    EXPECT_TRUE(entryExists(QStringLiteral("Parent")));
+    EXPECT_TRUE(backups().isEmpty());
+    EXPECT_EQ(m_state.lvwPalauta.rowCount(), 0);
+    expectMessagesWithDefaultPointer();
+    expectPointerDefault();
+}
+
+TEST_F(BackupCommands, RestoreAnsweredNoDoesNotRefill)
+{
+    mVarmuuskopioi_Click(ctx);
+    const int refills = backupRefills;
+    m_ui.queueAnswer(MsgAnswer::No);
+    mPalauta_Click(ctx);
+    EXPECT_EQ(backupRefills, refills);
+    EXPECT_EQ(backups().size(), 1);
+}
+
+TEST_F(BackupCommands, RestoreOfAVanishedFileSaysSoAndRefills)
+{
+    mVarmuuskopioi_Click(ctx);
+    QFile::remove(backupPath(QStringLiteral("20090302080509.reg")));
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPalauta_Click(ctx);
+    ASSERT_EQ(m_ui.shown.size(), 2u);
+    EXPECT_EQ(m_ui.shown[1].text, QStringLiteral("Nixora cannot restore the program entry "
+                                                 "information to the system registry."));
+    EXPECT_EQ(m_state.lvwPalauta.rowCount(), 0);
+    EXPECT_EQ(entryRefills, 1);
+    expectMessagesWithDefaultPointer();
+    expectPointerDefault();
+}
+
+struct RefusedBackup {
+    const char* label;
+    QByteArray content;
+};
+
+class RefusedRestore : public BackupCommands, public ::testing::WithParamInterface<RefusedBackup>
+{
+};
+
+TEST_P(RefusedRestore, KeepsTheFileAndTheRegistry)
+{
+    QDir().mkpath(m_folder);
+    writeFile(backupPath(QStringLiteral("20090302080509.reg")), GetParam().content);
+    ListaaPalautettavatOhjelmat(ctx);
+    QFile hive(m_prefix.hivePath(RegRoot::LocalMachine));
+    ASSERT_TRUE(hive.open(QIODevice::ReadOnly));
+    const QByteArray hiveBefore = hive.readAll();
+    hive.close();
+
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPalauta_Click(ctx);
+    ASSERT_EQ(m_ui.shown.size(), 2u);
+    EXPECT_EQ(m_ui.shown[1].title, QStringLiteral("Error"));
+    EXPECT_EQ(backups().size(), 1);
+    ASSERT_TRUE(hive.open(QIODevice::ReadOnly));
+    EXPECT_EQ(hive.readAll(), hiveBefore);
+    expectPointerDefault();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RefusedRestore,
+    ::testing::Values(
+        RefusedBackup{"KeyOutsideUninstall",
+                      "REGEDIT4\r\n\r\n" HDR "A]\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Evil]\r\n"},
+        RefusedBackup{"CurrentUserKey",
+                      "REGEDIT4\r\n\r\n[HKEY_CURRENT_"
+                      "USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\A]\r\n"},
+        RefusedBackup{
+            "TheUninstallKeyItself",
+            "REGEDIT4\r\n\r\n[HKEY_LOCAL_"
+            "MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall]\r\n\"x\"=\"y\"\r\n"},
+        RefusedBackup{"KeyDeletion", "REGEDIT4\r\n\r\n[-" HDR "My \"Quoted\" App]\r\n"},
+        RefusedBackup{"ValueDeletion", "REGEDIT4\r\n\r\n" HDR "A]\r\n\"DisplayName\"=-\r\n"},
+        RefusedBackup{"Malformed", "REGEDIT4\r\n\r\n" HDR "A]\r\n\"DisplayName\"=\"open\r\n"},
+        RefusedBackup{"NoKeys", "REGEDIT4\r\n"}),
+    [](const ::testing::TestParamInfo<RefusedBackup>& info) { return info.param.label; });
+
+TEST_F(BackupCommands, FailedImportKeepsTheFile)
+{
+    mVarmuuskopioi_Click(ctx);
+    ctx.services.regeditProgram = QStringLiteral("/bin/false");
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPalauta_Click(ctx);
+    ASSERT_EQ(m_ui.shown.size(), 2u);
+    EXPECT_EQ(m_ui.shown[1].title, QStringLiteral("Error"));
+    EXPECT_EQ(backups().size(), 1);
+    expectPointerDefault();
+}
+
+TEST_F(BackupCommands, DeleteBackupAnsweredNoStillRefills)
+{
+    mVarmuuskopioi_Click(ctx);
+    const int refills = backupRefills;
+    m_ui.queueAnswer(MsgAnswer::No);
+    mPoistaVarmuuskopioitu_Click(ctx);
+    EXPECT_EQ(m_ui.shown.back().text,
+              QStringLiteral("Are you sure you want to delete the backup of 'Back\\\\slash'?"));
+    EXPECT_EQ(m_ui.shown.back().defaultButton, MsgAnswer::Yes);
+    EXPECT_EQ(backupRefills, refills + 1);
+    EXPECT_EQ(backups().size(), 1);
+    expectPointerDefault();
+}
+
+TEST_F(BackupCommands, DeleteBackupRemovesTheFileAndRow)
+{
+    mVarmuuskopioi_Click(ctx);
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPoistaVarmuuskopioitu_Click(ctx);
+    EXPECT_TRUE(backups().isEmpty());
+    EXPECT_EQ(m_state.lvwPalauta.rowCount(), 0);
+    EXPECT_EQ(m_ui.shown.size(), 1u);
+    expectPointerDefault();
+}
+
+TEST_F(BackupCommands, ReadOnlyBackupIsNotDeleted)
+{
+    mVarmuuskopioi_Click(ctx);
+    QFile::setPermissions(backupPath(QStringLiteral("20090302080509.reg")),
+                          QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPoistaVarmuuskopioitu_Click(ctx);
+    ASSERT_EQ(m_ui.shown.size(), 2u);
+    EXPECT_EQ(m_ui.shown[1].text,
+              QStringLiteral("Nixora cannot delete the program entry backup file."));
+    EXPECT_EQ(m_state.lvwPalauta.rowCount(), 1);
+    expectMessagesWithDefaultPointer();
+    expectPointerDefault();
+}
+
+TEST_F(BackupCommands, DeleteOfAVanishedBackupSaysSo)
+{
+    mVarmuuskopioi_Click(ctx);
+    QFile::remove(backupPath(QStringLiteral("20090302080509.reg")));
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPoistaVarmuuskopioitu_Click(ctx);
+    ASSERT_EQ(m_ui.shown.size(), 2u);
+    EXPECT_EQ(m_ui.shown[1].text,
+              QStringLiteral("Nixora cannot delete the program entry backup file."));
+    expectPointerDefault();
+}
+
+// ---- The backup page ------------------------------------------------------------------------
+
+TEST_F(BackupCommands, EmptyFolderGivesNoRowsAndNoPopup)
+{
+    ListaaPalautettavatOhjelmat(ctx);
+    EXPECT_EQ(m_state.lvwPalauta.rowCount(), 0);
+    EXPECT_TRUE(m_state.backup.SelectedBackupFile.isEmpty());
+    EXPECT_FALSE(backupPopupOpensOnMouseUp(m_state, 2));
+    EXPECT_TRUE(m_state.lvwPalauta.enabled());
+    EXPECT_TRUE(m_state.lvwOhjelmat.enabled());
+}
+
+TEST_F(BackupCommands, RefillListsEveryFileSortedAndSelectsTheFirstUnhighlighted)
+{
+    QDir().mkpath(m_folder);
+    writeFile(backupPath(QStringLiteral("20100101000000.reg")),
+              "\"DisplayName\"=\"B\"\r\n\"DisplayVersion\"=\"9\"\r\n");
+    writeFile(backupPath(QStringLiteral("20090302080509.reg")),
+              "\"DisplayName\"=\"A\"\r\n\"DisplayVersion\"=\"10\"\r\n");
+    writeFile(backupPath(QStringLiteral("short.REG")), "");
+    writeFile(backupPath(QStringLiteral("notes.txt")), "");
+    int tabClicks = 0;
+    ctx.callbacks.tsValitsin_Click = [&] { ++tabClicks; };
+    ListaaPalautettavatOhjelmat(ctx);
+    ListViewModel& list = m_state.lvwPalauta;
+    ASSERT_EQ(list.rowCount(), 3);
+    EXPECT_EQ(list.rowAt(0)->key, QStringLiteral("20090302080509.reg"));
+    EXPECT_EQ(list.rowAt(2)->cells[0].text, QStringLiteral("shor-t.-RE  G::"));
+    EXPECT_EQ(list.rowAt(0)->cells[2].toolTip, QStringLiteral("Right-click an entry for a menu."));
+    EXPECT_EQ(m_state.backup.SelectedBackupFile, QStringLiteral("20090302080509.reg"));
+    EXPECT_EQ(m_state.backup.SelectedBackupName, QStringLiteral("A"));
+    EXPECT_FALSE(list.rowAt(0)->highlighted);
+    EXPECT_TRUE(backupPopupOpensOnMouseUp(m_state, 2));
+    EXPECT_FALSE(backupPopupOpensOnMouseUp(m_state, 1));
+    EXPECT_EQ(m_ui.processEventsCalls, 3);
+    EXPECT_EQ(tabClicks, 1);
+
+    lvwPalauta_ColumnClick(m_state, 0); // Date again: descending
+    EXPECT_EQ(list.rowAt(0)->key, QStringLiteral("short.REG"));
+    lvwPalauta_ColumnClick(m_state, 2); // Version, ascending as text
+    EXPECT_EQ(list.rowAt(1)->cells[2].text, QStringLiteral("10"));
+    EXPECT_EQ(list.rowAt(2)->cells[2].text, QStringLiteral("9"));
+    EXPECT_EQ(m_state.backup.SelectedBackupFile, QStringLiteral("20090302080509.reg"));
+
+    lvwPalauta_ItemClick(m_state, list.rowAt(2));
+    EXPECT_EQ(m_state.backup.SelectedBackupName, QStringLiteral("B"));
+}
+
+} // namespace
+} // namespace nixora

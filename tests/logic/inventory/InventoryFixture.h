@@ -1,0 +1,97 @@
+#pragma once
+
+#include "inventory/EntryEnumeration.h"
+#include "inventory/EntryListInteraction.h"
+#include "inventory/EntryTags.h"
+#include "StatusBar.h"
+#include "FileQuery.h"
+#include "WineRegistry.h"
+#include "support/TempPrefix.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include <memory>
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace nixora::test
+{
+
+using Values = QList<QPair<QString, QString>>;
+
+inline const QString kActiveSetupKey =
+    QStringLiteral("Software\\Microsoft\\Active Setup\\Installed Components\\");
+
+// A temporary prefix with the real registry and file query, and a window state wired as the
+// window wires it (status text and list click handlers).
+class InventoryFixture
+{
+public:
+    InventoryFixture() : registry(prefix.prefix()), files(prefix.path()), ctx{state, {}, {}}
+    {
+        state.lvwOhjelmat.setSorted(true);
+        state.lvwPalauta.setSorted(true);
+        ctx.services.registry = &registry;
+        ctx.services.files = &files;
+        ctx.callbacks.tsValitsin_Click = [this] {
+            ++statusUpdates;
+            if (state.lvwOhjelmat.enabled())
+                ++statusUpdatesWhileEnabled;
+            if (state.lvwOhjelmat.selectedRow() && state.lvwOhjelmat.selectedRow()->highlighted)
+                ++statusUpdatesWithHighlight;
+            updateStatusText(state);
+        };
+        ctx.callbacks.lvwOhjelmat_Click = [this] {
+            ++listClicks;
+            lvwOhjelmat_Click(state);
+        };
+    }
+
+    void setMachineHive(const QString& body) { prefix.setHiveBody(RegRoot::LocalMachine, body); }
+
+    void fill() { ListaaLisaaPoistaOhjelmat(ctx); }
+
+    // Rows in list order: subkey|name|uninstaller|version|name tag|uninstaller tag|version tag|
+    // verdict, the verdict being phantom/found/plain, "+bold" when the row is bold.
+    [[nodiscard]] QStringList rows() const
+    {
+        QStringList out;
+        const ListViewModel& list = state.lvwOhjelmat;
+        for (int i = 0; i < list.rowCount(); ++i) {
+            const ListRow& r = *list.rowAt(i);
+            const QString tip = r.cells[0].toolTip;
+            QString verdict = tip == tags::kTipMissing ? QStringLiteral("phantom")
+                              : tip == tags::kTipFound ? QStringLiteral("found")
+                                                       : QStringLiteral("plain");
+            if (r.cells[0].bold)
+                verdict += QStringLiteral("+bold");
+            out << QStringList{r.key.mid(14),  r.cells[0].text, r.cells[1].text, r.cells[2].text,
+                               r.cells[0].tag, r.cells[1].tag,  r.cells[2].tag,  verdict}
+                       .join(u'|');
+        }
+        return out;
+    }
+
+    TempPrefix prefix;
+    WineRegistry registry;
+    PrefixFileQuery files;
+    WindowState state;
+    WindowContext ctx;
+    int statusUpdates = 0;
+    int statusUpdatesWhileEnabled = 0;
+    int statusUpdatesWithHighlight = 0;
+    int listClicks = 0;
+};
+
+[[nodiscard]] inline QString componentBlock(const QString& key, const Values& values)
+{
+    return hiveKeyBlock(kActiveSetupKey + key, values);
+}
+
+} // namespace nixora::test
