@@ -123,16 +123,13 @@ void BM_Fill(benchmark::State& bench)
     const int entries = static_cast<int>(bench.range(0));
     const int components = static_cast<int>(bench.range(1));
     GeneratedPrefix& prefix = prefixFor(entries, components);
-    WineRegistry registry{Prefix(prefix.path())};
-    PrefixFileQuery files(prefix.path());
-    WindowState state;
+    Workspace ctx(Services{});
+    (void)ctx.openPrefix(Prefix(prefix.path()));
+    WindowState& state = ctx.state;
     state.lvwOhjelmat.setSorted(true);
-    WindowContext ctx{state, {}, {}};
-    ctx.services.registry = &registry;
     // Third argument 0: no file query, to tell the registry and list work from the file system's.
-    ctx.services.files = bench.range(2) != 0 ? &files : nullptr;
-    ctx.callbacks.tsValitsin_Click = [&state] { updateStatusText(state); };
-    ctx.callbacks.lvwOhjelmat_Click = [&state] { lvwOhjelmat_Click(state); };
+    if (bench.range(2) == 0)
+        ctx.services.files = nullptr;
     ListaaLisaaPoistaOhjelmat(ctx); // loads the hive once, as the window's first fill does
     for (auto _ : bench) {
         ListaaLisaaPoistaOhjelmat(ctx);

@@ -78,15 +78,11 @@ void runStartup(benchmark::State& state, const QString& prefixPath)
     QuietUi ui;
     PaintCounter counter;
     for (auto _ : state) {
-        nixora::WineRegistry registry{nixora::Prefix(prefixPath)};
-        nixora::PrefixFileQuery files(prefixPath);
         nixora::Services services;
-        services.registry = &registry;
-        services.files = &files;
         services.ui = &ui;
-        services.prefixPath = prefixPath;
-        services.backupFolder = prefixPath + QStringLiteral("/nixora-backups");
-        nixora::frmPoisto window(services, {prefixPath, true, {}, false});
+        nixora::Workspace workspace(services);
+        const nixora::PrefixStatus status = workspace.openPrefix(nixora::Prefix(prefixPath));
+        nixora::frmPoisto window(workspace, status);
         auto* list = window.findChild<QTableView*>(QStringLiteral("lvwOhjelmat"));
         list->viewport()->installEventFilter(&counter);
         counter.paints = 0;
@@ -101,15 +97,11 @@ void runStartup(benchmark::State& state, const QString& prefixPath)
 void runRefresh(benchmark::State& state, const QString& prefixPath)
 {
     QuietUi ui;
-    nixora::WineRegistry registry{nixora::Prefix(prefixPath)};
-    nixora::PrefixFileQuery files(prefixPath);
     nixora::Services services;
-    services.registry = &registry;
-    services.files = &files;
     services.ui = &ui;
-    services.prefixPath = prefixPath;
-    services.backupFolder = prefixPath + QStringLiteral("/nixora-backups");
-    nixora::frmPoisto window(services, {prefixPath, true, {}, false});
+    nixora::Workspace workspace(services);
+    const nixora::PrefixStatus status = workspace.openPrefix(nixora::Prefix(prefixPath));
+    nixora::frmPoisto window(workspace, status);
     window.show();
     window.Form_Load();
     QCoreApplication::processEvents();

@@ -98,13 +98,13 @@ private:
     std::chrono::steady_clock::time_point m_last;
 };
 
-void fillEntries(WindowContext& ctx)
+void fillEntries(Workspace& ctx)
 {
     ctx.state.selectedTab = kTabEntries;
     ListaaLisaaPoistaOhjelmat(ctx);
 }
 
-void printEntries(WindowContext& ctx)
+void printEntries(Workspace& ctx)
 {
     auto& state = ctx.state;
     const ListViewModel& list = state.lvwOhjelmat;
@@ -118,7 +118,7 @@ void printEntries(WindowContext& ctx)
     printLine({state.statusText});
 }
 
-void printBackups(WindowContext& ctx)
+void printBackups(Workspace& ctx)
 {
     auto& state = ctx.state;
     ListaaPalautettavatOhjelmat(ctx);
@@ -150,29 +150,16 @@ int runHeadlessListing(const QStringList& arguments,
         return 1;
     }
 
-    WineRegistry registry(prefix);
+    SilentUi ui;
+    Workspace ctx(Services{nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}});
+    (void)ctx.openPrefix(prefix);
     // Loads the machine hive now (the preferences load the user hive), so that the fill is
     // timed on its own.
-    (void)registry.subkeyName(RegRoot::LocalMachine, tags::kUninstallPath, 0);
-    PrefixFileQuery files(prefix.path());
-    WindowState state;
-    state.lvwOhjelmat.setSorted(true);
-    state.lvwPalauta.setSorted(true);
-    state.friendlyNames = settings::readPreference(registry, settings::kSelkokieli);
-    state.boldPhantoms = settings::readPreference(registry, settings::kRikkinaisetBold);
+    (void)ctx.services.registry->subkeyName(RegRoot::LocalMachine, tags::kUninstallPath, 0);
+    ctx.state.lvwOhjelmat.setSorted(true);
+    ctx.state.lvwPalauta.setSorted(true);
+    ctx.loadListPreferences();
     timer.lap("hives");
-
-    SilentUi ui;
-    WindowContext ctx{state, {}, {}};
-    ctx.services.ui = &ui;
-    ctx.services.registry = &registry;
-    ctx.services.files = &files;
-    ctx.services.prefixPath = prefix.path();
-    ctx.services.backupFolder = prefix.backupFolder();
-    ctx.callbacks.tsValitsin_Click = [&state] { updateStatusText(state); };
-    ctx.callbacks.lvwOhjelmat_Click = [&state] { lvwOhjelmat_Click(state); };
-    ctx.callbacks.lvwPalauta_Click = [] {};
-    ctx.callbacks.ListaaPalautettavatOhjelmat = [&ctx] { ListaaPalautettavatOhjelmat(ctx); };
 
     if (entries) {
         fillEntries(ctx);

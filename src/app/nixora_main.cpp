@@ -1,9 +1,7 @@
 #include "HeadlessListing.h"
 #include "QtUiServices.h"
 #include "frmPoisto.h"
-#include "FileQuery.h"
 #include "Prefix.h"
-#include "WineRegistry.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -28,30 +26,18 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Nixora"));
 
-    const nixora::Prefix prefix = nixora::Prefix::fromEnvironment();
-    nixora::WineRegistry registry(prefix);
-    nixora::PrefixFileQuery files(prefix.path());
     nixora::QtUiServices ui;
     const nixora::SystemClock clock;
-
     nixora::Services services;
-    services.registry = &registry;
-    services.files = &files;
     services.ui = &ui;
     services.clock = &clock;
-    services.prefixPath = prefix.path();
-    services.backupFolder = prefix.backupFolder();
     services.programFolder = QCoreApplication::applicationDirPath();
     services.regeditProgram =
         QDir(services.programFolder).filePath(QStringLiteral("nixora-regedit"));
+    nixora::Workspace workspace(services);
+    const nixora::PrefixStatus status = workspace.openPrefix(nixora::Prefix::fromEnvironment());
 
-    nixora::PrefixStatus status;
-    status.path = prefix.path();
-    status.exists = prefix.exists();
-    status.error = prefix.error();
-    status.wineserverRunning = status.exists && registry.wineserverRunning();
-
-    nixora::frmPoisto window(services, status);
+    nixora::frmPoisto window(workspace, status);
     ui.setFallbackParent(&window);
     window.Form_Load();
     // --timings: how long the window took to come up with its lists filled, then quit.

@@ -27,7 +27,7 @@ void growToText(QWidget* widget)
 
 } // namespace
 
-frmMuokkaa::frmMuokkaa(WindowContext& ctx, QWidget* parent)
+frmMuokkaa::frmMuokkaa(Workspace& ctx, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_ctx(ctx)
@@ -99,7 +99,7 @@ void frmMuokkaa::Form_Load()
     chkVarmuuskopioi->setChecked(modifyBackupPreference(*m_ctx.services.registry));
 }
 
-void frmMuokkaa::mMuokkaa_Click(WindowContext& ctx, QWidget* parent, QPointer<QWidget>* shown)
+void frmMuokkaa::mMuokkaa_Click(Workspace& ctx, QWidget* parent, QPointer<QWidget>* shown)
 {
     UiServices& ui = *ctx.services.ui;
     ui.setMousePointer(kPointerHourglass);
@@ -134,7 +134,7 @@ void frmMuokkaa::cmdPainike_Click(int Index)
         hide();
         ui.processEvents();
         ui.setMousePointer(kPointerHourglass);
-        m_ctx.callbacks.ListaaLisaaPoistaOhjelmat();
+        m_ctx.view().fillEntries();
         ui.setMousePointer(kPointerDefault);
         setEnabled(true);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WindowContext.h"
+#include "Workspace.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -19,11 +19,11 @@ class frmMuokkaa final : public QDialog
     Q_OBJECT
 
 public:
-    frmMuokkaa(nixora::WindowContext& ctx, QWidget* parent);
+    frmMuokkaa(nixora::Workspace& ctx, QWidget* parent);
 
     // The "&Modify..." command: fills the dialog from the selected entry and runs it modally.
     // `shown`, when given, points at the dialog while it is open.
-    static void mMuokkaa_Click(nixora::WindowContext& ctx, QWidget* parent,
+    static void mMuokkaa_Click(nixora::Workspace& ctx, QWidget* parent,
                                QPointer<QWidget>* shown = nullptr);
 
     void cmdPainike_Click(int Index);
@@ -43,5 +43,5 @@ private:
     QLabel* addLabel(const char* objectName, const QString& caption, QRect twips);
     QLineEdit* addTextBox(const char* objectName, QRect twips);
 
-    nixora::WindowContext& m_ctx;
+    nixora::Workspace& m_ctx;
 };

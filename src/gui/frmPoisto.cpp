@@ -67,8 +67,8 @@ constexpr std::array<int, 3> kBackupWidths{1800, 4600, 1300};
 
 } // namespace
 
-frmPoisto::frmPoisto(Services services, PrefixStatus prefixStatus, QWidget* parent)
-    : QMainWindow(parent), m_ctx{m_state, std::move(services), {}},
+frmPoisto::frmPoisto(Workspace& workspace, PrefixStatus prefixStatus, QWidget* parent)
+    : QMainWindow(parent), m_ctx(workspace), m_state(workspace.state),
       m_prefixStatus(std::move(prefixStatus))
 {
     setObjectName(QStringLiteral("frmPoisto"));
@@ -89,17 +89,23 @@ frmPoisto::frmPoisto(Services services, PrefixStatus prefixStatus, QWidget* pare
     createControls();
     createMenus();
     connectMenuCommands();
-
-    WindowCallbacks& callbacks = m_ctx.callbacks;
-    callbacks.tsValitsin_Click = [this] { tsValitsin_Click(); };
-    callbacks.lvwOhjelmat_Click = [this] { lvwOhjelmat_Click(); };
-    callbacks.lvwPalauta_Click = [this] { lvwPalauta_Click(); };
-    callbacks.ListaaLisaaPoistaOhjelmat = [this] { nixora::ListaaLisaaPoistaOhjelmat(m_ctx); };
-    callbacks.ListaaPalautettavatOhjelmat = [this] { nixora::ListaaPalautettavatOhjelmat(m_ctx); };
-    callbacks.mPaivita_Click = [this] { mPaivita_Click(); };
+    m_ctx.setView(this);
 }
 
-frmPoisto::~frmPoisto() = default;
+frmPoisto::~frmPoisto()
+{
+    m_ctx.setView(nullptr);
+}
+
+void frmPoisto::fillEntries()
+{
+    ListaaLisaaPoistaOhjelmat(m_ctx);
+}
+
+void frmPoisto::fillBackups()
+{
+    ListaaPalautettavatOhjelmat(m_ctx);
+}
 
 void frmPoisto::createControls()
 {
@@ -362,8 +368,8 @@ void frmPoisto::mPaivita_Click()
 {
     UiServices& ui = *m_ctx.services.ui;
     ui.setMousePointer(kPointerHourglass);
-    m_ctx.callbacks.ListaaLisaaPoistaOhjelmat();
-    m_ctx.callbacks.ListaaPalautettavatOhjelmat();
+    fillEntries();
+    fillBackups();
     syncPopupActions();
     ui.setMousePointer(kPointerDefault);
 }

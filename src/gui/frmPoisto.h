@@ -1,7 +1,7 @@
 #pragma once
 
-#include "WindowContext.h"
 #include "WindowState.h"
+#include "Workspace.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -22,24 +22,24 @@ namespace nixora
 
 class ListViewQtModel;
 
-// What the program found out about the prefix before the window opened; the window tells the
-// user once it is up.
-struct PrefixStatus {
-    QString path;
-    bool exists = true;
-    QString error;                  // why the prefix path is unusable, if it is
-    bool wineserverRunning = false; // the prefix is read-only while Wine programs run in it
-};
-
 // The main window: two pages behind a tab strip, the entry list and the backup list, a status
 // bar and the menus. Geometry is in twips (15 twips = 1 pixel), as the layout was designed.
-class frmPoisto final : public QMainWindow
+// It is the workspace's view while it lives; the workspace must outlive it.
+class frmPoisto final : public QMainWindow, public WorkspaceView
 {
     Q_OBJECT
 public:
-    explicit frmPoisto(Services services, PrefixStatus prefixStatus = {},
+    explicit frmPoisto(Workspace& workspace, PrefixStatus prefixStatus = {},
                        QWidget* parent = nullptr);
     ~frmPoisto() override;
+
+    // What the workspace tells the window.
+    void showSelectedPage() override { tsValitsin_Click(); }
+    void entrySelectionChanged() override { lvwOhjelmat_Click(); }
+    void backupSelectionChanged() override { lvwPalauta_Click(); }
+    void fillEntries() override;
+    void fillBackups() override;
+    void refresh() override { mPaivita_Click(); }
 
     // The load sequence: applies the stored view preferences, shows the window and fills both
     // lists.
@@ -83,7 +83,7 @@ public:
     void mMuokkaa_Click();
 
     [[nodiscard]] WindowState& state() { return m_state; }
-    [[nodiscard]] WindowContext& context() { return m_ctx; }
+    [[nodiscard]] Workspace& context() { return m_ctx; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -103,12 +103,12 @@ private:
     void syncPopupActions();
     void showPopup(QMenu* menu, QPoint globalPosition);
     void showPrefixNotices();
-    void runCommand(void (*command)(WindowContext&));
+    void runCommand(void (*command)(Workspace&));
     bool listMouseEvent(QTableView* view, QEvent* event);
     [[nodiscard]] QPoint twipsToWindow(int x, int y) const;
 
-    WindowState m_state;
-    WindowContext m_ctx;
+    Workspace& m_ctx;
+    WindowState& m_state;
     PrefixStatus m_prefixStatus;
 
     QWidget* m_client = nullptr;

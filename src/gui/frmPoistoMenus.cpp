@@ -171,7 +171,7 @@ void frmPoisto::connectMenuCommands()
     on("mPoistaVarmuuskopioitu", [this] { runCommand(&nixora::mPoistaVarmuuskopioitu_Click); });
 }
 
-void frmPoisto::runCommand(void (*command)(WindowContext&))
+void frmPoisto::runCommand(void (*command)(Workspace&))
 {
     command(m_ctx);
     syncPopupActions();

@@ -58,20 +58,17 @@ protected:
 
     frmPoisto& open(PrefixStatus status = {})
     {
-        m_registry = std::make_unique<WineRegistry>(m_prefix.prefix());
-        m_files = std::make_unique<PrefixFileQuery>(m_prefix.path());
         Services services;
-        services.registry = m_registry.get();
-        services.files = m_files.get();
         services.ui = &m_ui;
         services.clock = &m_clock;
-        services.prefixPath = m_prefix.path();
-        services.backupFolder = m_prefix.hostPath(QStringLiteral("nixora-backups"));
         services.programFolder = QStringLiteral("/opt/nixora/bin");
         services.regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit");
+        m_workspace = std::make_unique<Workspace>(services);
+        const PrefixStatus opened = m_workspace->openPrefix(m_prefix.prefix());
+        m_registry = m_workspace->services.registry;
         if (status.path.isEmpty())
-            status.path = m_prefix.path();
-        m_window = std::make_unique<frmPoisto>(services, status);
+            status.path = opened.path;
+        m_window = std::make_unique<frmPoisto>(*m_workspace, status);
         m_window->Form_Load();
         QCoreApplication::processEvents();
         return *m_window;
@@ -101,8 +98,8 @@ protected:
     TempPrefix m_prefix;
     ScriptedUi m_ui;
     FixedClock m_clock{QDateTime(QDate(2024, 3, 2), QTime(8, 5, 9))};
-    std::unique_ptr<WineRegistry> m_registry;
-    std::unique_ptr<PrefixFileQuery> m_files;
+    std::unique_ptr<Workspace> m_workspace;
+    Registry* m_registry = nullptr;
     std::unique_ptr<frmPoisto> m_window;
 };
 

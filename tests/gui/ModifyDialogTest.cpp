@@ -5,7 +5,7 @@
 #include "mdlPoisto.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
-#include "support/TempPrefix.h"
+#include "support/TestWorkspace.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -31,19 +31,13 @@ class ModifyDialogTest : public ::testing::Test
 {
 protected:
     ModifyDialogTest()
-        : m_registry(m_prefix.prefix()),
-          m_ctx{m_state,
-                {&m_registry, nullptr, &m_ui, &m_clock, m_prefix.path(),
-                 m_prefix.hostPath(QStringLiteral("nixora-backups")), QString(),
-                 QStringLiteral(NIXORA_BIN_DIR) + QStringLiteral("/nixora-regedit")},
-                {}}
     {
-        m_ctx.callbacks.ListaaLisaaPoistaOhjelmat = [this] { ++m_refills; };
-        m_ctx.callbacks.ListaaPalautettavatOhjelmat = [] {};
-        m_ctx.callbacks.tsValitsin_Click = [] {};
-        m_ctx.callbacks.lvwOhjelmat_Click = [] {};
-        m_ctx.callbacks.lvwPalauta_Click = [] {};
-        m_ctx.callbacks.mPaivita_Click = [] {};
+        m_ws.view.onFillEntries = [this] { ++m_refills; };
+        m_ws.view.onFillBackups = [] {};
+        m_ws.view.onShowSelectedPage = [] {};
+        m_ws.view.onEntrySelectionChanged = [] {};
+        m_ws.view.onBackupSelectionChanged = [] {};
+        m_ws.view.onRefresh = [] {};
     }
 
     void setEntry(const QList<QPair<QString, QString>>& values)
@@ -75,12 +69,12 @@ protected:
         frmMuokkaa::mMuokkaa_Click(m_ctx, nullptr);
     }
 
-    TempPrefix m_prefix;
-    WineRegistry m_registry;
-    ScriptedUi m_ui;
-    FixedClock m_clock;
-    WindowState m_state;
-    WindowContext m_ctx;
+    test::TestWorkspace m_ws;
+    TempPrefix& m_prefix = m_ws.prefix;
+    Registry& m_registry = m_ws.registry();
+    ScriptedUi& m_ui = m_ws.ui;
+    WindowState& m_state = m_ws.state;
+    Workspace& m_ctx = m_ws.ctx;
     int m_refills = 0;
 };
 

@@ -3,7 +3,7 @@
 namespace nixora
 {
 
-void mKopioiLeikepoydalle_Click(WindowContext& ctx, int16_t Index)
+void mKopioiLeikepoydalle_Click(Workspace& ctx, int16_t Index)
 {
     const SelectedEntry& entry = ctx.state.entry;
     // The text exactly as the list shows it, not a fresh read of the registry.

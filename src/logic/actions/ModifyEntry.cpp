@@ -40,7 +40,7 @@ bool modifyBackupPreference(Registry& registry)
     return settings::readPreference(registry, settings::kMuokkausvarmuuskopio);
 }
 
-void applyModifiedEntry(WindowContext& ctx, const ModifiedTexts& texts, bool backupFirst)
+void applyModifiedEntry(Workspace& ctx, const ModifiedTexts& texts, bool backupFirst)
 {
     // The user asked for the original data to be kept: when the backup fails (the backup has
     // said so), the entry is left as it was rather than overwritten without a copy.

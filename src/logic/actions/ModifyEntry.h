@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WindowContext.h"
+#include "Workspace.h"
 
 namespace nixora
 {
@@ -17,6 +17,6 @@ struct ModifiedTexts {
 
 // What "OK" does before the dialog hides: the optional backup, the stored check-box state, and
 // the entry's values in their fixed order. Locked fields are neither read nor written.
-void applyModifiedEntry(WindowContext& ctx, const ModifiedTexts& texts, bool backupFirst);
+void applyModifiedEntry(Workspace& ctx, const ModifiedTexts& texts, bool backupFirst);
 
 } // namespace nixora

@@ -19,22 +19,9 @@ const QString kFromControlPanel =
            kFromControlPanel;
 }
 
-void refresh(WindowContext& ctx)
-{
-    if (ctx.callbacks.mPaivita_Click) {
-        ctx.callbacks.mPaivita_Click();
-        return;
-    }
-    // Without a window: the two lists are what a refresh refills.
-    if (ctx.callbacks.ListaaLisaaPoistaOhjelmat)
-        ctx.callbacks.ListaaLisaaPoistaOhjelmat();
-    if (ctx.callbacks.ListaaPalautettavatOhjelmat)
-        ctx.callbacks.ListaaPalautettavatOhjelmat();
-}
-
 } // namespace
 
-void mAjaPoistoohjelma_Click(WindowContext& ctx)
+void mAjaPoistoohjelma_Click(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
     const SelectedEntry& entry = ctx.state.entry;
@@ -70,7 +57,7 @@ void mAjaPoistoohjelma_Click(WindowContext& ctx)
                 VarmuuskopioiRekisteriavain(ctx, true, false);
             }
         }
-        refresh(ctx);
+        ctx.view().refresh();
     }
     ui.setMousePointer(kPointerDefault);
 }

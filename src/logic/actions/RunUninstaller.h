@@ -1,10 +1,10 @@
 #pragma once
 
-#include "WindowContext.h"
+#include "Workspace.h"
 
 namespace nixora
 {
 
-void mAjaPoistoohjelma_Click(WindowContext& ctx); // "&Uninstall Application..."
+void mAjaPoistoohjelma_Click(Workspace& ctx); // "&Uninstall Application..."
 
 } // namespace nixora

@@ -62,15 +62,12 @@ void addBackupRow(ListViewModel& list, const QString& name, const BackupFileInfo
         list.setToolTip(row, column, kRowToolTip);
 }
 
-void selectFirstBackup(WindowContext& ctx)
+void selectFirstBackup(Workspace& ctx)
 {
     ListViewModel& list = ctx.state.lvwPalauta;
     ListRow* first = list.rowAt(0);
     list.setHighlighted(first, true);
-    if (ctx.callbacks.lvwPalauta_Click)
-        ctx.callbacks.lvwPalauta_Click();
-    else
-        lvwPalauta_Click(ctx.state);
+    ctx.view().backupSelectionChanged();
     list.setHighlighted(first, false);
 }
 
@@ -108,7 +105,7 @@ BackupFileInfo readBackupFile(const QString& path)
     return info;
 }
 
-void ListaaPalautettavatOhjelmat(WindowContext& ctx)
+void ListaaPalautettavatOhjelmat(Workspace& ctx)
 {
     WindowState& state = ctx.state;
     state.lvwOhjelmat.setEnabled(false);
@@ -127,8 +124,7 @@ void ListaaPalautettavatOhjelmat(WindowContext& ctx)
     }
     if (state.lvwPalauta.rowCount() > 0)
         selectFirstBackup(ctx);
-    if (ctx.callbacks.tsValitsin_Click)
-        ctx.callbacks.tsValitsin_Click();
+    ctx.view().showSelectedPage();
     state.lvwOhjelmat.setEnabled(true);
     state.lvwPalauta.setEnabled(true);
 }

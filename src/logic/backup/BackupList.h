@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WindowContext.h"
+#include "Workspace.h"
 
 namespace nixora
 {
@@ -12,7 +12,7 @@ struct BackupFileInfo {
 };
 [[nodiscard]] BackupFileInfo readBackupFile(const QString& path);
 
-void ListaaPalautettavatOhjelmat(WindowContext& ctx);
+void ListaaPalautettavatOhjelmat(Workspace& ctx);
 
 void lvwPalauta_Click(WindowState& state);
 void lvwPalauta_ItemClick(WindowState& state, const ListRow* row);

@@ -14,17 +14,9 @@ namespace
 const QString kCannotBackup =
     QStringLiteral("Nixora cannot backup the program entry information from the system registry.");
 
-void refillBackups(WindowContext& ctx)
-{
-    if (ctx.callbacks.ListaaPalautettavatOhjelmat)
-        ctx.callbacks.ListaaPalautettavatOhjelmat();
-    else
-        ListaaPalautettavatOhjelmat(ctx);
-}
-
 // Runs the export and judges it by what can be seen afterwards: the editor started, said it
 // succeeded, and the file is there.
-bool exportEntry(WindowContext& ctx, const QString& file, const QString& key)
+bool exportEntry(Workspace& ctx, const QString& file, const QString& key)
 {
     if (key.isEmpty())
         return false;
@@ -53,7 +45,7 @@ bool askDeleteWithoutBackup(UiServices& ui)
     return true;
 }
 
-void deleteEntryKey(WindowContext& ctx, const QString& key, const QString& backupFile)
+void deleteEntryKey(Workspace& ctx, const QString& key, const QString& backupFile)
 {
     const bool deleted =
         !key.isEmpty() &&
@@ -104,7 +96,7 @@ bool deleteBackupFile(const QString& path)
     return !QFileInfo(path).exists() && !QFileInfo(path).isSymLink();
 }
 
-bool VarmuuskopioiRekisteriavain(WindowContext& ctx, const bool& Poisto,
+bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
                                  const bool& PaivitaOhjelmalista)
 {
     UiServices& ui = *ctx.services.ui;
@@ -126,13 +118,13 @@ bool VarmuuskopioiRekisteriavain(WindowContext& ctx, const bool& Poisto,
         deleteEntryKey(ctx, key, file);
 
     ui.setMousePointer(kPointerHourglass);
-    if (PaivitaOhjelmalista && ctx.callbacks.ListaaLisaaPoistaOhjelmat)
-        ctx.callbacks.ListaaLisaaPoistaOhjelmat();
-    refillBackups(ctx);
+    if (PaivitaOhjelmalista)
+        ctx.view().fillEntries();
+    ctx.view().fillBackups();
     return backedUp;
 }
 
-void mPoistaRekisterista_Click(WindowContext& ctx)
+void mPoistaRekisterista_Click(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
     const MessageBoxRequest question{
@@ -147,7 +139,7 @@ void mPoistaRekisterista_Click(WindowContext& ctx)
     ui.setMousePointer(kPointerDefault);
 }
 
-void mVarmuuskopioi_Click(WindowContext& ctx)
+void mVarmuuskopioi_Click(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
     ui.setMousePointer(kPointerHourglass);

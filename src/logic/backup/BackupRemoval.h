@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WindowContext.h"
+#include "Workspace.h"
 #include "mdlProsessi.h"
 
 namespace nixora
@@ -8,11 +8,11 @@ namespace nixora
 
 // Backs the selected entry up with the registry editor and, when Poisto is set, deletes its key.
 // True when the backup file was written.
-bool VarmuuskopioiRekisteriavain(WindowContext& ctx, const bool& Poisto,
+bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
                                  const bool& PaivitaOhjelmalista);
 
-void mPoistaRekisterista_Click(WindowContext& ctx); // "&Remove Entry..."
-void mVarmuuskopioi_Click(WindowContext& ctx);      // "&Backup Entry"
+void mPoistaRekisterista_Click(Workspace& ctx); // "&Remove Entry..."
+void mVarmuuskopioi_Click(Workspace& ctx);      // "&Backup Entry"
 
 // "Software\Microsoft\Windows\CurrentVersion\Uninstall\", relative to HKEY_LOCAL_MACHINE.
 inline const QString kUninstallKeyPath =

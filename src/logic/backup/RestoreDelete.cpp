@@ -20,7 +20,7 @@ void showError(UiServices& ui, const QString& text)
 }
 
 // The file of the selected backup; empty when the name could step out of the backup folder.
-QString selectedBackupPath(const WindowContext& ctx)
+QString selectedBackupPath(const Workspace& ctx)
 {
     const QString& name = ctx.state.backup.SelectedBackupFile;
     if (name.isEmpty() || name.contains(u'/') || name == u"." || name == u"..")
@@ -39,7 +39,7 @@ bool isEntryChange(const RegChange& change)
 
 // Imports the backup and removes it. The file is kept unless the import is known to have
 // worked, so a backup is never lost to a failed or refused restore.
-bool restoreBackup(WindowContext& ctx, const QString& path)
+bool restoreBackup(Workspace& ctx, const QString& path)
 {
     if (path.isEmpty() || !backupFileExists(path) || !isUninstallEntryBackup(path))
         return false;
@@ -60,7 +60,7 @@ bool isUninstallEntryBackup(const QString& path)
            std::all_of(parsed.changes.begin(), parsed.changes.end(), isEntryChange);
 }
 
-void mPalauta_Click(WindowContext& ctx)
+void mPalauta_Click(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
     const MessageBoxRequest question{
@@ -74,12 +74,11 @@ void mPalauta_Click(WindowContext& ctx)
         showError(
             ui, QStringLiteral(
                     "Nixora cannot restore the program entry information to the system registry."));
-    if (ctx.callbacks.mPaivita_Click)
-        ctx.callbacks.mPaivita_Click();
+    ctx.view().refresh();
     ui.setMousePointer(kPointerDefault);
 }
 
-void mPoistaVarmuuskopioitu_Click(WindowContext& ctx)
+void mPoistaVarmuuskopioitu_Click(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
     const MessageBoxRequest question{
@@ -92,10 +91,7 @@ void mPoistaVarmuuskopioitu_Click(WindowContext& ctx)
         if (path.isEmpty() || !backupFileExists(path) || !deleteBackupFile(path))
             showError(ui, QStringLiteral("Nixora cannot delete the program entry backup file."));
     }
-    if (ctx.callbacks.ListaaPalautettavatOhjelmat)
-        ctx.callbacks.ListaaPalautettavatOhjelmat();
-    else
-        ListaaPalautettavatOhjelmat(ctx);
+    ctx.view().fillBackups();
     ui.setMousePointer(kPointerDefault);
 }
 

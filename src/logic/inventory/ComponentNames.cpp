@@ -113,7 +113,7 @@ const std::vector<int>& ActiveSetupComponents::withFriendlyName(const QString& n
     return it == m_byFriendlyName.constEnd() ? kNone : *it;
 }
 
-QString SelvitaKomponentinVersionumero(WindowContext& ctx, ActiveSetupComponents& components,
+QString SelvitaKomponentinVersionumero(Workspace& ctx, ActiveSetupComponents& components,
                                        const QString& OhjelmanAvain, const QString& OhjelmanNimi)
 {
     auto& state = ctx.state;
@@ -150,14 +150,14 @@ QString SelvitaKomponentinVersionumero(WindowContext& ctx, ActiveSetupComponents
     return found ? answer(*found) : kNotFound;
 }
 
-QString SelvitaKomponentinVersionumero(WindowContext& ctx, const QString& OhjelmanAvain,
+QString SelvitaKomponentinVersionumero(Workspace& ctx, const QString& OhjelmanAvain,
                                        const QString& OhjelmanNimi)
 {
     ActiveSetupComponents components(*ctx.services.registry);
     return SelvitaKomponentinVersionumero(ctx, components, OhjelmanAvain, OhjelmanNimi);
 }
 
-void MuunnaKomponenttienNimetSelkokielisiksi(WindowContext& ctx, ActiveSetupComponents& components,
+void MuunnaKomponenttienNimetSelkokielisiksi(Workspace& ctx, ActiveSetupComponents& components,
                                              int16_t Tyyppi)
 {
     auto& state = ctx.state;
@@ -184,7 +184,7 @@ void MuunnaKomponenttienNimetSelkokielisiksi(WindowContext& ctx, ActiveSetupComp
                        });
 }
 
-void MuunnaKomponenttienNimetSelkokielisiksi(WindowContext& ctx, int16_t Tyyppi)
+void MuunnaKomponenttienNimetSelkokielisiksi(Workspace& ctx, int16_t Tyyppi)
 {
     ActiveSetupComponents components(*ctx.services.registry);
     MuunnaKomponenttienNimetSelkokielisiksi(ctx, components, Tyyppi);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WindowContext.h"
+#include "Workspace.h"
 
 #include <QHash>
 
@@ -12,12 +12,12 @@ namespace nixora
 
 // Version of the Active Setup component whose friendly name equals the entry's name, or
 // "Not Found" (also when friendly names are off).
-[[nodiscard]] QString SelvitaKomponentinVersionumero(WindowContext& ctx,
+[[nodiscard]] QString SelvitaKomponentinVersionumero(Workspace& ctx,
                                                      const QString& OhjelmanAvain,
                                                      const QString& OhjelmanNimi);
 
 // One pass (Tyyppi 1 to 4) that gives matching rows a component's friendly name and version.
-void MuunnaKomponenttienNimetSelkokielisiksi(WindowContext& ctx, int16_t Tyyppi);
+void MuunnaKomponenttienNimetSelkokielisiksi(Workspace& ctx, int16_t Tyyppi);
 
 // The Active Setup components as read during one fill of the entry list. Every component is
 // read on first use, by the same registry calls a step-by-step walk makes, and then kept for
@@ -51,11 +51,11 @@ private:
     QHash<QString, std::vector<int>> m_byFriendlyName;
 };
 
-[[nodiscard]] QString SelvitaKomponentinVersionumero(WindowContext& ctx,
+[[nodiscard]] QString SelvitaKomponentinVersionumero(Workspace& ctx,
                                                      ActiveSetupComponents& components,
                                                      const QString& OhjelmanAvain,
                                                      const QString& OhjelmanNimi);
-void MuunnaKomponenttienNimetSelkokielisiksi(WindowContext& ctx, ActiveSetupComponents& components,
+void MuunnaKomponenttienNimetSelkokielisiksi(Workspace& ctx, ActiveSetupComponents& components,
                                              int16_t Tyyppi);
 
 } // namespace nixora

@@ -27,7 +27,7 @@ enum class Step { NextIndex, LeaveLoop };
 class EntryFill
 {
 public:
-    explicit EntryFill(WindowContext& ctx)
+    explicit EntryFill(Workspace& ctx)
         : m_ctx(ctx), m_registry(*ctx.services.registry), m_list(ctx.state.lvwOhjelmat),
           m_components(m_registry)
     {
@@ -47,13 +47,7 @@ private:
                                                       const QString& uninstallString);
     void showProgress();
     void selectFirstRow();
-    void callBack(const std::function<void()>& handler)
-    {
-        if (handler)
-            handler();
-    }
-
-    WindowContext& m_ctx;
+    Workspace& m_ctx;
     Registry& m_registry;
     ListViewModel& m_list;
     ActiveSetupComponents m_components;
@@ -136,7 +130,7 @@ void EntryFill::showProgress()
     if (ListRow* selected = m_list.selectedRow())
         m_list.setHighlighted(selected, false);
     m_list.repaint();
-    callBack(m_ctx.callbacks.tsValitsin_Click);
+    m_ctx.view().showSelectedPage();
 }
 
 void EntryFill::selectFirstRow()
@@ -144,7 +138,7 @@ void EntryFill::selectFirstRow()
     if (m_list.rowCount() < 1)
         return;
     m_list.setHighlighted(m_list.rowAt(0), true);
-    callBack(m_ctx.callbacks.lvwOhjelmat_Click);
+    m_ctx.view().entrySelectionChanged();
     if (ListRow* selected = m_list.selectedRow())
         m_list.setHighlighted(selected, false);
 }
@@ -175,14 +169,14 @@ void EntryFill::run()
         m_list.setSorted(true);
     }
     selectFirstRow();
-    callBack(m_ctx.callbacks.tsValitsin_Click);
+    m_ctx.view().showSelectedPage();
     m_list.setEnabled(true);
     state.lvwPalauta.setEnabled(true);
 }
 
 } // namespace
 
-void ListaaLisaaPoistaOhjelmat(WindowContext& ctx)
+void ListaaLisaaPoistaOhjelmat(Workspace& ctx)
 {
     if (!ctx.services.registry)
         return;

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "WindowContext.h"
+#include "Workspace.h"
 
 namespace nixora
 {
 
-// Fills the entry list from the Uninstall key. Runs ctx.callbacks.tsValitsin_Click every fifth
+// Fills the entry list from the Uninstall key. Runs the view's showSelectedPage every fifth
 // subkey (after clearing the highlight and repainting) and at the end, and
-// ctx.callbacks.lvwOhjelmat_Click once the first row is selected.
-void ListaaLisaaPoistaOhjelmat(WindowContext& ctx);
+// its entrySelectionChanged once the first row is selected.
+void ListaaLisaaPoistaOhjelmat(Workspace& ctx);
 
 } // namespace nixora

@@ -5,7 +5,7 @@
 #include "mdlPoisto.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
-#include "support/TempPrefix.h"
+#include "support/TestWorkspace.h"
 
 #include <QDir>
 
@@ -28,22 +28,17 @@ class RunUninstallerTest : public ::testing::Test
 {
 protected:
     RunUninstallerTest()
-        : m_registry(m_prefix.prefix()),
-          m_ctx{m_state,
-                {&m_registry, nullptr, &m_ui, &m_clock, m_prefix.path(),
-                 m_prefix.hostPath(QStringLiteral("nixora-backups")), QString(), kRegedit},
-                {}}
     {
-        m_ctx.callbacks.ListaaLisaaPoistaOhjelmat = [this] { ++m_entryFills; };
-        m_ctx.callbacks.ListaaPalautettavatOhjelmat = [this] { ++m_backupFills; };
-        m_ctx.callbacks.mPaivita_Click = [this] {
+        m_ws.view.onFillEntries = [this] { ++m_entryFills; };
+        m_ws.view.onFillBackups = [this] { ++m_backupFills; };
+        m_ws.view.onRefresh = [this] {
             ++m_refreshes;
             ++m_entryFills;
             ++m_backupFills;
         };
-        m_ctx.callbacks.tsValitsin_Click = [] {};
-        m_ctx.callbacks.lvwOhjelmat_Click = [] {};
-        m_ctx.callbacks.lvwPalauta_Click = [] {};
+        m_ws.view.onShowSelectedPage = [] {};
+        m_ws.view.onEntrySelectionChanged = [] {};
+        m_ws.view.onBackupSelectionChanged = [] {};
     }
 
     void setEntry(bool withDefaultValue = true)
@@ -85,12 +80,12 @@ protected:
             .has_value();
     }
 
-    TempPrefix m_prefix;
-    WineRegistry m_registry;
-    ScriptedUi m_ui;
-    FixedClock m_clock;
-    WindowState m_state;
-    WindowContext m_ctx;
+    test::TestWorkspace m_ws;
+    TempPrefix& m_prefix = m_ws.prefix;
+    Registry& m_registry = m_ws.registry();
+    ScriptedUi& m_ui = m_ws.ui;
+    WindowState& m_state = m_ws.state;
+    Workspace& m_ctx = m_ws.ctx;
     int m_entryFills = 0;
     int m_backupFills = 0;
     int m_refreshes = 0;
@@ -198,11 +193,11 @@ TEST_F(RunUninstallerTest, YesWhenItCannotStartRemovesTheEntryThroughTheBackup)
 TEST(ClipboardCommands, CopyTheShownTextsExactly)
 {
     ScriptedUi ui;
-    WindowState state;
+    Workspace ctx(Services{nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}});
+    WindowState& state = ctx.state;
     state.entry = {QStringLiteral("Key"), QStringLiteral("Plain Name"),
                    QStringLiteral("\"C:\\x\\unins000.exe\" /S"), QStringLiteral("2.0 beta "),
                    false, false, false};
-    WindowContext ctx{state, {nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}}, {}};
     const QString expected[3] = {state.entry.SelectedEntryName,
                                  state.entry.SelectedEntryUninstaller,
                                  state.entry.SelectedEntryVersion};

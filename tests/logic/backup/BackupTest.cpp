@@ -4,7 +4,7 @@
 #include "WineRegistry.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
-#include "support/TempPrefix.h"
+#include "support/TestWorkspace.h"
 
 #include <QDir>
 #include <QFile>
@@ -111,12 +111,13 @@ protected:
         m_state.lvwPalauta.setSorted(true);
         m_state.entry.SelectedEntryKey = kEntry;
         m_state.entry.SelectedEntryName = QStringLiteral("Shown Name");
-        ctx.callbacks.ListaaLisaaPoistaOhjelmat = [this] { ++entryRefills; };
-        ctx.callbacks.ListaaPalautettavatOhjelmat = [this] {
+        ctx.services.backupFolder = m_folder;
+        m_ws.view.onFillEntries = [this] { ++entryRefills; };
+        m_ws.view.onFillBackups = [this] {
             ++backupRefills;
             ListaaPalautettavatOhjelmat(ctx);
         };
-        ctx.callbacks.mPaivita_Click = [this] {
+        m_ws.view.onRefresh = [this] {
             ++entryRefills;
             ++backupRefills;
             ListaaPalautettavatOhjelmat(ctx);
@@ -139,22 +140,13 @@ protected:
             EXPECT_EQ(pointer, kPointerDefault);
     }
 
-    TempPrefix m_prefix;
-    WineRegistry m_registry{m_prefix.prefix()};
-    ScriptedUi m_ui;
-    FixedClock m_clock;
+    test::TestWorkspace m_ws;
+    TempPrefix& m_prefix = m_ws.prefix;
+    Registry& m_registry = m_ws.registry();
+    ScriptedUi& m_ui = m_ws.ui;
     const QString m_folder = m_prefix.path() + QStringLiteral("/backup \"folder\" with blanks");
-    WindowState m_state;
-    WindowContext ctx{m_state,
-                      Services{&m_registry,
-                               nullptr,
-                               &m_ui,
-                               &m_clock,
-                               m_prefix.path(),
-                               m_folder,
-                               {},
-                               QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")},
-                      {}};
+    WindowState& m_state = m_ws.state;
+    Workspace& ctx = m_ws.ctx;
     int entryRefills = 0;
     int backupRefills = 0;
 };
@@ -438,7 +430,7 @@ TEST_F(BackupCommands, RefillListsEveryFileSortedAndSelectsTheFirstUnhighlighted
     writeFile(backupPath(QStringLiteral("short.REG")), "");
     writeFile(backupPath(QStringLiteral("notes.txt")), "");
     int tabClicks = 0;
-    ctx.callbacks.tsValitsin_Click = [&] { ++tabClicks; };
+    m_ws.view.onShowSelectedPage = [&] { ++tabClicks; };
     ListaaPalautettavatOhjelmat(ctx);
     ListViewModel& list = m_state.lvwPalauta;
     ASSERT_EQ(list.rowCount(), 3);

@@ -6,7 +6,7 @@
 #include "StatusBar.h"
 #include "FileQuery.h"
 #include "WineRegistry.h"
-#include "support/TempPrefix.h"
+#include "support/TestWorkspace.h"
 
 #include <gtest/gtest.h>
 
@@ -28,18 +28,14 @@ using Values = QList<QPair<QString, QString>>;
 inline const QString kActiveSetupKey =
     QStringLiteral("Software\\Microsoft\\Active Setup\\Installed Components\\");
 
-// A temporary prefix with the real registry and file query, and a window state wired as the
-// window wires it (status text and list click handlers).
-class InventoryFixture
+// A temporary prefix opened as a workspace, with the view's steps counted (status text and list
+// click handlers run as the window runs them).
+class InventoryFixture : public TestWorkspace
 {
 public:
-    InventoryFixture() : registry(prefix.prefix()), files(prefix.path()), ctx{state, {}, {}}
+    InventoryFixture()
     {
-        state.lvwOhjelmat.setSorted(true);
-        state.lvwPalauta.setSorted(true);
-        ctx.services.registry = &registry;
-        ctx.services.files = &files;
-        ctx.callbacks.tsValitsin_Click = [this] {
+        view.onShowSelectedPage = [this] {
             ++statusUpdates;
             if (state.lvwOhjelmat.enabled())
                 ++statusUpdatesWhileEnabled;
@@ -47,7 +43,7 @@ public:
                 ++statusUpdatesWithHighlight;
             updateStatusText(state);
         };
-        ctx.callbacks.lvwOhjelmat_Click = [this] {
+        view.onEntrySelectionChanged = [this] {
             ++listClicks;
             lvwOhjelmat_Click(state);
         };
@@ -78,11 +74,6 @@ public:
         return out;
     }
 
-    TempPrefix prefix;
-    WineRegistry registry;
-    PrefixFileQuery files;
-    WindowState state;
-    WindowContext ctx;
     int statusUpdates = 0;
     int statusUpdatesWhileEnabled = 0;
     int statusUpdatesWithHighlight = 0;

@@ -1,0 +1,81 @@
+#include "Workspace.h"
+
+#include "Settings.h"
+#include "StatusBar.h"
+#include "WineRegistry.h"
+#include "backup/BackupList.h"
+#include "inventory/EntryEnumeration.h"
+#include "inventory/EntryListInteraction.h"
+
+namespace nixora
+{
+
+void LogicOnlyView::showSelectedPage()
+{
+    updateStatusText(m_workspace.state);
+}
+
+void LogicOnlyView::entrySelectionChanged()
+{
+    lvwOhjelmat_Click(m_workspace.state);
+}
+
+void LogicOnlyView::backupSelectionChanged()
+{
+    lvwPalauta_Click(m_workspace.state);
+}
+
+void LogicOnlyView::fillEntries()
+{
+    ListaaLisaaPoistaOhjelmat(m_workspace);
+}
+
+void LogicOnlyView::fillBackups()
+{
+    ListaaPalautettavatOhjelmat(m_workspace);
+}
+
+void LogicOnlyView::refresh()
+{
+    fillEntries();
+    fillBackups();
+}
+
+Workspace::Workspace(Services services) : services(std::move(services)) {}
+
+Workspace::~Workspace() = default;
+
+PrefixStatus Workspace::openPrefix(const Prefix& prefix)
+{
+    auto registry = std::make_unique<WineRegistry>(prefix);
+    PrefixStatus status{prefix.path(), prefix.exists(), prefix.error(), false};
+    status.wineserverRunning = status.exists && registry->wineserverRunning();
+
+    // The lists and selections belong to the prefix that is closed.
+    state.lvwOhjelmat.clear();
+    state.lvwPalauta.clear();
+    state.entry = {};
+    state.backup = {};
+    state.usedComponents.clear();
+
+    m_files = std::make_unique<PrefixFileQuery>(prefix.path());
+    m_registry = std::move(registry);
+    services.registry = m_registry.get();
+    services.files = m_files.get();
+    services.prefixPath = prefix.path();
+    services.backupFolder = prefix.backupFolder();
+    return status;
+}
+
+void Workspace::loadListPreferences()
+{
+    state.friendlyNames = settings::readPreference(*services.registry, settings::kSelkokieli);
+    state.boldPhantoms = settings::readPreference(*services.registry, settings::kRikkinaisetBold);
+}
+
+void Workspace::setView(WorkspaceView* view)
+{
+    m_view = view != nullptr ? view : &m_logicView;
+}
+
+} // namespace nixora

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "Clock.h"
+#include "FileQuery.h"
+#include "Prefix.h"
+#include "Registry.h"
+#include "UiServices.h"
+#include "WindowState.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace nixora
+{
+
+// The platform parts the commands use. A workspace opened on a prefix fills them with parts it
+// owns; tests and benchmarks hand in their own.
+struct Services {
+    Registry* registry = nullptr;
+    FileQuery* files = nullptr;
+    UiServices* ui = nullptr;
+    const Clock* clock = nullptr;
+    QString prefixPath;     // the Wine prefix (for running uninstallers)
+    QString backupFolder;   // <prefix>/nixora-backups, without a trailing slash
+    QString programFolder;  // folder of the nixora executable (readme.txt)
+    QString regeditProgram; // path of nixora-regedit
+};
+
+// What the program found out about a prefix when it opened it; the window tells the user.
+struct PrefixStatus {
+    QString path;
+    bool exists = true;
+    QString error;                  // why the prefix path is unusable, if it is
+    bool wineserverRunning = false; // the prefix is read-only while Wine programs run in it
+};
+
+// Whoever shows the lists: the logic tells it what changed. The window implements it with its
+// own handlers; without a window, LogicOnlyView keeps the state as the window would.
+class WorkspaceView
+{
+public:
+    virtual ~WorkspaceView() = default;
+    virtual void showSelectedPage() = 0;     // the selected tab's page and status text
+    virtual void entrySelectionChanged() = 0; // after a row of the entry list was selected
+    virtual void backupSelectionChanged() = 0;
+    virtual void fillEntries() = 0; // refill the entry list
+    virtual void fillBackups() = 0; // refill the backup list
+    virtual void refresh() = 0;     // refill both, as View > Refresh does
+};
+
+class Workspace;
+
+// The view of a workspace that has no window (the headless listings, the logic's tests).
+class LogicOnlyView : public WorkspaceView
+{
+public:
+    explicit LogicOnlyView(Workspace& workspace) : m_workspace(workspace) {}
+    void showSelectedPage() override;
+    void entrySelectionChanged() override;
+    void backupSelectionChanged() override;
+    void fillEntries() override;
+    void fillBackups() override;
+    void refresh() override;
+
+protected:
+    Workspace& m_workspace;
+};
+
+// One prefix as the program works on it: its registry, file query and backup folder, the
+// preferences stored in it, and the state the window and the commands share. Opening another
+// prefix rebuilds the parts; the view stays.
+class Workspace
+{
+public:
+    // Parts handed in (tests, benchmarks): the workspace owns none of them.
+    explicit Workspace(Services services);
+    ~Workspace();
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    // Opens `prefix` with a Wine registry and a prefix file query of its own, clears both lists
+    // and the selections, and says what it found. The UI services, clock and program folder
+    // stay as they were.
+    PrefixStatus openPrefix(const Prefix& prefix);
+
+    // Reads the list preferences (friendly names, bold phantoms) from the prefix's user hive.
+    void loadListPreferences();
+
+    [[nodiscard]] WorkspaceView& view() const { return *m_view; }
+    // The view must outlive the workspace or be replaced first; nullptr goes back to the
+    // logic-only view.
+    void setView(WorkspaceView* view);
+
+    WindowState state;
+    Services services;
+
+private:
+    std::unique_ptr<Registry> m_registry;
+    std::unique_ptr<FileQuery> m_files;
+    LogicOnlyView m_logicView{*this};
+    WorkspaceView* m_view = &m_logicView;
+};
+
+} // namespace nixora
