@@ -7,6 +7,8 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace nixora
 {
 
@@ -52,9 +54,44 @@ int ListViewQtModel::columnCount(const QModelIndex& parent) const
 
 ListRow* ListViewQtModel::rowAt(int viewRow) const
 {
-    if (viewRow < 0 || viewRow >= m_shownRows || viewRow >= m_list.rowCount())
+    if (viewRow < 0 || viewRow >= m_shownRows)
         return nullptr;
-    return m_list.rowAt(viewRow);
+    const int listIndex = m_filter.isEmpty() ? viewRow : m_matches[static_cast<size_t>(viewRow)];
+    return listIndex < m_list.rowCount() ? m_list.rowAt(listIndex) : nullptr;
+}
+
+void ListViewQtModel::setFilter(const QString& text)
+{
+    if (text == m_filter)
+        return;
+    m_filter = text;
+    m_dirty = true;
+    flush();
+}
+
+void ListViewQtModel::collectMatches()
+{
+    m_matches.clear();
+    if (m_filter.isEmpty())
+        return;
+    for (int i = 0; i < m_list.rowCount(); ++i) {
+        const ListRow* row = m_list.rowAt(i);
+        for (const ListCell& cell : row->cells) {
+            if (cell.text.contains(m_filter, Qt::CaseInsensitive)) {
+                m_matches.push_back(i);
+                break;
+            }
+        }
+    }
+}
+
+int ListViewQtModel::viewRowOf(int listIndex) const
+{
+    if (m_filter.isEmpty())
+        return listIndex;
+    const auto at = std::lower_bound(m_matches.begin(), m_matches.end(), listIndex);
+    return at != m_matches.end() && *at == listIndex ? static_cast<int>(at - m_matches.begin())
+                                                     : -1;
 }
 
 QColor ListViewQtModel::toQColor(uint32_t windowsRgb)
@@ -138,6 +175,16 @@ void ListViewQtModel::flush()
 
 void ListViewQtModel::catchUp()
 {
+    if (!m_filter.isEmpty() || m_filterShown) {
+        // Filtered rows move about as the list changes: show them anew.
+        beginResetModel();
+        collectMatches();
+        m_filterShown = !m_filter.isEmpty();
+        m_shownRows = m_filterShown ? static_cast<int>(m_matches.size()) : m_list.rowCount();
+        endResetModel();
+        finishCatchUp();
+        return;
+    }
     const int rows = m_list.rowCount();
     if (rows == 0 || rows < m_shownRows) {
         beginResetModel();
@@ -154,6 +201,11 @@ void ListViewQtModel::catchUp()
         }
         emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
     }
+    finishCatchUp();
+}
+
+void ListViewQtModel::finishCatchUp()
+{
     std::array<QString, 3> captions;
     for (size_t column = 0; column < captions.size(); ++column)
         captions[column] = m_list.columns()[column].caption;
@@ -188,7 +240,8 @@ void ListViewQtModel::applySelection()
         return;
     QItemSelectionModel* selection = m_view->selectionModel();
     const ListRow* selected = m_list.selectedRow();
-    const int row = selected != nullptr && selected->highlighted ? m_list.indexOf(selected) : -1;
+    const int row =
+        selected != nullptr && selected->highlighted ? viewRowOf(m_list.indexOf(selected)) : -1;
     m_applyingSelection = true;
     if (row < 0 || row >= m_shownRows) {
         selection->clearSelection();

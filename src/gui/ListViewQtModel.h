@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <array>
+#include <vector>
 
 class QTableView;
 
@@ -41,6 +42,11 @@ public:
     // The list row shown at a view row, or nullptr.
     [[nodiscard]] ListRow* rowAt(int viewRow) const;
 
+    // Shows only the rows one of whose texts contains `text` (case-insensitive); an empty text
+    // shows every row. The list itself keeps all its rows.
+    void setFilter(const QString& text);
+    [[nodiscard]] const QString& filter() const { return m_filter; }
+
     void listChanged() override;
     void repaintRequested() override;
 
@@ -56,6 +62,9 @@ private:
     void catchUp();
     void applyViewState();
     void applySelection();
+    void finishCatchUp();
+    void collectMatches();
+    [[nodiscard]] int viewRowOf(int listIndex) const;
 
     ListViewModel& m_list;
     QPointer<QTableView> m_view;
@@ -67,6 +76,9 @@ private:
     QElapsedTimer m_sinceRepaint;
     std::array<int, 3> m_appliedWidths{-1, -1, -1};
     std::array<QString, 3> m_shownCaptions;
+    QString m_filter;
+    std::vector<int> m_matches; // list indices of the shown rows while a filter is set
+    bool m_filterShown = false; // the view shows a filtered set (reset once more when cleared)
 };
 
 } // namespace nixora

@@ -2,6 +2,7 @@
 
 #include "Twips.h"
 
+#include "FindBar.h"
 #include "ListViewQtModel.h"
 #include "StatusBar.h"
 #include "backup/BackupList.h"
@@ -174,6 +175,34 @@ void frmPoisto::createControls()
     m_sbTilarivi->addPermanentWidget(m_panels[1]);
 
     applyStatusBarLayout(true);
+
+    m_findBar = new FindBar(this);
+    addToolBar(Qt::BottomToolBarArea, m_findBar);
+    connect(m_findBar, &FindBar::changed, this, [this] { applyFind(); });
+}
+
+void frmPoisto::openFind()
+{
+    m_findBar->open();
+    applyFind();
+}
+
+// While the find bar is open the visible list shows only the rows that match, and the status
+// bar counts them; the other list shows every row.
+void frmPoisto::applyFind()
+{
+    const QString text = m_findBar->text();
+    const bool backups = m_state.selectedTab == kTabBackups;
+    m_ohjelmatModel->setFilter(backups ? QString() : text);
+    m_palautaModel->setFilter(backups ? text : QString());
+    if (!m_findBar->isOpen()) {
+        m_panels[0]->setText(m_state.statusText);
+        return;
+    }
+    ListViewQtModel* model = backups ? m_palautaModel : m_ohjelmatModel;
+    model->flush();
+    const int total = backups ? m_state.lvwPalauta.rowCount() : m_state.lvwOhjelmat.rowCount();
+    m_panels[0]->setText(QStringLiteral("%1 of %2 entries").arg(model->rowCount()).arg(total));
 }
 
 void frmPoisto::setupList(QTableView* view, ListViewQtModel* model)
@@ -321,7 +350,10 @@ void frmPoisto::tsValitsin_Click()
         m_picPalauta->setVisible(tab == 1);
     }
     updateStatusText(m_state);
-    m_panels[0]->setText(m_state.statusText);
+    if (m_findBar->isOpen())
+        applyFind();
+    else
+        m_panels[0]->setText(m_state.statusText);
 }
 
 void frmPoisto::mRuudukko_Click()

@@ -20,6 +20,7 @@ class QTableView;
 namespace nixora
 {
 
+class FindBar;
 class ListViewQtModel;
 
 // The main window: two pages behind a tab strip, the entry list and the backup list, a status
@@ -82,6 +83,9 @@ public:
     // Entry popup: the Modify dialog.
     void mMuokkaa_Click();
 
+    // View > Find... (Ctrl+F): opens the find bar, which filters the visible list.
+    void openFind();
+
     [[nodiscard]] WindowState& state() { return m_state; }
     [[nodiscard]] Workspace& context() { return m_ctx; }
 
@@ -103,6 +107,7 @@ private:
     void syncPopupActions();
     void showPopup(QMenu* menu, QPoint globalPosition);
     void showPrefixNotices();
+    void applyFind();
     void runCommand(void (*command)(Workspace&));
     bool listMouseEvent(QTableView* view, QEvent* event);
     [[nodiscard]] QPoint twipsToWindow(int x, int y) const;
@@ -123,6 +128,7 @@ private:
     ListViewQtModel* m_ohjelmatModel = nullptr;
     ListViewQtModel* m_palautaModel = nullptr;
     KeyPreview* m_keyPreview = nullptr;
+    FindBar* m_findBar = nullptr;
     int m_pressedRow = -1;
     bool m_mouseDown = false;
 

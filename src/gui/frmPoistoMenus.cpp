@@ -72,6 +72,10 @@ void frmPoisto::createMenus()
     mnuNayta->addAction(m_mLihavoidutRikkinaiset);
     addSeparator(mnuNayta, QStringLiteral("vNayta2"));
     mnuNayta->addAction(mPaivita);
+    QAction* mFind = newAction(QStringLiteral("mFind"), QStringLiteral("&Find..."));
+    mFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    mFind->setShortcutContext(Qt::WindowShortcut);
+    mnuNayta->addAction(mFind);
     bar->addMenu(mnuNayta);
 
     QMenu* mnuOhje = newMenu(this, QStringLiteral("mnuOhje"), QStringLiteral("&Help"));
@@ -151,6 +155,7 @@ void frmPoisto::connectMenuCommands()
     on("mSelkokielisetOhjelmanimet", [this] { mSelkokielisetOhjelmanimet_Click(); });
     on("mLihavoidutRikkinaiset", [this] { mLihavoidutRikkinaiset_Click(); });
     on("mPaivita", [this] { mPaivita_Click(); });
+    on("mFind", [this] { openFind(); });
     on("mReadmeOhje", [this] { mReadmeOhje_Click(); });
     on("mOhjelmistotuotanto", [this] { mOhjelmistotuotanto_Click(); });
     on("mSivupalvelut", [this] { mSivupalvelut_Click(); });

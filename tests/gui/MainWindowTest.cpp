@@ -15,6 +15,7 @@
 #include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -223,6 +224,35 @@ TEST_F(MainWindowTest, KeyboardPopupOpensAtStartPositionThenOffTheLastPress)
     EXPECT_EQ(popup->pos(), client->mapToGlobal(QPoint(qRound(window.state().popupX / 15.0),
                                                        qRound(window.state().popupY / 15.0))));
     EXPECT_EQ(menu("mnuPopUp2")->isVisible(), false);
+}
+
+TEST_F(MainWindowTest, FindFiltersTheVisibleListAndEscRestoresIt)
+{
+    addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0") + entry("B", "Beta", "C:\\y.exe", "") +
+               entry("G", "Gamma", "C:\\beta\\g.exe", "2.0"));
+    frmPoisto& window = open();
+    const QString usual = statusText();
+    QTest::keyClick(list("lvwOhjelmat"), Qt::Key_F, Qt::ControlModifier);
+    auto* field = child<QLineEdit>("findField");
+    ASSERT_TRUE(field != nullptr && field->isVisible());
+    QTest::keyClicks(field, QStringLiteral("BETA"));
+    QTableView* view = list("lvwOhjelmat");
+    ASSERT_EQ(view->model()->rowCount(), 2); // the name and the uninstaller's folder match
+    EXPECT_EQ(statusText(), QStringLiteral("2 of 3 entries"));
+    // A click on a shown row selects that entry, not the row at that place in the full list.
+    clickRow(view, 1);
+    EXPECT_EQ(window.state().entry.SelectedEntryName, QStringLiteral("Gamma"));
+    // Switching pages filters the backup page instead; the entry list shows everything again.
+    window.state().selectedTab = kTabBackups;
+    window.tsValitsin_Click();
+    EXPECT_EQ(view->model()->rowCount(), 3);
+    EXPECT_EQ(statusText(), QStringLiteral("0 of 0 entries"));
+    window.state().selectedTab = kTabEntries;
+    window.tsValitsin_Click();
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_FALSE(field->isVisible());
+    EXPECT_EQ(view->model()->rowCount(), 3);
+    EXPECT_EQ(statusText(), usual);
 }
 
 TEST_F(MainWindowTest, CtrlShiftF10OpensNothing)
