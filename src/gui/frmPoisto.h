@@ -83,6 +83,9 @@ public:
     // Entry popup: the Modify dialog.
     void mMuokkaa_Click();
 
+    // File > Export List...: the visible entry list as CSV or HTML.
+    void mExportList_Click();
+
     // View > Find... (Ctrl+F): opens the find bar, which filters the visible list.
     void openFind();
 

@@ -8,8 +8,12 @@
 #include "actions/RunUninstaller.h"
 #include "backup/BackupRemoval.h"
 #include "backup/RestoreDelete.h"
+#include "inventory/ListExport.h"
+#include "ListViewQtModel.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -47,6 +51,9 @@ void frmPoisto::createMenus()
 
     QMenu* mnuTiedosto = newMenu(this, QStringLiteral("mnuTiedosto"), QStringLiteral("&File"));
     mnuTiedosto->addAction(newAction(QStringLiteral("mLopeta"), QStringLiteral("&Exit")));
+    addSeparator(mnuTiedosto, QStringLiteral("vTiedosto"));
+    mnuTiedosto->addAction(
+        newAction(QStringLiteral("mExportList"), QStringLiteral("Export &List...")));
     bar->addMenu(mnuTiedosto);
 
     QMenu* mnuNayta = newMenu(this, QStringLiteral("mnuNayta"), QStringLiteral("&View"));
@@ -156,6 +163,7 @@ void frmPoisto::connectMenuCommands()
     on("mLihavoidutRikkinaiset", [this] { mLihavoidutRikkinaiset_Click(); });
     on("mPaivita", [this] { mPaivita_Click(); });
     on("mFind", [this] { openFind(); });
+    on("mExportList", [this] { mExportList_Click(); });
     on("mReadmeOhje", [this] { mReadmeOhje_Click(); });
     on("mOhjelmistotuotanto", [this] { mOhjelmistotuotanto_Click(); });
     on("mSivupalvelut", [this] { mSivupalvelut_Click(); });
@@ -228,6 +236,26 @@ void frmPoisto::mTietojaOhjelmasta_Click()
         dialog.exec();
     }
     ui.setMousePointer(kPointerDefault);
+}
+
+void frmPoisto::mExportList_Click()
+{
+    const QString fileName = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Export List"), QDir::home().filePath(QStringLiteral("programs.csv")),
+        QStringLiteral("Spreadsheet (*.csv);;Web page (*.html *.htm)"));
+    if (fileName.isEmpty())
+        return;
+    m_ohjelmatModel->flush();
+    std::vector<const ListRow*> rows;
+    for (int i = 0; i < m_ohjelmatModel->rowCount(); ++i)
+        rows.push_back(m_ohjelmatModel->rowAt(i));
+    const QDateTime now =
+        m_ctx.services.clock ? m_ctx.services.clock->now() : QDateTime::currentDateTime();
+    const QString error = exportEntryList(rows, fileName, m_ctx.services.prefixPath, now);
+    if (!error.isEmpty())
+        m_ctx.services.ui->messageBox(
+            {QStringLiteral("Nixora cannot export the list to\n%1\n\n%2").arg(fileName, error),
+             QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
 }
 
 } // namespace nixora
