@@ -5,10 +5,7 @@
 #include "inventory/EntryTags.h"
 #include "backup/BackupList.h"
 #include "StatusBar.h"
-#include "FileQuery.h"
-#include "Prefix.h"
 #include "Settings.h"
-#include "WineRegistry.h"
 
 #include <cstdio>
 
@@ -31,34 +28,6 @@ QString escapeField(const QString& text)
     }
     return out;
 }
-
-void printLine(const QStringList& fields)
-{
-    QStringList escaped;
-    escaped.reserve(fields.size());
-    for (const QString& field : fields)
-        escaped << escapeField(field);
-    const QByteArray line = escaped.join(u'\t').toUtf8() + '\n';
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
-}
-
-// Nothing to show and no one to ask: the listing only reads.
-class SilentUi final : public UiServices
-{
-public:
-    MsgAnswer messageBox(const MessageBoxRequest& request) override
-    {
-        return request.defaultButton;
-    }
-    void setMousePointer(int pointer) override { m_pointer = pointer; }
-    [[nodiscard]] int mousePointer() const override { return m_pointer; }
-    void processEvents() override {}
-    void setClipboardText(const QString&) override {}
-    void shellOpen(const QString&) override {}
-
-private:
-    int m_pointer = kPointerDefault;
-};
 
 QString verdictOf(const ListRow& row)
 {
@@ -98,41 +67,81 @@ private:
     std::chrono::steady_clock::time_point m_last;
 };
 
-void fillEntries(WindowContext& ctx)
+void printEntries(WindowState& state)
 {
-    ctx.state.selectedTab = kTabEntries;
-    ListaaLisaaPoistaOhjelmat(ctx);
-}
-
-void printEntries(WindowContext& ctx)
-{
-    auto& state = ctx.state;
     const ListViewModel& list = state.lvwOhjelmat;
     for (int i = 0; i < list.rowCount(); ++i) {
         const ListRow& row = *list.rowAt(i);
-        printLine({row.key.mid(tags::kRowKeyPrefix.size()), row.cells[0].text, row.cells[1].text,
-                   row.cells[2].text, row.cells[0].tag, row.cells[1].tag, row.cells[2].tag,
-                   verdictOf(row), row.cells[0].bold ? QStringLiteral("1") : QStringLiteral("0")});
+        printListingLine({row.key.mid(tags::kRowKeyPrefix.size()), row.cells[0].text,
+                          row.cells[1].text, row.cells[2].text, row.cells[0].tag, row.cells[1].tag,
+                          row.cells[2].tag, verdictOf(row),
+                          row.cells[0].bold ? QStringLiteral("1") : QStringLiteral("0")});
     }
     updateStatusText(state);
-    printLine({state.statusText});
+    printListingLine({state.statusText});
 }
 
-void printBackups(WindowContext& ctx)
+void printBackups(HeadlessWindow& window)
 {
-    auto& state = ctx.state;
-    ListaaPalautettavatOhjelmat(ctx);
-    state.selectedTab = kTabBackups;
+    window.fillBackups();
+    WindowState& state = window.state();
     const ListViewModel& list = state.lvwPalauta;
     for (int i = 0; i < list.rowCount(); ++i) {
         const ListRow& row = *list.rowAt(i);
-        printLine({row.key, row.cells[0].text, row.cells[1].text, row.cells[2].text});
+        printListingLine({row.key, row.cells[0].text, row.cells[1].text, row.cells[2].text});
     }
     updateStatusText(state);
-    printLine({state.statusText});
+    printListingLine({state.statusText});
 }
 
 } // namespace
+
+void printListingLine(const QStringList& fields)
+{
+    QStringList escaped;
+    escaped.reserve(fields.size());
+    for (const QString& field : fields)
+        escaped << escapeField(field);
+    const QByteArray line = escaped.join(u'\t').toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+}
+
+HeadlessWindow::HeadlessWindow(const Prefix& prefix)
+    : m_registry(prefix), m_files(prefix.path()), m_ctx{m_state, {}, {}}
+{
+    m_state.lvwOhjelmat.setSorted(true);
+    m_state.lvwPalauta.setSorted(true);
+    m_ctx.services.ui = &m_ui;
+    m_ctx.services.registry = &m_registry;
+    m_ctx.services.files = &m_files;
+    m_ctx.services.prefixPath = prefix.path();
+    m_ctx.services.backupFolder = prefix.backupFolder();
+    m_ctx.callbacks.tsValitsin_Click = [this] { updateStatusText(m_state); };
+    m_ctx.callbacks.lvwOhjelmat_Click = [this] { lvwOhjelmat_Click(m_state); };
+    m_ctx.callbacks.lvwPalauta_Click = [] {};
+    m_ctx.callbacks.ListaaPalautettavatOhjelmat = [this] { ListaaPalautettavatOhjelmat(m_ctx); };
+}
+
+void HeadlessWindow::loadPreferences()
+{
+    // Loads the machine hive now (the preferences load the user hive), so that the fill is
+    // timed on its own.
+    (void)m_registry.subkeyName(RegRoot::LocalMachine, tags::kUninstallPath, 0);
+    m_state.friendlyNames = settings::readPreference(m_registry, settings::kSelkokieli);
+    m_state.boldPhantoms = settings::readPreference(m_registry, settings::kRikkinaisetBold);
+}
+
+void HeadlessWindow::fillEntries()
+{
+    m_state.selectedTab = kTabEntries;
+    ListaaLisaaPoistaOhjelmat(m_ctx);
+}
+
+void HeadlessWindow::fillBackups()
+{
+    ListaaPalautettavatOhjelmat(m_ctx);
+    m_state.selectedTab = kTabBackups;
+}
 
 int runHeadlessListing(const QStringList& arguments,
                        std::chrono::steady_clock::time_point mainStarted)
@@ -150,37 +159,16 @@ int runHeadlessListing(const QStringList& arguments,
         return 1;
     }
 
-    WineRegistry registry(prefix);
-    // Loads the machine hive now (the preferences load the user hive), so that the fill is
-    // timed on its own.
-    (void)registry.subkeyName(RegRoot::LocalMachine, tags::kUninstallPath, 0);
-    PrefixFileQuery files(prefix.path());
-    WindowState state;
-    state.lvwOhjelmat.setSorted(true);
-    state.lvwPalauta.setSorted(true);
-    state.friendlyNames = settings::readPreference(registry, settings::kSelkokieli);
-    state.boldPhantoms = settings::readPreference(registry, settings::kRikkinaisetBold);
+    HeadlessWindow window(prefix);
+    window.loadPreferences();
     timer.lap("hives");
-
-    SilentUi ui;
-    WindowContext ctx{state, {}, {}};
-    ctx.services.ui = &ui;
-    ctx.services.registry = &registry;
-    ctx.services.files = &files;
-    ctx.services.prefixPath = prefix.path();
-    ctx.services.backupFolder = prefix.backupFolder();
-    ctx.callbacks.tsValitsin_Click = [&state] { updateStatusText(state); };
-    ctx.callbacks.lvwOhjelmat_Click = [&state] { lvwOhjelmat_Click(state); };
-    ctx.callbacks.lvwPalauta_Click = [] {};
-    ctx.callbacks.ListaaPalautettavatOhjelmat = [&ctx] { ListaaPalautettavatOhjelmat(ctx); };
-
     if (entries) {
-        fillEntries(ctx);
+        window.fillEntries();
         timer.lap("fill");
-        printEntries(ctx);
+        printEntries(window.state());
     }
     if (backups)
-        printBackups(ctx);
+        printBackups(window);
     std::fflush(stdout);
     timer.lap("print");
     timer.total();
