@@ -5,10 +5,7 @@
 #include "inventory/EntryTags.h"
 #include "backup/BackupList.h"
 #include "StatusBar.h"
-#include "FileQuery.h"
-#include "Prefix.h"
 #include "Settings.h"
-#include "WineRegistry.h"
 
 #include <cstdio>
 
@@ -31,34 +28,6 @@ QString escapeField(const QString& text)
     }
     return out;
 }
-
-void printLine(const QStringList& fields)
-{
-    QStringList escaped;
-    escaped.reserve(fields.size());
-    for (const QString& field : fields)
-        escaped << escapeField(field);
-    const QByteArray line = escaped.join(u'\t').toUtf8() + '\n';
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
-}
-
-// Nothing to show and no one to ask: the listing only reads.
-class SilentUi final : public UiServices
-{
-public:
-    MsgAnswer messageBox(const MessageBoxRequest& request) override
-    {
-        return request.defaultButton;
-    }
-    void setMousePointer(int pointer) override { m_pointer = pointer; }
-    [[nodiscard]] int mousePointer() const override { return m_pointer; }
-    void processEvents() override {}
-    void setClipboardText(const QString&) override {}
-    void shellOpen(const QString&) override {}
-
-private:
-    int m_pointer = kPointerDefault;
-};
 
 QString verdictOf(const ListRow& row)
 {
@@ -98,41 +67,72 @@ private:
     std::chrono::steady_clock::time_point m_last;
 };
 
-void fillEntries(Workspace& ctx)
+void printEntries(WindowState& state)
 {
-    ctx.state.selectedTab = kTabEntries;
-    ListaaLisaaPoistaOhjelmat(ctx);
-}
-
-void printEntries(Workspace& ctx)
-{
-    auto& state = ctx.state;
     const ListViewModel& list = state.lvwOhjelmat;
     for (int i = 0; i < list.rowCount(); ++i) {
         const ListRow& row = *list.rowAt(i);
-        printLine({row.key.mid(tags::kRowKeyPrefix.size()), row.cells[0].text, row.cells[1].text,
-                   row.cells[2].text, row.cells[0].tag, row.cells[1].tag, row.cells[2].tag,
-                   verdictOf(row), row.cells[0].bold ? QStringLiteral("1") : QStringLiteral("0")});
+        printListingLine({row.key.mid(tags::kRowKeyPrefix.size()), row.cells[0].text,
+                          row.cells[1].text, row.cells[2].text, row.cells[0].tag, row.cells[1].tag,
+                          row.cells[2].tag, verdictOf(row),
+                          row.cells[0].bold ? QStringLiteral("1") : QStringLiteral("0")});
     }
     updateStatusText(state);
-    printLine({state.statusText});
+    printListingLine({state.statusText});
 }
 
-void printBackups(Workspace& ctx)
+void printBackups(HeadlessWindow& window)
 {
-    auto& state = ctx.state;
-    ListaaPalautettavatOhjelmat(ctx);
-    state.selectedTab = kTabBackups;
+    window.fillBackups();
+    WindowState& state = window.state();
     const ListViewModel& list = state.lvwPalauta;
     for (int i = 0; i < list.rowCount(); ++i) {
         const ListRow& row = *list.rowAt(i);
-        printLine({row.key, row.cells[0].text, row.cells[1].text, row.cells[2].text});
+        printListingLine({row.key, row.cells[0].text, row.cells[1].text, row.cells[2].text});
     }
     updateStatusText(state);
-    printLine({state.statusText});
+    printListingLine({state.statusText});
 }
 
 } // namespace
+
+void printListingLine(const QStringList& fields)
+{
+    QStringList escaped;
+    escaped.reserve(fields.size());
+    for (const QString& field : fields)
+        escaped << escapeField(field);
+    const QByteArray line = escaped.join(u'\t').toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+}
+
+HeadlessWindow::HeadlessWindow(const Prefix& prefix)
+    : m_ctx(Services{nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}})
+{
+    (void)m_ctx.openPrefix(prefix);
+    m_ctx.state.lvwOhjelmat.setSorted(true);
+    m_ctx.state.lvwPalauta.setSorted(true);
+}
+
+void HeadlessWindow::loadPreferences()
+{
+    // Loads the machine hive now (the preferences load the user hive), so that the fill is
+    // timed on its own.
+    (void)m_ctx.services.registry->subkeyName(RegRoot::LocalMachine, tags::kUninstallPath, 0);
+    m_ctx.loadListPreferences();
+}
+
+void HeadlessWindow::fillEntries()
+{
+    m_ctx.state.selectedTab = kTabEntries;
+    ListaaLisaaPoistaOhjelmat(m_ctx);
+}
+
+void HeadlessWindow::fillBackups()
+{
+    ListaaPalautettavatOhjelmat(m_ctx);
+    m_ctx.state.selectedTab = kTabBackups;
+}
 
 int runHeadlessListing(const QStringList& arguments,
                        std::chrono::steady_clock::time_point mainStarted)
@@ -150,24 +150,16 @@ int runHeadlessListing(const QStringList& arguments,
         return 1;
     }
 
-    SilentUi ui;
-    Workspace ctx(Services{nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}});
-    (void)ctx.openPrefix(prefix);
-    // Loads the machine hive now (the preferences load the user hive), so that the fill is
-    // timed on its own.
-    (void)ctx.services.registry->subkeyName(RegRoot::LocalMachine, tags::kUninstallPath, 0);
-    ctx.state.lvwOhjelmat.setSorted(true);
-    ctx.state.lvwPalauta.setSorted(true);
-    ctx.loadListPreferences();
+    HeadlessWindow window(prefix);
+    window.loadPreferences();
     timer.lap("hives");
-
     if (entries) {
-        fillEntries(ctx);
+        window.fillEntries();
         timer.lap("fill");
-        printEntries(ctx);
+        printEntries(window.state());
     }
     if (backups)
-        printBackups(ctx);
+        printBackups(window);
     std::fflush(stdout);
     timer.lap("print");
     timer.total();

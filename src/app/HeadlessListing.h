@@ -1,5 +1,9 @@
 #pragma once
 
+#include "Prefix.h"
+#include "UiServices.h"
+#include "Workspace.h"
+
 #include <QStringList>
 
 #include <chrono>
@@ -14,5 +18,49 @@ namespace nixora
 [[nodiscard]] int runHeadlessListing(
     const QStringList& arguments,
     std::chrono::steady_clock::time_point mainStarted = std::chrono::steady_clock::now());
+
+// One tab-separated line on stdout; characters below U+0020 in a field are written as \xHH, so
+// a field cannot break the one-row-per-line layout.
+void printListingLine(const QStringList& fields);
+
+// Nothing to show and no one to ask: the listings only read.
+class SilentUi final : public UiServices
+{
+public:
+    MsgAnswer messageBox(const MessageBoxRequest& request) override
+    {
+        return request.defaultButton;
+    }
+    void setMousePointer(int pointer) override { m_pointer = pointer; }
+    [[nodiscard]] int mousePointer() const override { return m_pointer; }
+    void processEvents() override {}
+    void setClipboardText(const QString&) override {}
+    void shellOpen(const QString&) override {}
+
+private:
+    int m_pointer = kPointerDefault;
+};
+
+// The window's state and services for one prefix, without a window, so that every listing runs
+// the window's own fill.
+class HeadlessWindow
+{
+public:
+    explicit HeadlessWindow(const Prefix& prefix);
+    HeadlessWindow(const HeadlessWindow&) = delete;
+    HeadlessWindow& operator=(const HeadlessWindow&) = delete;
+
+    // Reads the hives and the preferences the fill depends on, as the window does at start-up.
+    void loadPreferences();
+    void fillEntries();
+    void fillBackups();
+
+    [[nodiscard]] Workspace& context() { return m_ctx; }
+    [[nodiscard]] WindowState& state() { return m_ctx.state; }
+
+private:
+    SilentUi m_ui;
+    Workspace m_ctx;
+};
 
 } // namespace nixora

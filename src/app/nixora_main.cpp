@@ -1,4 +1,5 @@
 #include "HeadlessListing.h"
+#include "PrefixListing.h"
 #include "QtUiServices.h"
 #include "frmPoisto.h"
 #include "Prefix.h"
@@ -17,6 +18,10 @@ int main(int argc, char* argv[])
     const auto started = std::chrono::steady_clock::now();
     // The listings print what the window would show and need no display.
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--list-prefixes") == 0) {
+            QCoreApplication app(argc, argv);
+            return nixora::runPrefixListing();
+        }
         if (std::strcmp(argv[i], "--list") == 0 || std::strcmp(argv[i], "--list-backups") == 0) {
             QCoreApplication app(argc, argv);
             return nixora::runHeadlessListing(QCoreApplication::arguments(), started);

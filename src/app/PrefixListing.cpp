@@ -1,0 +1,93 @@
+#include "PrefixListing.h"
+
+#include "HeadlessListing.h"
+#include "inventory/EntryTags.h"
+#include "prefixes/RecentPrefixes.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+namespace nixora
+{
+namespace
+{
+
+int phantomCount(const ListViewModel& list)
+{
+    int count = 0;
+    for (int i = 0; i < list.rowCount(); ++i)
+        if (list.rowAt(i)->cells[0].toolTip == tags::kTipMissing)
+            ++count;
+    return count;
+}
+
+// Every prefix's columns, the prefixes shared out over one worker per core. Each fill has its
+// own registry, file query and state, so the workers share nothing but the input and their own
+// slots of the output; with fifty Steam games the fills are most of the listing's time.
+std::vector<QStringList> columnsOfAll(const std::vector<prefixes::DiscoveredPrefix>& found)
+{
+    std::vector<QStringList> columns(found.size());
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i = next++; i < found.size(); i = next++)
+            columns[i] = prefixListingColumns(found[i]);
+    };
+    const size_t workers =
+        std::min<size_t>(found.size(), std::max(1U, std::thread::hardware_concurrency()));
+    std::vector<std::thread> threads;
+    for (size_t i = 1; i < workers; ++i)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads)
+        thread.join();
+    return columns;
+}
+
+} // namespace
+
+QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
+{
+    const QString arch = prefix.arch.isEmpty() ? QStringLiteral("-") : prefix.arch;
+    if (!prefix.problem.isEmpty())
+        return {arch, prefix.problem};
+    HeadlessWindow window{Prefix(prefix.path)};
+    window.loadPreferences();
+    window.fillEntries();
+    window.fillBackups();
+    const WindowState& state = window.state();
+    return {arch, QString::number(state.lvwOhjelmat.rowCount()),
+            QString::number(phantomCount(state.lvwOhjelmat)),
+            QString::number(state.lvwPalauta.rowCount())};
+}
+
+int runPrefixListing(const prefixes::DiscoveryInput& input)
+{
+    const prefixes::DiscoveryResult found = prefixes::discoverPrefixes(input);
+    for (const QString& warning : found.warnings)
+        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(warning));
+    const std::vector<QStringList> columns = columnsOfAll(found.prefixes);
+    for (size_t i = 0; i < found.prefixes.size(); ++i) {
+        const prefixes::DiscoveredPrefix& prefix = found.prefixes[i];
+        printListingLine(QStringList{prefix.sources.join(u','), prefix.name, prefix.path} +
+                         columns[i]);
+    }
+    printListingLine({QStringLiteral("%1 prefixes").arg(found.prefixes.size())});
+    std::fflush(stdout);
+    return 0;
+}
+
+int runPrefixListing()
+{
+    prefixes::DiscoveryInput input;
+    input.home = QDir::homePath();
+    input.environment = QProcessEnvironment::systemEnvironment();
+    input.recent = prefixes::RecentPrefixes(prefixes::RecentPrefixes::defaultFile()).list();
+    return runPrefixListing(input);
+}
+
+} // namespace nixora

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "prefixes/PrefixDiscovery.h"
+
+#include <QStringList>
+
+namespace nixora
+{
+
+// The columns `nixora --list-prefixes` prints after source(s), name and path: the arch, then
+// the entry, phantom and backup counts from the window's own fill, or the reason the hive
+// cannot be read.
+[[nodiscard]] QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix);
+
+// `nixora --list-prefixes`: every prefix discovery finds under `input`, one tab-separated line
+// each (sources, name, path, arch, entries, phantoms, backups), then "N prefixes". What was
+// skipped goes to stderr, one line each. Reads only. Returns the exit status.
+[[nodiscard]] int runPrefixListing(const prefixes::DiscoveryInput& input);
+
+// The same for the user running the program: their home, environment and recent prefixes.
+[[nodiscard]] int runPrefixListing();
+
+} // namespace nixora

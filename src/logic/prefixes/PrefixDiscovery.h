@@ -1,0 +1,39 @@
+#pragma once
+
+#include "prefixes/DiscoverySource.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace nixora::prefixes
+{
+
+struct DiscoveredPrefix {
+    QString path;        // canonical: links resolved
+    QString name;        // from the first source that found it
+    QStringList sources; // every source that found it, in the order the sources run
+    QString arch;        // "win32" or "win64" from the hive's #arch line; empty when absent
+    QString problem;     // why the hive cannot be read; empty when it can
+};
+
+struct DiscoveryResult {
+    std::vector<DiscoveredPrefix> prefixes; // sorted by sources, then name, then path
+    QStringList warnings;                   // one line for each thing skipped, and why
+};
+
+// Runs every source and keeps the folders whose system.reg starts with Wine's hive header. A
+// prefix reached twice (through links, or from two sources) appears once with every source.
+// Reads only: nothing is written, created or started.
+[[nodiscard]] DiscoveryResult discoverPrefixes(const DiscoveryInput& input);
+
+// What the first lines of <folder>/system.reg say.
+struct HiveHeader {
+    bool isHive = false; // Wine's header, or a system.reg that cannot be read (see problem)
+    QString arch;
+    QString problem;
+};
+[[nodiscard]] HiveHeader readHiveHeader(const QString& folder);
+
+} // namespace nixora::prefixes
