@@ -3,6 +3,7 @@
 #include "Twips.h"
 
 #include "FindBar.h"
+#include "prefixes/RecentPrefixes.h"
 #include "ListViewQtModel.h"
 #include "StatusBar.h"
 #include "backup/BackupList.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -91,6 +93,10 @@ frmPoisto::frmPoisto(Workspace& workspace, PrefixStatus prefixStatus, QWidget* p
     createMenus();
     connectMenuCommands();
     m_ctx.setView(this);
+    prefixes::DiscoveryInput discovery;
+    discovery.home = QDir::homePath();
+    discovery.environment = QProcessEnvironment::systemEnvironment();
+    setPrefixSources(discovery, prefixes::RecentPrefixes::defaultFile());
 }
 
 frmPoisto::~frmPoisto()
@@ -278,7 +284,7 @@ void frmPoisto::Form_Load()
     setupColumns(m_state.lvwPalauta, kBackupCaptions, kBackupWidths);
     applyPreferences();
 
-    setWindowTitle(QStringLiteral("Nixora"));
+    showPrefixTitle();
     m_mTilaa->setText(QStringLiteral("&Check for Free Updates..."));
     m_mRekisteroi->setText(QStringLiteral("&Email Technical Support..."));
     m_mTietojaOhjelmasta->setText(QStringLiteral("&About Nixora..."));

@@ -2,6 +2,7 @@
 
 #include "WindowState.h"
 #include "Workspace.h"
+#include "prefixes/DiscoverySource.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -83,6 +84,16 @@ public:
     // Entry popup: the Modify dialog.
     void mMuokkaa_Click();
 
+    // Where File > Prefixes looks for prefixes and where opened prefixes are remembered; the
+    // window starts with the user's home, environment and configuration.
+    void setPrefixSources(prefixes::DiscoveryInput input, QString recentFile);
+    // File > Open Prefix...: a folder dialog, then switchPrefix.
+    void mOpenPrefix_Click();
+    // Opens the Wine prefix in `folder` in this window (both lists, the view options stored in
+    // it, the wineserver notice, the title) and remembers it. A folder without a Wine hive gets
+    // a message and changes nothing. `name` is how discovery named it, if it did.
+    bool switchPrefix(const QString& folder, const QString& name);
+
     // File > Export List...: the visible entry list as CSV or HTML.
     void mExportList_Click();
 
@@ -111,6 +122,8 @@ private:
     void showPopup(QMenu* menu, QPoint globalPosition);
     void showPrefixNotices();
     void applyFind();
+    void showPrefixTitle();
+    void fillPrefixesMenu(); // frmPoistoPrefixes.cpp
     void runCommand(void (*command)(Workspace&));
     bool listMouseEvent(QTableView* view, QEvent* event);
     [[nodiscard]] QPoint twipsToWindow(int x, int y) const;
@@ -132,6 +145,10 @@ private:
     ListViewQtModel* m_palautaModel = nullptr;
     KeyPreview* m_keyPreview = nullptr;
     FindBar* m_findBar = nullptr;
+    QMenu* m_mnuPrefixes = nullptr;
+    prefixes::DiscoveryInput m_discoveryInput;
+    QString m_recentFile;
+    QString m_prefixName; // as discovery named the open prefix; empty: the folder's name
     int m_pressedRow = -1;
     bool m_mouseDown = false;
 

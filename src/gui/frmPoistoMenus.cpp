@@ -53,6 +53,11 @@ void frmPoisto::createMenus()
     mnuTiedosto->addAction(newAction(QStringLiteral("mLopeta"), QStringLiteral("&Exit")));
     addSeparator(mnuTiedosto, QStringLiteral("vTiedosto"));
     mnuTiedosto->addAction(
+        newAction(QStringLiteral("mOpenPrefix"), QStringLiteral("&Open Prefix...")));
+    m_mnuPrefixes = newMenu(this, QStringLiteral("mnuPrefixes"), QStringLiteral("&Prefixes"));
+    connect(m_mnuPrefixes, &QMenu::aboutToShow, this, [this] { fillPrefixesMenu(); });
+    mnuTiedosto->addMenu(m_mnuPrefixes);
+    mnuTiedosto->addAction(
         newAction(QStringLiteral("mExportList"), QStringLiteral("Export &List...")));
     bar->addMenu(mnuTiedosto);
 
@@ -164,6 +169,7 @@ void frmPoisto::connectMenuCommands()
     on("mPaivita", [this] { mPaivita_Click(); });
     on("mFind", [this] { openFind(); });
     on("mExportList", [this] { mExportList_Click(); });
+    on("mOpenPrefix", [this] { mOpenPrefix_Click(); });
     on("mReadmeOhje", [this] { mReadmeOhje_Click(); });
     on("mOhjelmistotuotanto", [this] { mOhjelmistotuotanto_Click(); });
     on("mSivupalvelut", [this] { mSivupalvelut_Click(); });

@@ -9,6 +9,7 @@
 #include "frmPoisto.h"
 #include "FileQuery.h"
 #include "Settings.h"
+#include "prefixes/RecentPrefixes.h"
 #include "WineRegistry.h"
 
 #include <QAction>
@@ -22,7 +23,9 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -253,6 +256,44 @@ TEST_F(MainWindowTest, FindFiltersTheVisibleListAndEscRestoresIt)
     EXPECT_FALSE(field->isVisible());
     EXPECT_EQ(view->model()->rowCount(), 3);
     EXPECT_EQ(statusText(), usual);
+}
+
+TEST_F(MainWindowTest, PrefixesMenuSwitchesBothListsTheOptionsAndTheTitle)
+{
+    addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0"));
+    TempPrefix other;
+    other.setHiveBody(RegRoot::LocalMachine, entry("B", "Beta", "C:\\y.exe", "") +
+                                                 entry("C", "Gamma", "C:\\z.exe", ""));
+    other.setHiveBody(RegRoot::CurrentUser,
+                      test::hiveKeyBlock(settings::kReadPath, {{settings::kTilarivi, "ei"}}));
+    QDir().mkpath(other.hostPath(QStringLiteral("nixora-backups")));
+    QFile backup(other.hostPath(QStringLiteral("nixora-backups/20240101000000.reg")));
+    ASSERT_TRUE(backup.open(QIODevice::WriteOnly));
+    backup.write("REGEDIT4\r\n\r\n\"DisplayName\"=\"Old\"\r\n");
+    backup.close();
+    QTemporaryDir home;
+    const QString recentFile = home.filePath(QStringLiteral("recent.conf"));
+    ASSERT_TRUE(prefixes::RecentPrefixes(recentFile).remember(other.path()));
+
+    frmPoisto& window = open();
+    window.setPrefixSources({home.path(), QProcessEnvironment(), {}}, recentFile);
+    // A folder without Wine's hive changes nothing.
+    EXPECT_FALSE(window.switchPrefix(home.path(), QString()));
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    EXPECT_EQ(list("lvwOhjelmat")->model()->rowCount(), 1);
+
+    QMenu* prefixesMenu = menu("mnuPrefixes");
+    emit prefixesMenu->aboutToShow();
+    ASSERT_EQ(prefixesMenu->actions().size(), 1);
+    prefixesMenu->actions().front()->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list("lvwOhjelmat")->model()->rowCount(), 2);
+    EXPECT_EQ(list("lvwPalauta")->model()->rowCount(), 1);
+    EXPECT_EQ(statusText(), QStringLiteral("2 phantom program entries (2 entries in total)"));
+    EXPECT_FALSE(action("mTilarivi")->isChecked());
+    EXPECT_TRUE(window.windowTitle().contains(other.path()));
+    EXPECT_EQ(prefixes::RecentPrefixes(recentFile).list().front(),
+              QFileInfo(other.path()).canonicalFilePath());
 }
 
 TEST_F(MainWindowTest, CtrlShiftF10OpensNothing)
