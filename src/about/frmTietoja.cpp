@@ -1,5 +1,6 @@
 #include "frmTietoja.h"
 
+#include "BuildInfo.h"
 #include "HelpLinks.h"
 #include "mainwindow/Twips.h"
 #include "platform/UiServices.h"
@@ -109,7 +110,7 @@ void frmTietoja::Form_Load()
     makeLink(m_lblWWW);
     makeLink(m_lblEmail);
     m_lblOhjelmanNimi->setText(QStringLiteral("Nixora"));
-    m_lblVersio->setText(QStringLiteral("Version 4.1"));
+    m_lblVersio->setText(QStringLiteral("Version ") + QLatin1String(build::kVersion));
     m_cmdRekisteroi->setText(QStringLiteral("&Free Updates..."));
 }
 

@@ -1,3 +1,5 @@
+#include "BuildInfo.h"
+#include "CommandLineOptions.h"
 #include "inventory/HeadlessListing.h"
 #include "mainwindow/QtUiServices.h"
 #include "mainwindow/frmPoisto.h"
@@ -8,27 +10,94 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
 #include <QTimer>
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+
+namespace
+{
+
+QStringList argumentsOf(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+nixora::Prefix chosenPrefix(const nixora::NixoraOptions& options)
+{
+    return options.prefix.isEmpty() ? nixora::Prefix::fromEnvironment()
+                                    : nixora::Prefix::fromCommandLine(options.prefix);
+}
+
+void setApplicationNames()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Nixora"));
+    QCoreApplication::setApplicationVersion(QLatin1String(nixora::build::kVersion));
+}
+
+// Help, version, usage errors and the listings: none of them needs a display.
+int runWithoutWindow(int argc, char* argv[], const nixora::ParsedCommandLine& parsed,
+                     std::chrono::steady_clock::time_point started)
+{
+    QCoreApplication app(argc, argv);
+    setApplicationNames();
+    if (parsed.action != nixora::CommandLineAction::Run)
+        return nixora::reportCommandLine(parsed);
+    nixora::ListingRequest request;
+    request.prefix = chosenPrefix(parsed.options);
+    request.entries = parsed.options.list;
+    request.backups = parsed.options.listBackups;
+    request.timings = parsed.options.timings;
+    return nixora::runHeadlessListing(request, started);
+}
+
+// Rendered here rather than through Qt's SVG icon plugin, which a system may lack.
+QIcon applicationIcon()
+{
+    QSvgRenderer svg(QStringLiteral(":/icons/nixora.svg"));
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        svg.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
     const auto started = std::chrono::steady_clock::now();
-    // The listings print what the window would show and need no display.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--list") == 0 || std::strcmp(argv[i], "--list-backups") == 0) {
-            QCoreApplication app(argc, argv);
-            return nixora::runHeadlessListing(QCoreApplication::arguments(), started);
-        }
+    // Parsed before any QGuiApplication exists: that one aborts the process when it finds no
+    // display, and --help or --list must work over ssh and in scripts.
+    const nixora::ParsedCommandLine parsed =
+        nixora::parseNixoraCommandLine(argumentsOf(argc, argv));
+    if (parsed.action != nixora::CommandLineAction::Run || parsed.options.headless())
+        return runWithoutWindow(argc, argv, parsed, started);
+    if (!nixora::windowCanOpen()) {
+        std::fputs("nixora: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
+                   "unset); 'nixora --list' prints the list, 'xvfb-run nixora' opens the window\n",
+                   stderr);
+        return 2;
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Nixora"));
+    setApplicationNames();
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.nixora.Nixora"));
+    QApplication::setWindowIcon(applicationIcon());
 
-    const nixora::Prefix prefix = nixora::Prefix::fromEnvironment();
+    const nixora::Prefix prefix = chosenPrefix(parsed.options);
     nixora::WineRegistry registry(prefix);
     nixora::PrefixFileQuery files(prefix.path());
     nixora::QtUiServices ui;
@@ -55,7 +124,7 @@ int main(int argc, char* argv[])
     ui.setFallbackParent(&window);
     window.Form_Load();
     // --timings: how long the window took to come up with its lists filled, then quit.
-    if (QCoreApplication::arguments().contains(QStringLiteral("--timings"))) {
+    if (parsed.options.timings) {
         QTimer::singleShot(0, [started] {
             const std::chrono::duration<double, std::milli> spent =
                 std::chrono::steady_clock::now() - started;

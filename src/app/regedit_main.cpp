@@ -1,3 +1,4 @@
+#include "CommandLineOptions.h"
 #include "backup/RegeditTool.h"
 #include "platform/Prefix.h"
 #include "platform/WineRegistry.h"
@@ -12,6 +13,9 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
+    const nixora::ParsedCommandLine parsed = nixora::parseRegeditCommandLine(arguments);
+    if (parsed.action != nixora::CommandLineAction::Run)
+        return nixora::reportRegeditCommandLine(parsed);
     arguments.removeFirst();
 
     nixora::Prefix prefix = nixora::Prefix::fromEnvironment();

@@ -6,7 +6,6 @@
 #include "backup/BackupList.h"
 #include "mainwindow/StatusBar.h"
 #include "platform/FileQuery.h"
-#include "platform/Prefix.h"
 #include "platform/Settings.h"
 #include "platform/WineRegistry.h"
 
@@ -134,14 +133,12 @@ void printBackups(WindowContext& ctx)
 
 } // namespace
 
-int runHeadlessListing(const QStringList& arguments,
+int runHeadlessListing(const ListingRequest& request,
                        std::chrono::steady_clock::time_point mainStarted)
 {
-    PhaseTimer timer(arguments.contains(QStringLiteral("--timings")), mainStarted);
+    PhaseTimer timer(request.timings, mainStarted);
     timer.lap("startup");
-    const bool entries = arguments.contains(QStringLiteral("--list"));
-    const bool backups = arguments.contains(QStringLiteral("--list-backups"));
-    const Prefix prefix = Prefix::fromEnvironment();
+    const Prefix& prefix = request.prefix;
     if (!prefix.error().isEmpty() || !prefix.exists()) {
         const QString reason = prefix.error().isEmpty()
                                    ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
@@ -174,12 +171,12 @@ int runHeadlessListing(const QStringList& arguments,
     ctx.callbacks.lvwPalauta_Click = [] {};
     ctx.callbacks.ListaaPalautettavatOhjelmat = [&ctx] { ListaaPalautettavatOhjelmat(ctx); };
 
-    if (entries) {
+    if (request.entries) {
         fillEntries(ctx);
         timer.lap("fill");
         printEntries(ctx);
     }
-    if (backups)
+    if (request.backups)
         printBackups(ctx);
     std::fflush(stdout);
     timer.lap("print");
