@@ -46,8 +46,8 @@ const char kNixoraDescription[] =
 const char kRegeditDescription[] =
     "Exports a registry key of the Wine prefix in $WINEPREFIX (default ~/.wine) to\n"
     "a .reg file or imports a .reg file into it, as Windows' regedit does:\n"
-    "  nixora-regedit /E file key   export key (HKEY_LOCAL_MACHINE\\...) and its subkeys\n"
-    "  nixora-regedit /S file       import file (REGEDIT4 or version 5.00), all or nothing";
+    "  nixora-regedit /E file key   export key and its subkeys to file\n"
+    "  nixora-regedit /S file       import file, all or nothing";
 
 // --help and --version, as both programs have them. Qt's own addHelpOption would also offer
 // --help-all, which lists options of QGuiApplication that nixora does not accept.
@@ -98,6 +98,22 @@ int report(const QCommandLineParser& parser, const ParsedCommandLine& parsed, co
     return 0;
 }
 
+// Copies the table's options from a parser that accepted the command line.
+void readOptions(const QCommandLineParser& parser, ParsedCommandLine& parsed)
+{
+    for (const ValueOption& option : kValueOptions) {
+        const QString name = QString::fromLatin1(option.name);
+        parsed.options.*option.member = parser.value(name);
+        // "--prefix=" must not quietly fall back to the default.
+        if (parser.isSet(name) && parser.value(name).isEmpty()) {
+            parsed.action = CommandLineAction::UsageError;
+            parsed.error = QStringLiteral("--%1 needs a value").arg(name);
+        }
+    }
+    for (const Switch& option : kSwitches)
+        parsed.options.*option.member = parser.isSet(QString::fromLatin1(option.name));
+}
+
 } // namespace
 
 ParsedCommandLine parseNixoraCommandLine(const QStringList& arguments)
@@ -121,17 +137,7 @@ ParsedCommandLine parseNixoraCommandLine(const QStringList& arguments)
         parsed.action = CommandLineAction::Help;
     else if (parser.isSet(QStringLiteral("version")))
         parsed.action = CommandLineAction::Version;
-    for (const ValueOption& option : kValueOptions) {
-        const QString name = QString::fromLatin1(option.name);
-        parsed.options.*option.member = parser.value(name);
-        // "--prefix=" must not quietly fall back to the default.
-        if (parser.isSet(name) && parser.value(name).isEmpty()) {
-            parsed.action = CommandLineAction::UsageError;
-            parsed.error = QStringLiteral("--%1 needs a value").arg(name);
-        }
-    }
-    for (const Switch& option : kSwitches)
-        parsed.options.*option.member = parser.isSet(QString::fromLatin1(option.name));
+    readOptions(parser, parsed);
     return parsed;
 }
 
