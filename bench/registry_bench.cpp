@@ -14,12 +14,10 @@ using namespace nixora;
 namespace
 {
 
+// The Wine-written hives the tests use.
 QString testdata(const char* relative)
 {
-    QString folder = qEnvironmentVariable("NIXORA_SHARED_TESTDATA");
-    if (folder.isEmpty())
-        folder = QStringLiteral(NIXORA_SHARED_TESTDATA);
-    return folder + u'/' + QLatin1String(relative);
+    return QStringLiteral(NIXORA_TEST_DATA "/") + QLatin1String(relative);
 }
 
 QByteArray readAll(const QString& path)
@@ -64,7 +62,7 @@ void loadBytes(benchmark::State& state, const QByteArray& bytes)
 
 void BM_LoadWine1000(benchmark::State& state)
 {
-    loadBytes(state, readAll(testdata("wine8-1000/system.reg")));
+    loadBytes(state, readAll(testdata("wine8/1000/system.reg")));
 }
 BENCHMARK(BM_LoadWine1000)->Unit(benchmark::kMillisecond);
 
@@ -78,7 +76,7 @@ BENCHMARK(BM_LoadGenerated50MB)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_LueRekisteriarvo(benchmark::State& state)
 {
     QTemporaryDir dir;
-    QFile::copy(testdata("wine8-1000/system.reg"), dir.path() + "/system.reg");
+    QFile::copy(testdata("wine8/1000/system.reg"), dir.path() + "/system.reg");
     WineRegistry registry{Prefix(dir.path())};
     const QString path = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
     const QString entry = path + mdlPoisto::LueAliavain(registry, RegRoot::LocalMachine, path, 500);

@@ -120,7 +120,7 @@ void BM_StartDemoPrefix(benchmark::State& state)
 void BM_StartWine1000(benchmark::State& state)
 {
     QTemporaryDir dir;
-    copyPrefix(QStringLiteral(NIXORA_SHARED_TESTDATA "/wine8-1000"), dir.path());
+    copyPrefix(QStringLiteral(NIXORA_TEST_DATA "/wine8/1000"), dir.path());
     runStartup(state, dir.path());
 }
 
@@ -134,7 +134,7 @@ void BM_StartGenerated10000(benchmark::State& state)
 void BM_RefreshWine1000(benchmark::State& state)
 {
     QTemporaryDir dir;
-    copyPrefix(QStringLiteral(NIXORA_SHARED_TESTDATA "/wine8-1000"), dir.path());
+    copyPrefix(QStringLiteral(NIXORA_TEST_DATA "/wine8/1000"), dir.path());
     runRefresh(state, dir.path());
 }
 

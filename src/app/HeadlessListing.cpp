@@ -4,8 +4,8 @@
 #include "inventory/EntryListInteraction.h"
 #include "inventory/EntryTags.h"
 #include "backup/BackupList.h"
-#include "StatusBar.h"
 #include "Settings.h"
+#include "StatusBar.h"
 
 #include <cstdio>
 
@@ -134,14 +134,12 @@ void HeadlessWindow::fillBackups()
     m_ctx.state.selectedTab = kTabBackups;
 }
 
-int runHeadlessListing(const QStringList& arguments,
+int runHeadlessListing(const ListingRequest& request,
                        std::chrono::steady_clock::time_point mainStarted)
 {
-    PhaseTimer timer(arguments.contains(QStringLiteral("--timings")), mainStarted);
+    PhaseTimer timer(request.timings, mainStarted);
     timer.lap("startup");
-    const bool entries = arguments.contains(QStringLiteral("--list"));
-    const bool backups = arguments.contains(QStringLiteral("--list-backups"));
-    const Prefix prefix = Prefix::fromEnvironment();
+    const Prefix& prefix = request.prefix;
     if (!prefix.error().isEmpty() || !prefix.exists()) {
         const QString reason = prefix.error().isEmpty()
                                    ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
@@ -153,12 +151,12 @@ int runHeadlessListing(const QStringList& arguments,
     HeadlessWindow window(prefix);
     window.loadPreferences();
     timer.lap("hives");
-    if (entries) {
+    if (request.entries) {
         window.fillEntries();
         timer.lap("fill");
         printEntries(window.state());
     }
-    if (backups)
+    if (request.backups)
         printBackups(window);
     std::fflush(stdout);
     timer.lap("print");

@@ -1,5 +1,6 @@
-#include "RegeditTool.h"
+#include "CommandLineOptions.h"
 #include "Prefix.h"
+#include "RegeditTool.h"
 #include "WineRegistry.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,9 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
+    const nixora::ParsedCommandLine parsed = nixora::parseRegeditCommandLine(arguments);
+    if (parsed.action != nixora::CommandLineAction::Run)
+        return nixora::reportRegeditCommandLine(parsed);
     arguments.removeFirst();
 
     nixora::Prefix prefix = nixora::Prefix::fromEnvironment();

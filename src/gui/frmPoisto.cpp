@@ -324,8 +324,8 @@ void frmPoisto::showPrefixNotices()
         QString text = QStringLiteral("No Wine prefix was found at\n%1\n\n").arg(path);
         if (!m_prefixStatus.error.isEmpty())
             text += m_prefixStatus.error + QLatin1Char('\n');
-        text += QStringLiteral("Set WINEPREFIX to the prefix folder (the folder that holds "
-                               "system.reg) and start Nixora again.");
+        text += QStringLiteral("Start Nixora again with --prefix and the prefix folder (the "
+                               "folder that holds system.reg), or with WINEPREFIX set to it.");
         ui.messageBox(
             {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
         return;

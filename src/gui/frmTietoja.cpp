@@ -1,8 +1,9 @@
 #include "frmTietoja.h"
 
-#include "help/HelpLinks.h"
+#include "BuildInfo.h"
 #include "Twips.h"
 #include "UiServices.h"
+#include "help/HelpLinks.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -109,7 +110,7 @@ void frmTietoja::Form_Load()
     makeLink(m_lblWWW);
     makeLink(m_lblEmail);
     m_lblOhjelmanNimi->setText(QStringLiteral("Nixora"));
-    m_lblVersio->setText(QStringLiteral("Version 4.1"));
+    m_lblVersio->setText(QStringLiteral("Version ") + QLatin1String(build::kVersion));
     m_cmdRekisteroi->setText(QStringLiteral("&Free Updates..."));
 }
 

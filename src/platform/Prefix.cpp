@@ -21,6 +21,16 @@ Prefix Prefix::fromEnvironment()
     return prefix;
 }
 
+Prefix Prefix::fromCommandLine(const QString& dir)
+{
+    if (dir.isEmpty()) {
+        Prefix prefix(dir);
+        prefix.m_error = QStringLiteral("--prefix needs a folder");
+        return prefix;
+    }
+    return Prefix(QDir::cleanPath(QDir::current().absoluteFilePath(dir)));
+}
+
 QString Prefix::systemHive() const
 {
     return m_path + QStringLiteral("/system.reg");

@@ -2,10 +2,12 @@
 
 #include <QString>
 
-namespace nixora {
+namespace nixora
+{
 
 // The Wine prefix whose registry and drives the program manages.
-class Prefix {
+class Prefix
+{
 public:
     explicit Prefix(QString path);
 
@@ -13,6 +15,11 @@ public:
     // WINEPREFIX is refused as Wine refuses it: the result then names no usable folder and
     // error() says why.
     [[nodiscard]] static Prefix fromEnvironment();
+
+    // `--prefix DIR`: unlike WINEPREFIX, a relative DIR is taken from the current folder (as
+    // any path a user types); trailing slashes are removed. An empty DIR gives error(). The
+    // folder is never created: a missing one shows as !exists().
+    [[nodiscard]] static Prefix fromCommandLine(const QString& dir);
 
     [[nodiscard]] const QString& path() const { return m_path; }
     [[nodiscard]] QString systemHive() const;   // HKEY_LOCAL_MACHINE

@@ -4,8 +4,12 @@
 #include "help/HelpLinks.h"
 #include "frmTietoja.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <QUrlQuery>
@@ -57,11 +61,21 @@ TEST(HelpLinksTest, MenuReferralsPointAtTheTwoSites)
               QUrl(help::homePage()).host());
 }
 
-TEST(HelpLinksTest, ReadmeIsLookedForInTheProgramFolder)
+TEST(HelpLinksTest, ReadmeIsLookedForInTheProgramFolderThenWhereAnInstallPutsIt)
 {
     EXPECT_EQ(help::readmePath(QStringLiteral("/opt/nixora/bin")),
               QStringLiteral("/opt/nixora/bin/readme.txt"));
     EXPECT_EQ(help::mailtoSupport(), QStringLiteral("mailto:support@nixora.example"));
+
+    // The layout `cmake --install` makes: <prefix>/bin and <prefix>/share/doc/nixora.
+    const QTemporaryDir prefix;
+    const QString bin = prefix.filePath(QStringLiteral("bin"));
+    const QString installed = prefix.filePath(QStringLiteral("share/doc/nixora/readme.txt"));
+    ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(QFileInfo(installed).path()));
+    ASSERT_TRUE(QFile(installed).open(QIODevice::WriteOnly));
+    EXPECT_EQ(help::readmePath(bin), installed);
+    ASSERT_TRUE(QFile(bin + QStringLiteral("/readme.txt")).open(QIODevice::WriteOnly));
+    EXPECT_EQ(help::readmePath(bin), bin + QStringLiteral("/readme.txt"));
 }
 
 class AboutTest : public ::testing::Test

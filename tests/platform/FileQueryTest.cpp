@@ -2,6 +2,7 @@
 
 #include "FileQuery.h"
 #include "support/TempPrefix.h"
+#include "support/TestNames.h"
 
 #include <QDir>
 
@@ -40,7 +41,10 @@ INSTANTIATE_TEST_SUITE_P(Table, WineShortName,
                                            ShortNameCase{"a.b.c.txt", "A_B_~BDV.TXT"},
                                            // Legal 8.3 names keep their name, in upper case.
                                            ShortNameCase{"readme.txt", "README.TXT"},
-                                           ShortNameCase{"UNINST", "UNINST"}));
+                                           ShortNameCase{"UNINST", "UNINST"}),
+                         [](const auto& info) {
+                             return test::testName(QString::fromUtf8(info.param.longName));
+                         });
 
 // A prefix with a few programs; "%P" in a query stands for the prefix's Unix path (via z:).
 class PrefixFiles : public ::testing::Test
@@ -117,7 +121,10 @@ INSTANTIATE_TEST_SUITE_P(
                       QueryCase{R"(C:\Program Files\App\uninst.exe\more)", "<none>"},
                       QueryCase{R"(C:\Program Files\App\un|inst.exe)", "<none>"},
                       QueryCase{R"(\\server\share\uninst.exe)", "<none>"}, QueryCase{"", "<none>"},
-                      QueryCase{R"(1:\uninst.exe)", "<none>"}));
+                      QueryCase{R"(1:\uninst.exe)", "<none>"}),
+    [](const auto& info) {
+        return test::indexedTestName(info.index, QString::fromUtf8(info.param.windowsPath));
+    });
 
 TEST_F(PrefixFiles, AnswersKeptInABatchEndWithIt)
 {

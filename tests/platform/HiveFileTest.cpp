@@ -1,5 +1,7 @@
 #include "HiveFile.h"
 #include "HiveText.h"
+#include "support/TestData.h"
+#include "support/TestNames.h"
 
 #include <QFile>
 
@@ -9,21 +11,6 @@ using namespace nixora;
 
 namespace
 {
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The shared samples; NIXORA_SHARED_TESTDATA in the environment points elsewhere (worktrees).
-QString testdata(const char* relative)
-{
-    QString folder = qEnvironmentVariable("NIXORA_SHARED_TESTDATA");
-    if (folder.isEmpty())
-        folder = QStringLiteral(NIXORA_SHARED_TESTDATA);
-    return folder + u'/' + QLatin1String(relative);
-}
 
 RegValue valueOf(HiveFile& hive, const QString& path, const QString& name)
 {
@@ -45,7 +32,7 @@ class TestdataRoundTrip : public testing::TestWithParam<const char*>
 
 TEST_P(TestdataRoundTrip, SerialisingTheWholeTreeGivesTheFileBack)
 {
-    const QByteArray original = readFile(testdata(GetParam()));
+    const QByteArray original = test::readDataFile(QLatin1String(GetParam()));
     ASSERT_FALSE(original.isEmpty());
     auto hive = HiveFile::parse(original);
     ASSERT_TRUE(hive);
@@ -54,7 +41,7 @@ TEST_P(TestdataRoundTrip, SerialisingTheWholeTreeGivesTheFileBack)
 
 TEST_P(TestdataRoundTrip, RewritingEveryKeyAsWineDoesGivesTheFileBack)
 {
-    const QByteArray original = readFile(testdata(GetParam()));
+    const QByteArray original = test::readDataFile(QLatin1String(GetParam()));
     auto hive = HiveFile::parse(original);
     ASSERT_TRUE(hive);
     // Touch every key without changing its time: the fresh serialisation must match Wine's.
@@ -80,17 +67,20 @@ TEST_P(TestdataRoundTrip, RewritingEveryKeyAsWineDoesGivesTheFileBack)
 }
 
 INSTANTIATE_TEST_SUITE_P(Wine8, TestdataRoundTrip,
-                         testing::Values("wine8-fresh/system.reg", "wine8-fresh/user.reg",
-                                         "wine8-1000/system.reg", "wine8-1000/user.reg",
-                                         "wine8-tricky/system.reg", "wine8-tricky/user.reg",
-                                         "wine8-tricky/userdef.reg"));
+                         testing::Values("wine8/fresh/system.reg", "wine8/fresh/user.reg",
+                                         "wine8/1000/system.reg", "wine8/1000/user.reg",
+                                         "wine8/tricky/system.reg", "wine8/tricky/user.reg",
+                                         "wine8/tricky/userdef.reg"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return test::testName(QLatin1String(info.param));
+                         });
 
 class TrickyValues : public testing::Test
 {
 protected:
     void SetUp() override
     {
-        m_hive = HiveFile::parse(readFile(testdata("wine8-tricky/system.reg")));
+        m_hive = HiveFile::parse(test::readDataFile(QStringLiteral("wine8/tricky/system.reg")));
         ASSERT_TRUE(m_hive);
     }
     RegValue value(const QString& name)
@@ -154,7 +144,7 @@ TEST_F(TrickyValues, SubkeysAndValuesAreInWinesOrder)
 
 TEST_F(TrickyValues, LinkKeysAreKeptWithTheirTarget)
 {
-    auto hive = HiveFile::parse(readFile(testdata("wine8-1000/system.reg")));
+    auto hive = HiveFile::parse(test::readDataFile(QStringLiteral("wine8/1000/system.reg")));
     HiveKey* link = hive->findKey(QStringLiteral("Software\\Wow6432Node\\Classes"));
     ASSERT_NE(link, nullptr);
     (void)hive->values(link);
@@ -215,7 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
                     BadInput{"ten megabyte line",
                              "\n[Zed] 1\n\"a\"=\"" + QByteArray(10 << 20, 'x') + "\"\n"},
                     BadInput{"unknown lines", "\n[Zed] 1\n#future=1\n; comment\ngarbage\n"},
-                    BadInput{"crlf", "\r\n[Zed] 1\r\n\"a\"=\"x\"\r\n"}));
+                    BadInput{"crlf", "\r\n[Zed] 1\r\n\"a\"=\"x\"\r\n"}),
+    [](const auto& info) { return test::testName(QLatin1String(info.param.name)); });
 
 TEST(DamagedHive, MalformedValuesReadAsEmptyNoneAndKeepTheirText)
 {
@@ -283,7 +274,8 @@ INSTANTIATE_TEST_SUITE_P(
                     std::pair{QString(QChar(1)) + "7" + QChar(2) + "x", QByteArray("\\0017\\2x")},
                     std::pair{QStringLiteral("[]"), QByteArray("[]")},
                     std::pair{QStringLiteral("\"C:\\Program Files\\App\u00e4\\x.exe\" /S"),
-                              QByteArray("\\\"C:\\\\Program Files\\\\App\\xe4\\\\x.exe\\\" /S")}));
+                              QByteArray("\\\"C:\\\\Program Files\\\\App\\xe4\\\\x.exe\\\" /S")}),
+    [](const auto& info) { return test::indexedTestName(info.index, info.param.first); });
 
 // Key lines in any order, spelling and nesting build the same tree: every key is found under
 // each spelling of its path and holds the values of all its blocks.
@@ -340,7 +332,8 @@ INSTANTIATE_TEST_SUITE_P(
                              {"K\\\u00e4b=v0", "K\\\u00e4b=v2", "K\\\u00e4c=v1"}},
                     KeyOrder{"a repeated key later in the file",
                              "A\\\\B\nC\nA\\\\B",
-                             {"A\\B=v0", "A\\B=v2", "C=v1"}}));
+                             {"A\\B=v0", "A\\B=v2", "C=v1"}}),
+    [](const auto& info) { return test::testName(QLatin1String(info.param.name)); });
 
 TEST(KeyLookup, ADeletedParentIsNotRemembered)
 {

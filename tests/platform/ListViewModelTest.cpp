@@ -1,4 +1,5 @@
 #include "ListViewModel.h"
+#include "support/TestNames.h"
 
 #include <gtest/gtest.h>
 
@@ -52,13 +53,16 @@ TEST_P(CompareListTextTest, OrdersAsUsersExpect)
     EXPECT_EQ((back > 0) - (back < 0), -c.sign);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CompareListTextTest,
-                         testing::Values(CompareCase{"apple", "Banana", -1},
-                                         CompareCase{"Apple", "apple", -1},
-                                         CompareCase{"same", "same", 0},
-                                         CompareCase{"10.0", "9.0", -1}, CompareCase{"", "a", -1},
-                                         CompareCase{"abc", "ABD", -1},
-                                         CompareCase{"Ärger", "Ärger", 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, CompareListTextTest,
+    testing::Values(CompareCase{"apple", "Banana", -1}, CompareCase{"Apple", "apple", -1},
+                    CompareCase{"same", "same", 0}, CompareCase{"10.0", "9.0", -1},
+                    CompareCase{"", "a", -1}, CompareCase{"abc", "ABD", -1},
+                    CompareCase{"Ärger", "Ärger", 0}),
+    [](const auto& info) {
+        return test::indexedTestName(info.index, QString::fromUtf8(info.param.a) + u' ' +
+                                                     QString::fromUtf8(info.param.b));
+    });
 
 class SortedListTest : public testing::Test
 {

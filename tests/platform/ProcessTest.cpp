@@ -2,6 +2,7 @@
 
 #include "mdlProsessi.h"
 #include "support/TempPrefix.h"
+#include "support/TestNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -102,7 +103,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{R"("C:\Dir\\" next)", {R"(C:\Dir\)", "next"}},
                       SplitCase{R"("a""b" c)", {R"(a"b)", "c"}},
                       SplitCase{R"("unterminated arg)", {"unterminated arg"}},
-                      SplitCase{R"(-f"C:\Program Files\x.isu")", {R"(-fC:\Program Files\x.isu)"}}));
+                      SplitCase{R"(-f"C:\Program Files\x.isu")", {R"(-fC:\Program Files\x.isu)"}}),
+    [](const auto& info) {
+        return test::indexedTestName(info.index, QString::fromUtf8(info.param.line));
+    });
 
 // Programs are small shell scripts inside the prefix's drive_c, named by Windows paths.
 class RunProgram : public ::testing::Test

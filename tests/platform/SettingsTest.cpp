@@ -1,6 +1,7 @@
 #include "Settings.h"
 #include "WineRegistry.h"
 #include "support/TempPrefix.h"
+#include "support/TestNames.h"
 
 #include <QFile>
 
@@ -25,7 +26,11 @@ TEST_P(StoredText, OnlyLowerCaseEiMeansOff)
 INSTANTIATE_TEST_SUITE_P(Texts, StoredText,
                          testing::Values(std::pair{"ei", false}, std::pair{"on", true},
                                          std::pair{"EI", true}, std::pair{"off", true},
-                                         std::pair{"", true}, std::pair{"ei ", true}));
+                                         std::pair{"", true}, std::pair{"ei ", true}),
+                         [](const auto& info) {
+                             return test::indexedTestName(info.index,
+                                                          QString::fromUtf8(info.param.first));
+                         });
 
 TEST(Settings, EverythingIsOnForANewUser)
 {

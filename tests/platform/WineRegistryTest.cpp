@@ -2,6 +2,7 @@
 #include "HiveFile.h"
 #include "Wineserver.h"
 #include "support/TempPrefix.h"
+#include "support/TestData.h"
 
 #include <QDir>
 #include <QFile>
@@ -119,12 +120,8 @@ TEST(WineRegistry, AWriteIsSeenByAnotherProcessAndBack)
 TEST(WineRegistry, UnchangedKeysAreWrittenBackByteForByte)
 {
     test::TempPrefix prefix;
-    QString folder = qEnvironmentVariable("NIXORA_SHARED_TESTDATA");
-    if (folder.isEmpty())
-        folder = QStringLiteral(NIXORA_SHARED_TESTDATA);
-    const QByteArray original = readAll(folder + "/wine8-tricky/system.reg");
-    if (original.isEmpty())
-        GTEST_SKIP() << "shared test data not found";
+    const QByteArray original = test::readDataFile(QStringLiteral("wine8/tricky/system.reg"));
+    ASSERT_FALSE(original.isEmpty());
     writeAll(prefix.hivePath(RegRoot::LocalMachine), original);
     WineRegistry registry(prefix.prefix());
     const QString path = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Test App_1";
@@ -198,8 +195,9 @@ TEST(WineRegistry, NamesHoldingANulAreRefusedAndNothingIsWritten)
     const QByteArray before = readAll(prefix.hivePath(RegRoot::LocalMachine));
     WineRegistry registry(prefix.prefix());
     const QString nul(1, QChar(u'\0'));
-    EXPECT_EQ(registry.setValue(RegRoot::LocalMachine, "K\\Sub" + nul, "v", makeDwordValue(1)).status,
-              RegStatus::InvalidArgument);
+    EXPECT_EQ(
+        registry.setValue(RegRoot::LocalMachine, "K\\Sub" + nul, "v", makeDwordValue(1)).status,
+        RegStatus::InvalidArgument);
     EXPECT_EQ(registry.setValue(RegRoot::LocalMachine, "K", "v" + nul, makeDwordValue(1)).status,
               RegStatus::InvalidArgument);
     EXPECT_EQ(readAll(prefix.hivePath(RegRoot::LocalMachine)), before);

@@ -1,6 +1,7 @@
 #include "mdlPoisto.h"
 #include "WineRegistry.h"
 #include "support/TempPrefix.h"
+#include "support/TestNames.h"
 
 #include <QFile>
 
@@ -55,7 +56,10 @@ INSTANTIATE_TEST_SUITE_P(
                               QStringLiteral("Caf\u20ac ") + QString::fromUcs4(U"\U0001F600")},
                     std::pair{"\"v\"=\"unterminated", QString()},
                     std::pair{"\"V\"=\"case\"", QStringLiteral("case")},
-                    std::pair{"\"other\"=\"x\"", kNotFound}));
+                    std::pair{"\"other\"=\"x\"", kNotFound}),
+    [](const auto& info) {
+        return test::indexedTestName(info.index, QString::fromUtf8(info.param.first));
+    });
 
 class BufferLimit : public testing::TestWithParam<std::pair<QString, bool>>
 {
@@ -77,7 +81,14 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(std::pair{QString(2047, u'a'), true}, std::pair{QString(2048, u'a'), false},
                     std::pair{QString(682, QChar(0x20ac)), true},  // 2046 bytes + NUL
                     std::pair{QString(683, QChar(0x20ac)), false}, // 2049 bytes + NUL
-                    std::pair{QString(10000, u'x'), false}));
+                    std::pair{QString(10000, u'x'), false}),
+    [](const auto& info) {
+        const QString& text = info.param.first;
+        return test::testName(QStringLiteral("%1 x U%2 %3")
+                                  .arg(text.size())
+                                  .arg(text[0].unicode(), 4, 16, QLatin1Char('0'))
+                                  .arg(info.param.second ? "read" : "refused"));
+    });
 
 TEST(LueRekisteriarvo, MissingThingsReadAsNotFound)
 {

@@ -3,6 +3,7 @@
 #include "WineRegistry.h"
 #include "mdlProsessi.h"
 #include "support/TempPrefix.h"
+#include "support/TestData.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,7 +50,8 @@ protected:
         for (const char* name : {"system.reg", "user.reg"}) {
             const QString target = m_prefix.hostPath(QString::fromLatin1(name));
             QFile::remove(target);
-            ASSERT_TRUE(QFile::copy(folder + u'/' + QString::fromLatin1(name), target));
+            const QString source = folder + u'/' + QString::fromLatin1(name);
+            ASSERT_TRUE(QFile::copy(source, target)) << "cannot copy " << source.toStdString();
             QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
     }
@@ -79,12 +81,7 @@ protected:
 
 TEST_F(RegeditProgram, EveryUninstallEntryOfARealWinePrefixComesBack)
 {
-    // The shared test data sit beside the main checkout; a worktree elsewhere names them.
-    const QString data =
-        qEnvironmentVariable("NIXORA_SHARED_TESTDATA", QStringLiteral(NIXORA_SHARED_TESTDATA));
-    if (!QFile::exists(data + QStringLiteral("/wine8-tricky/system.reg")))
-        GTEST_SKIP() << "no shared test data at " << data.toStdString();
-    useHive(data + QStringLiteral("/wine8-tricky"));
+    useHive(test::dataPath(QStringLiteral("wine8/tricky")));
     WineRegistry registry(m_prefix.prefix());
     QStringList names;
     for (uint32_t i = 0;; ++i) {

@@ -1,4 +1,5 @@
 #include "support/TempPrefix.h"
+#include "support/TestData.h"
 
 #include "mdlProsessi.h"
 
@@ -14,7 +15,6 @@ namespace
 
 const QString kTool = QStringLiteral(NIXORA_BIN_DIR "/nixora-reliability-tool");
 const QString kRegedit = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit");
-const QString kSharedData = QStringLiteral(NIXORA_SHARED_TESTDATA "/wine8-fresh/");
 
 // A writer that runs out of disk space part way through what it saves.
 struct FullDiskCase {
@@ -43,8 +43,10 @@ protected:
     void SetUp() override
     {
         // Real Wine hives, far larger than the file-size limit below.
-        writeFile(m_prefix.hivePath(RegRoot::LocalMachine), readAll(kSharedData + "system.reg"));
-        writeFile(m_prefix.hivePath(RegRoot::CurrentUser), readAll(kSharedData + "user.reg"));
+        writeFile(m_prefix.hivePath(RegRoot::LocalMachine),
+                  test::readDataFile(QStringLiteral("wine8/fresh/system.reg")));
+        writeFile(m_prefix.hivePath(RegRoot::CurrentUser),
+                  test::readDataFile(QStringLiteral("wine8/fresh/user.reg")));
         writeFile(m_prefix.hostPath(QStringLiteral("new.reg")),
                   "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Full]\r\n\"v\"=\"1\"\r\n");
         writeFile(m_prefix.hostPath(QStringLiteral("backup.reg")), "old backup\r\n");

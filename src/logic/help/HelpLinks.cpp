@@ -1,6 +1,9 @@
 #include "help/HelpLinks.h"
 
+#include "BuildInfo.h"
+
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 namespace nixora::help
@@ -35,7 +38,11 @@ QString mailtoSupport()
 
 QString readmePath(const QString& programFolder)
 {
-    return QDir(programFolder).absoluteFilePath(kReadmeName);
+    const QDir folder(programFolder);
+    const QString beside = folder.absoluteFilePath(kReadmeName);
+    const QString installed = QDir::cleanPath(
+        folder.absoluteFilePath(QLatin1String(build::kDocFolderFromPrograms) + u'/' + kReadmeName));
+    return !QFileInfo::exists(beside) && QFileInfo::exists(installed) ? installed : beside;
 }
 
 QString referral(const QString& destinationTag, const QString& destination)

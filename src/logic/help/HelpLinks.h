@@ -16,7 +16,8 @@ inline const QString kReadmeName = QStringLiteral("readme.txt");
 // The same address without its query, as the About dialog shows it.
 [[nodiscard]] QString homePageWithoutQuery();
 [[nodiscard]] QString mailtoSupport();
-// readme.txt in the program's folder (never the current folder).
+// readme.txt in the program's folder (the build tree, an unpacked copy), else where an install
+// puts it (<prefix>/share/doc/nixora beside <prefix>/bin); never the current folder.
 [[nodiscard]] QString readmePath(const QString& programFolder);
 
 // The referral script on the company site: `sivu` is "nixora41" and the destination's tag,

@@ -1,6 +1,7 @@
 #include "inventory/EntryListInteraction.h"
 #include "inventory/EntryTags.h"
 #include "StatusBar.h"
+#include "support/TestNames.h"
 
 #include <gtest/gtest.h>
 
@@ -182,7 +183,12 @@ TEST_P(PopupPositionTest, RoundsHalfToEvenIn16Bits)
 INSTANTIATE_TEST_SUITE_P(Positions, PopupPositionTest,
                          testing::Values(PopupCase{0, 0, 290, 770}, PopupCase{0.5, 1.5, 290, 772},
                                          PopupCase{2.5, -0.5, 292, 770},
-                                         PopupCase{100000, -100000, 32767, -32768}));
+                                         PopupCase{100000, -100000, 32767, -32768}),
+                         [](const auto& info) {
+                             return test::indexedTestName(
+                                 info.index,
+                                 QStringLiteral("%1 %2").arg(info.param.x).arg(info.param.y));
+                         });
 
 TEST(EntryListInteractionTest, MouseUpOpensPopupOnlyForRightButtonWithEntry)
 {

@@ -1,0 +1,199 @@
+#include "CommandLineOptions.h"
+
+#include "BuildInfo.h"
+
+#include <QCommandLineParser>
+
+#include <cstdio>
+
+namespace nixora
+{
+namespace
+{
+
+struct Switch {
+    const char* name;
+    const char* description;
+    bool NixoraOptions::*member;
+};
+
+struct ValueOption {
+    const char* name;
+    const char* valueName;
+    const char* description;
+    QString NixoraOptions::*member;
+};
+
+// Every option of `nixora` but --help and --version, in the order --help lists them.
+const ValueOption kValueOptions[] = {
+    {"prefix", "DIR", "Use the Wine prefix DIR (before $WINEPREFIX; default ~/.wine).",
+     &NixoraOptions::prefix},
+};
+const Switch kSwitches[] = {
+    {"list", "Print the entry list as the window shows it, then exit. Needs no display.",
+     &NixoraOptions::list},
+    {"list-backups", "Print the backups that can be restored, then exit. Needs no display.",
+     &NixoraOptions::listBackups},
+    {"list-prefixes",
+     "Print every Wine prefix found on this machine (Steam, Bottles, Lutris, Heroic, ...) with "
+     "its entry, phantom and backup counts, then exit. Needs no display.",
+     &NixoraOptions::listPrefixes},
+    {"timings", "Print to stderr how long start-up took (the window then closes).",
+     &NixoraOptions::timings},
+};
+
+const char kNixoraDescription[] =
+    "Manages the Add/Remove Programs entries of a Wine prefix: lists them, marks\n"
+    "phantom entries whose uninstaller is gone, runs uninstallers, removes entries\n"
+    "after backing them up, restores backups.";
+
+const char kRegeditDescription[] =
+    "Exports a registry key of the Wine prefix in $WINEPREFIX (default ~/.wine) to\n"
+    "a .reg file or imports a .reg file into it, as Windows' regedit does:\n"
+    "  nixora-regedit /E file key   export key and its subkeys to file\n"
+    "  nixora-regedit /S file       import file, all or nothing";
+
+// --help and --version, as both programs have them. Qt's own addHelpOption would also offer
+// --help-all, which lists options of QGuiApplication that nixora does not accept.
+void addCommonOptions(QCommandLineParser& parser, const char* description)
+{
+    parser.setApplicationDescription(QString::fromUtf8(description));
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")},
+                      QStringLiteral("Print this help and exit.")});
+    parser.addOption({{QStringLiteral("v"), QStringLiteral("version")},
+                      QStringLiteral("Print the version and exit.")});
+}
+
+void addNixoraOptions(QCommandLineParser& parser)
+{
+    addCommonOptions(parser, kNixoraDescription);
+    for (const ValueOption& option : kValueOptions)
+        parser.addOption({QString::fromLatin1(option.name), QString::fromUtf8(option.description),
+                          QString::fromLatin1(option.valueName)});
+    for (const Switch& option : kSwitches)
+        parser.addOption({QString::fromLatin1(option.name), QString::fromUtf8(option.description)});
+}
+
+void print(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+}
+
+// --help, --version or a usage error, with the help text of a parser that holds the program's
+// options.
+int report(const QCommandLineParser& parser, const ParsedCommandLine& parsed, const char* program)
+{
+    switch (parsed.action) {
+    case CommandLineAction::Help:
+        print(stdout, parser.helpText());
+        return 0;
+    case CommandLineAction::Version:
+        print(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(program),
+                                                    QLatin1String(build::kVersion)));
+        return 0;
+    case CommandLineAction::UsageError:
+        print(stderr, QStringLiteral("%1: %2\n\n").arg(QLatin1String(program), parsed.error) +
+                          parser.helpText());
+        return 2;
+    case CommandLineAction::Run:
+        break;
+    }
+    return 0;
+}
+
+// Copies the table's options from a parser that accepted the command line.
+void readOptions(const QCommandLineParser& parser, ParsedCommandLine& parsed)
+{
+    for (const ValueOption& option : kValueOptions) {
+        const QString name = QString::fromLatin1(option.name);
+        parsed.options.*option.member = parser.value(name);
+        // "--prefix=" must not quietly fall back to the default.
+        if (parser.isSet(name) && parser.value(name).isEmpty()) {
+            parsed.action = CommandLineAction::UsageError;
+            parsed.error = QStringLiteral("--%1 needs a value").arg(name);
+        }
+    }
+    for (const Switch& option : kSwitches)
+        parsed.options.*option.member = parser.isSet(QString::fromLatin1(option.name));
+}
+
+} // namespace
+
+ParsedCommandLine parseNixoraCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    addNixoraOptions(parser);
+
+    ParsedCommandLine parsed;
+    if (!parser.parse(arguments)) {
+        parsed.action = CommandLineAction::UsageError;
+        parsed.error = parser.errorText();
+        return parsed;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        parsed.action = CommandLineAction::UsageError;
+        parsed.error = QStringLiteral("unexpected argument '%1'")
+                           .arg(parser.positionalArguments().constFirst());
+        return parsed;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parsed.action = CommandLineAction::Help;
+    else if (parser.isSet(QStringLiteral("version")))
+        parsed.action = CommandLineAction::Version;
+    readOptions(parser, parsed);
+    return parsed;
+}
+
+int reportCommandLine(const ParsedCommandLine& parsed)
+{
+    QCommandLineParser parser;
+    addNixoraOptions(parser);
+    return report(parser, parsed, "nixora");
+}
+
+ParsedCommandLine parseRegeditCommandLine(const QStringList& arguments)
+{
+    // Only a lone --help or --version is ours: anything else, even a file named "-x", belongs to
+    // the /E and /S forms.
+    ParsedCommandLine parsed;
+    if (arguments.size() != 2)
+        return parsed;
+    const QString& only = arguments.at(1);
+    if (only == QLatin1String("--help") || only == QLatin1String("-h"))
+        parsed.action = CommandLineAction::Help;
+    else if (only == QLatin1String("--version") || only == QLatin1String("-v"))
+        parsed.action = CommandLineAction::Version;
+    return parsed;
+}
+
+int reportRegeditCommandLine(const ParsedCommandLine& parsed)
+{
+    QCommandLineParser parser;
+    addCommonOptions(parser, kRegeditDescription);
+    return report(parser, parsed, "nixora-regedit");
+}
+
+bool windowCanOpen()
+{
+    const auto set = [](const char* name) { return !qEnvironmentVariableIsEmpty(name); };
+    const QString platforms = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (platforms.isEmpty())
+        return set("DISPLAY") || set("WAYLAND_DISPLAY");
+    // "wayland;xcb" names fallbacks tried in turn; ":options" follow a name.
+    for (const QString& entry : platforms.split(u';', Qt::SkipEmptyParts)) {
+        const QString name = entry.section(u':', 0, 0).trimmed();
+        if (name == QLatin1String("xcb")) {
+            if (set("DISPLAY"))
+                return true;
+        } else if (name.startsWith(QLatin1String("wayland"))) {
+            if (set("WAYLAND_DISPLAY"))
+                return true;
+        } else {
+            return true; // offscreen, minimal, vnc, eglfs, linuxfb: no display server needed
+        }
+    }
+    return false;
+}
+
+} // namespace nixora

@@ -1,0 +1,27 @@
+#include "TestData.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace nixora::test
+{
+
+QString dataPath(const QString& relative)
+{
+    return QStringLiteral(NIXORA_TEST_DATA "/") + relative;
+}
+
+QByteArray readDataFile(const QString& relative)
+{
+    const QString path = dataPath(relative);
+    QFile file(path);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    if (bytes.isEmpty())
+        ADD_FAILURE() << "test data missing or empty: " << path.toStdString();
+    return bytes;
+}
+
+} // namespace nixora::test

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace nixora::test
+{
+
+// A file or folder below tests/data ("wine8/tricky/system.reg").
+[[nodiscard]] QString dataPath(const QString& relative);
+
+// The bytes of a file below tests/data. A missing or empty file fails the running test with the
+// path it looked at, so a checkout without its data can never pass by reading nothing.
+[[nodiscard]] QByteArray readDataFile(const QString& relative);
+
+} // namespace nixora::test
