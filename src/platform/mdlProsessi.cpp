@@ -7,7 +7,9 @@
 #include <QList>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <optional>
 
@@ -84,11 +86,13 @@ struct Program {
             QStringLiteral("C:\\windows\\system\\") + name, QStringLiteral("C:\\windows\\") + name};
 }
 
-[[nodiscard]] bool isFileNotFolder(const QString& unixPath)
+// Only a regular file can be a program: a FIFO or a device in its place would block the
+// runner (or never end) when its first bytes are read.
+[[nodiscard]] bool isRegularFile(const QString& unixPath)
 {
     struct stat info {
     };
-    return ::stat(QFile::encodeName(unixPath).constData(), &info) == 0 && !S_ISDIR(info.st_mode);
+    return ::stat(QFile::encodeName(unixPath).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 [[nodiscard]] std::optional<Program> findProgram(const QString& prefixPath, const QString& line)
@@ -99,7 +103,7 @@ struct Program {
         for (const QString& name : namesToTry(candidate.name)) {
             for (const QString& windowsPath : searchLocations(name)) {
                 const std::optional<QString> unixPath = resolveWindowsPath(prefixPath, windowsPath);
-                if (unixPath && isFileNotFolder(*unixPath))
+                if (unixPath && isRegularFile(*unixPath))
                     return Program{windowsPath, *unixPath, candidate.argumentText};
             }
         }
@@ -110,10 +114,21 @@ struct Program {
 // Reads the first bytes only, to tell a Windows program from a native one as Wine does.
 [[nodiscard]] ProgramKind programKind(const QString& unixPath)
 {
-    QFile file(unixPath);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without blocking and checked again: the file may have been swapped for a FIFO.
+    const int fd =
+        ::open(QFile::encodeName(unixPath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return ProgramKind::Unusable;
-    const QByteArray head = file.read(4);
+    struct stat info {
+    };
+    char bytes[4] = {};
+    ssize_t n = -1;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        n = ::read(fd, bytes, sizeof bytes);
+    ::close(fd);
+    if (n < 0)
+        return ProgramKind::Unusable;
+    const QByteArray head(bytes, int(n));
     if (head.startsWith("MZ"))
         return ProgramKind::Windows;
     const bool native = head.startsWith("\x7f"

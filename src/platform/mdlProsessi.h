@@ -6,7 +6,8 @@
 #include <cstdint>
 
 // Runs a command line to its end.
-namespace mdlProsessi {
+namespace mdlProsessi
+{
 
 // Starts the command line as Windows would with no application name (the program is found at
 // the front of the line by Windows' rules, resolved through the prefix), blocks without a
@@ -17,7 +18,8 @@ namespace mdlProsessi {
 
 } // namespace mdlProsessi
 
-namespace nixora {
+namespace nixora
+{
 
 // Splits a Windows command line into arguments by the Microsoft C runtime's rules
 // (backslashes before quotes, doubled quotes inside quoted text).

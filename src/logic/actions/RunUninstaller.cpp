@@ -1,7 +1,6 @@
 #include "actions/RunUninstaller.h"
 
 #include "backup/BackupRemoval.h"
-#include "mdlPoisto.h"
 #include "mdlProsessi.h"
 
 namespace nixora
@@ -40,7 +39,8 @@ void mAjaPoistoohjelma_Click(WindowContext& ctx)
     const SelectedEntry& entry = ctx.state.entry;
     ui.setMousePointer(kPointerHourglass);
 
-    const int32_t result = mdlProsessi::AjaProsessi(ctx.services.prefixPath, entry.SelectedEntryUninstaller);
+    const int32_t result =
+        mdlProsessi::AjaProsessi(ctx.services.prefixPath, entry.SelectedEntryUninstaller);
     if (result == -1) {
         ui.setMousePointer(kPointerDefault);
         const MessageBoxRequest question{
@@ -52,12 +52,10 @@ void mAjaPoistoohjelma_Click(WindowContext& ctx)
             VarmuuskopioiRekisteriavain(ctx, true, true);
         }
     } else {
-        // The outcome is judged by the registry, not by the exit code: an entry whose default
-        // value can no longer be read counts as removed by its uninstaller.
-        const QString stillThere =
-            mdlPoisto::LueRekisteriarvo(*ctx.services.registry, RegRoot::LocalMachine,
-                                        kUninstallKeyPath + entry.SelectedEntryKey, QString());
-        if (stillThere != mdlPoisto::kNotFound) {
+        // The outcome is judged by the registry, not by the exit code: the entry counts as
+        // removed only when its key is gone (most entries have no default value to look at).
+        if (ctx.services.registry->keyExists(RegRoot::LocalMachine,
+                                             kUninstallKeyPath + entry.SelectedEntryKey)) {
             ui.setMousePointer(kPointerDefault);
             const MessageBoxRequest question{
                 removeEntryQuestion(

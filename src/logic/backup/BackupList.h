@@ -7,12 +7,18 @@ namespace nixora
 
 // What the backup page reads from one backup file.
 struct BackupFileInfo {
-    QString entryName;
+    QString entryName; // for a file that cannot be read: why, in brackets
     QString version;
+    bool readable = true;
 };
+
+// Larger files in the backup folder are not read: one entry's backup is a few kilobytes.
+inline constexpr qint64 kMaxBackupFileBytes = 64 * 1024 * 1024;
 [[nodiscard]] BackupFileInfo readBackupFile(const QString& path);
 
 void ListaaPalautettavatOhjelmat(WindowContext& ctx);
+// The window's refill when it has one, else the logic's own.
+void refillBackupList(WindowContext& ctx);
 
 void lvwPalauta_Click(WindowState& state);
 void lvwPalauta_ItemClick(WindowState& state, const ListRow* row);
