@@ -1,6 +1,7 @@
 #include "mdlProsessi.h"
 
 #include "FileQuery.h"
+#include "PrefixProcesses.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -149,45 +150,41 @@ struct Program {
     return result.exitCode;
 }
 
-[[nodiscard]] QString findWineserver(const QString& wine)
+// The program to start and its arguments: a Windows program under wine, a native one directly.
+[[nodiscard]] std::optional<std::pair<QString, QStringList>> launchOf(const Program& program)
 {
-    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("wineserver"));
-    if (!onPath.isEmpty())
-        return onPath;
-    return QStandardPaths::findExecutable(QStringLiteral("wineserver"),
-                                          {QFileInfo(wine).canonicalPath()});
-}
-
-// The uninstaller's registry changes are on disk only once the prefix's wineserver has
-// written them and exited.
-void waitForWineserver(const QString& wine, const QStringList& environment)
-{
-    const QString wineserver = findWineserver(wine);
-    if (!wineserver.isEmpty())
-        (void)runHidden(wineserver, {QStringLiteral("-w")}, environment);
-}
-
-[[nodiscard]] int32_t runProgram(const QString& prefixPath, const Program& program)
-{
-    const QStringList environment{QStringLiteral("WINEPREFIX=") + prefixPath};
     const QStringList arguments = splitWindowsCommandLine(program.argumentText);
     switch (programKind(program.unixPath)) {
     case ProgramKind::Windows: {
         const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
         if (wine.isEmpty())
-            return kNotStarted;
-        const ChildResult result =
-            runHidden(wine, QStringList{program.windowsPath} + arguments, environment);
-        if (result.started)
-            waitForWineserver(wine, environment);
-        return exitCodeOf(result);
+            return std::nullopt;
+        return std::make_pair(wine, QStringList{program.windowsPath} + arguments);
     }
     case ProgramKind::Native:
-        return exitCodeOf(runHidden(program.unixPath, arguments, environment));
+        return std::make_pair(program.unixPath, arguments);
     case ProgramKind::Unusable:
         break;
     }
-    return kNotStarted;
+    return std::nullopt;
+}
+
+// Waits for what the program started, not for "wineserver -w": that waits for every Wine
+// program of the prefix, for ever while a launcher such as Steam runs in it.
+[[nodiscard]] mdlProsessi::RunOutcome runProgram(const QString& prefixPath, const Program& program,
+                                                 const std::function<bool()>& keepWaiting)
+{
+    const auto launch = launchOf(program);
+    if (!launch)
+        return {};
+    const prefixprocesses::Snapshot before = prefixprocesses::takeSnapshot(prefixPath);
+    const ChildResult result = runHiddenWatched(
+        launch->first, launch->second, {QStringLiteral("WINEPREFIX=") + prefixPath}, keepWaiting);
+    mdlProsessi::RunOutcome outcome{exitCodeOf(result), result.cancelled, before.serverRunning};
+    if (result.started && !result.cancelled)
+        outcome.cancelled =
+            !prefixprocesses::waitForStartedProcesses(prefixPath, before, keepWaiting);
+    return outcome;
 }
 
 } // namespace
@@ -199,16 +196,22 @@ namespace mdlProsessi
 
 int32_t AjaProsessi(const QString& prefixPath, const QString& commandLine)
 {
+    return AjaProsessiOdottaen(prefixPath, commandLine, [] { return true; }).exitCode;
+}
+
+RunOutcome AjaProsessiOdottaen(const QString& prefixPath, const QString& commandLine,
+                               const std::function<bool()>& keepWaiting)
+{
     qsizetype start = 0;
     while (start < commandLine.size() && nixora::isBlank(commandLine[start]))
         ++start;
     const QString line = commandLine.mid(start);
     if (line.isEmpty())
-        return nixora::kNotStarted;
+        return {};
     const std::optional<nixora::Program> program = nixora::findProgram(prefixPath, line);
     if (!program)
-        return nixora::kNotStarted;
-    return nixora::runProgram(prefixPath, *program);
+        return {};
+    return nixora::runProgram(prefixPath, *program, keepWaiting);
 }
 
 } // namespace mdlProsessi

@@ -31,6 +31,33 @@ void refresh(WindowContext& ctx)
         ctx.callbacks.ListaaPalautettavatOhjelmat();
 }
 
+// Runs the uninstaller with the wait box up; Cancel stops waiting, never the uninstaller.
+mdlProsessi::RunOutcome runWithWaitBox(WindowContext& ctx)
+{
+    UiServices& ui = *ctx.services.ui;
+    ui.beginWait(QStringLiteral("Waiting for the uninstallation program of '%1' and the programs "
+                                "it started to end.")
+                     .arg(ctx.state.entry.SelectedEntryName));
+    const mdlProsessi::RunOutcome run = mdlProsessi::AjaProsessiOdottaen(
+        ctx.services.prefixPath, ctx.state.entry.SelectedEntryUninstaller,
+        [&ui] { return !ui.waitCancelled(); });
+    ui.endWait();
+    return run;
+}
+
+// A wineserver that ran before keeps the uninstaller's registry changes in memory until the
+// programs it serves end; the entry on disk says nothing yet.
+void sayChangesArePending(UiServices& ui)
+{
+    ui.setMousePointer(kPointerDefault);
+    ui.messageBox({QStringLiteral("Wine programs that were already running in the prefix keep "
+                                  "its registry open: the changes the uninstallation program "
+                                  "made reach the disk only when they end.\n\nClose those "
+                                  "programs and choose Refresh (F5) to see whether the entry "
+                                  "was removed."),
+                   QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
+}
+
 } // namespace
 
 void mAjaPoistoohjelma_Click(WindowContext& ctx)
@@ -39,9 +66,8 @@ void mAjaPoistoohjelma_Click(WindowContext& ctx)
     const SelectedEntry& entry = ctx.state.entry;
     ui.setMousePointer(kPointerHourglass);
 
-    const int32_t result =
-        mdlProsessi::AjaProsessi(ctx.services.prefixPath, entry.SelectedEntryUninstaller);
-    if (result == -1) {
+    const mdlProsessi::RunOutcome run = runWithWaitBox(ctx);
+    if (run.exitCode == -1) {
         ui.setMousePointer(kPointerDefault);
         const MessageBoxRequest question{
             removeEntryQuestion(QStringLiteral("The uninstallation program cannot be executed."),
@@ -51,11 +77,16 @@ void mAjaPoistoohjelma_Click(WindowContext& ctx)
             ui.setMousePointer(kPointerHourglass);
             VarmuuskopioiRekisteriavain(ctx, true, true);
         }
+    } else if (run.cancelled) {
+        refresh(ctx); // the uninstaller goes on; the next refresh shows its outcome
     } else {
         // The outcome is judged by the registry, not by the exit code: the entry counts as
         // removed only when its key is gone (most entries have no default value to look at).
-        if (ctx.services.registry->keyExists(RegRoot::LocalMachine,
-                                             kUninstallKeyPath + entry.SelectedEntryKey)) {
+        const bool stillThere = ctx.services.registry->keyExists(
+            RegRoot::LocalMachine, kUninstallKeyPath + entry.SelectedEntryKey);
+        if (stillThere && run.serverRanBefore) {
+            sayChangesArePending(ui);
+        } else if (stillThere) {
             ui.setMousePointer(kPointerDefault);
             const MessageBoxRequest question{
                 removeEntryQuestion(
