@@ -27,4 +27,8 @@ namespace nixora::fuzz
 // A backup file read line by line: no line end inside a result, and CR LF reads as LF.
 [[nodiscard]] QString backupFile(QByteArrayView input);
 
+// Arbitrary bytes as a backup file, restored as the program restores one (the check, then the
+// import): nothing outside the Uninstall keys a restore may write to changes, ever.
+[[nodiscard]] QString restoreBackup(QByteArrayView input);
+
 } // namespace nixora::fuzz

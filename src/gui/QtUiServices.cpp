@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QUrl>
 
 namespace nixora
@@ -78,6 +79,36 @@ void QtUiServices::setMousePointer(int pointer)
 void QtUiServices::processEvents()
 {
     QCoreApplication::processEvents();
+}
+
+// An application-modal box: the main window is repainted by the events handled while waiting,
+// but takes no input. The override cursor is left as the caller set it.
+void QtUiServices::beginWait(const QString& text)
+{
+    endWait();
+    QWidget* parent =
+        QApplication::activeWindow() ? QApplication::activeWindow() : m_fallbackParent;
+    m_wait = new QProgressDialog(text, QStringLiteral("Cancel"), 0, 0, parent);
+    m_wait->setObjectName(QStringLiteral("waitDialog"));
+    m_wait->setWindowTitle(QStringLiteral("Nixora"));
+    m_wait->setWindowModality(Qt::ApplicationModal);
+    m_wait->setMinimumDuration(0);
+    m_wait->setAutoClose(false);
+    m_wait->setAutoReset(false);
+    m_wait->show();
+    QCoreApplication::processEvents();
+}
+
+bool QtUiServices::waitCancelled()
+{
+    QCoreApplication::processEvents();
+    return m_wait && m_wait->wasCanceled();
+}
+
+void QtUiServices::endWait()
+{
+    if (m_wait)
+        delete m_wait.data();
 }
 
 void QtUiServices::setClipboardText(const QString& text)

@@ -2,6 +2,9 @@
 
 #include "UiServices.h"
 
+#include <QPointer>
+
+class QProgressDialog;
 class QWidget;
 
 namespace nixora
@@ -22,12 +25,16 @@ public:
     void processEvents() override;
     void setClipboardText(const QString& text) override;
     void shellOpen(const QString& target) override;
+    void beginWait(const QString& text) override;
+    [[nodiscard]] bool waitCancelled() override;
+    void endWait() override;
 
     void setFallbackParent(QWidget* parent) { m_fallbackParent = parent; }
 
 private:
     QWidget* m_fallbackParent = nullptr;
     int m_pointer = kPointerDefault;
+    QPointer<QProgressDialog> m_wait;
 };
 
 } // namespace nixora

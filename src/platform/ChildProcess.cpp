@@ -6,8 +6,11 @@
 namespace nixora
 {
 
-ChildResult runHidden(const QString& program, const QStringList& arguments,
-                      const QStringList& extraEnvironment)
+namespace
+{
+
+void prepare(QProcess& process, const QString& program, const QStringList& arguments,
+             const QStringList& extraEnvironment)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString& item : extraEnvironment) {
@@ -16,7 +19,6 @@ ChildResult runHidden(const QString& program, const QStringList& arguments,
             environment.insert(item.left(equals), item.mid(equals + 1));
     }
 
-    QProcess process;
     process.setProcessEnvironment(environment);
     process.setProgram(program);
     process.setArguments(arguments);
@@ -24,18 +26,62 @@ ChildResult runHidden(const QString& program, const QStringList& arguments,
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start();
+}
 
+void collect(QProcess& process, ChildResult& result, bool withError = true)
+{
+    if (withError)
+        result.standardError = QString::fromLocal8Bit(process.readAllStandardError());
+    if (process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    else
+        result.terminatingSignal = process.exitCode(); // Qt keeps the signal number there
+}
+
+} // namespace
+
+ChildResult runHidden(const QString& program, const QStringList& arguments,
+                      const QStringList& extraEnvironment)
+{
+    QProcess process;
+    prepare(process, program, arguments, extraEnvironment);
+    process.start();
     ChildResult result;
     if (!process.waitForStarted(-1))
         return result;
     result.started = true;
     process.waitForFinished(-1);
-    result.standardError = QString::fromLocal8Bit(process.readAllStandardError());
-    if (process.exitStatus() == QProcess::NormalExit)
-        result.exitCode = process.exitCode();
-    else
-        result.terminatingSignal = process.exitCode(); // Qt keeps the signal number there
+    collect(process, result);
+    return result;
+}
+
+ChildResult runHiddenWatched(const QString& program, const QStringList& arguments,
+                             const QStringList& extraEnvironment,
+                             const std::function<bool()>& keepWaiting)
+{
+    // On the heap: a QProcess that is destroyed kills its child, and a cancelled wait must leave
+    // the child running. It is freed when the child ends (or with the process, if it outlives us).
+    auto* process = new QProcess;
+    prepare(*process, program, arguments, extraEnvironment);
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start();
+    ChildResult result;
+    if (!process->waitForStarted(-1)) {
+        delete process;
+        return result;
+    }
+    result.started = true;
+    while (!process->waitForFinished(50)) {
+        if (process->state() == QProcess::NotRunning)
+            break;
+        if (!keepWaiting()) {
+            result.cancelled = true;
+            QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+            return result;
+        }
+    }
+    collect(*process, result, false);
+    delete process;
     return result;
 }
 

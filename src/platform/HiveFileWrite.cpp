@@ -2,6 +2,8 @@
 
 #include "HiveText.h"
 
+#include <vector>
+
 namespace nixora
 {
 namespace
@@ -10,13 +12,17 @@ namespace
 constexpr uint64_t kTicksPerSecond = 10000000;
 constexpr uint64_t kTicks1601To1970 = 116444736000000000ULL;
 
+// The key's path below the root; keys may be nested far deeper than calls could follow.
 void appendPath(QByteArray& out, const HiveKey* key)
 {
-    if (key->parent != nullptr && key->parent->parent != nullptr) {
-        appendPath(out, key->parent);
-        out += "\\\\";
+    std::vector<const HiveKey*> chain;
+    for (; key->parent != nullptr; key = key->parent)
+        chain.push_back(key);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (it != chain.rbegin())
+            out += "\\\\";
+        hive::appendEscaped(out, (*it)->name, "[]");
     }
-    hive::appendEscaped(out, key->name, "[]");
 }
 
 } // namespace
@@ -32,20 +38,26 @@ QByteArray HiveFile::serialize(bool walkTree)
     return out;
 }
 
-// Keys in Wine's order, depth first, as Wine saves them.
-void HiveFile::writeKey(HiveKey* key, QByteArray& out)
+// Keys in Wine's order, depth first, as Wine saves them; a stack of our own rather than a call
+// per level, as a hive may nest keys a million levels deep.
+void HiveFile::writeKey(HiveKey* top, QByteArray& out)
 {
-    if (key->dirty) {
-        loadDetails(key);
-        writeFreshBlock(key, out);
-    } else {
-        for (int32_t index = key->firstBlock; index >= 0; index = m_blocks[size_t(index)].next) {
-            const Block& block = m_blocks[size_t(index)];
-            appendPiece(out, m_bytes.constData() + block.begin, block.end - block.begin);
+    std::vector<HiveKey*> stack{top};
+    while (!stack.empty()) {
+        HiveKey* key = stack.back();
+        stack.pop_back();
+        if (key->dirty) {
+            loadDetails(key);
+            writeFreshBlock(key, out);
+        } else {
+            for (int32_t index = key->firstBlock; index >= 0;
+                 index = m_blocks[size_t(index)].next) {
+                const Block& block = m_blocks[size_t(index)];
+                appendPiece(out, m_bytes.constData() + block.begin, block.end - block.begin);
+            }
         }
+        stack.insert(stack.end(), key->children.rbegin(), key->children.rend());
     }
-    for (HiveKey* child : key->children)
-        writeKey(child, out);
 }
 
 void HiveFile::appendPiece(QByteArray& out, const char* data, qsizetype size)

@@ -79,13 +79,6 @@ const char* parseEscape(const char* p, const char* end, QString& out)
     return p + 1;
 }
 
-char16_t foldUnit(char16_t c)
-{
-    if (c < 128)
-        return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
-    return char16_t(QChar::toLower(char32_t(c)));
-}
-
 } // namespace
 
 const char* parseEscaped(const char* p, const char* end, char endChar, QString& out)
@@ -155,11 +148,23 @@ void appendEscaped(QByteArray& out, QStringView text, const char* delimiters)
     }
 }
 
+char16_t foldNameUnit(char16_t c)
+{
+    if (c < 128)
+        return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+    return char16_t(QChar::toLower(char32_t(c)));
+}
+
+bool startsWithName(QStringView path, QStringView prefix)
+{
+    return path.size() >= prefix.size() && compareNames(path.left(prefix.size()), prefix) == 0;
+}
+
 int compareNames(QStringView a, QStringView b)
 {
     const qsizetype n = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < n; ++i) {
-        const int diff = int(foldUnit(a[i].unicode())) - int(foldUnit(b[i].unicode()));
+        const int diff = int(foldNameUnit(a[i].unicode())) - int(foldNameUnit(b[i].unicode()));
         if (diff != 0)
             return diff;
     }

@@ -4,12 +4,14 @@
 
 #include <optional>
 
-namespace nixora {
+namespace nixora
+{
 
 // The registry as the program sees it. Every call sees the registry as it is at that moment;
 // nothing a caller gets back stays tied to the backend. Paths are relative to the root, with
 // or without a trailing backslash; names of keys and values compare case-insensitively.
-class Registry {
+class Registry
+{
 public:
     virtual ~Registry() = default;
 
@@ -23,15 +25,23 @@ public:
 
     // Creates the key and missing keys above it, sets the value, and makes the change durable
     // before returning.
-    [[nodiscard]] virtual RegResult setValue(RegRoot root, const QString& path,
-                                             const QString& name, const RegValue& value) = 0;
+    [[nodiscard]] virtual RegResult setValue(RegRoot root, const QString& path, const QString& name,
+                                             const RegValue& value) = 0;
 
     // Deletes exactly one key; refuses (HasSubkeys) while it still has subkeys.
     [[nodiscard]] virtual RegResult deleteKey(RegRoot root, const QString& path) = 0;
 
-    // The key with its values and all subkeys, or nothing when the key is missing.
+    // True when the key exists.
+    [[nodiscard]] virtual bool keyExists(RegRoot root, const QString& path) = 0;
+
+    // The key with its values and all subkeys, or nothing when the key is missing or holds
+    // more than an export may (kMaxKeyDepth levels below it, kMaxExportBytes of names and data).
     [[nodiscard]] virtual std::optional<RegKeySnapshot> exportKey(RegRoot root,
                                                                   const QString& path) = 0;
+
+    // Whether a write could happen now: a failure (PrefixBusy while the prefix's wineserver
+    // runs, IoError for a missing prefix) with the text every refused write gives.
+    [[nodiscard]] virtual RegResult checkWritable() = 0;
 
     // Applies all changes or none. Changes to one root are saved in one write.
     [[nodiscard]] virtual RegResult apply(const std::vector<RegChange>& changes) = 0;

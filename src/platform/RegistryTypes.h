@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-namespace nixora {
+namespace nixora
+{
 
 // The two predefined roots the program uses.
 enum class RegRoot { LocalMachine, CurrentUser };
@@ -39,6 +40,11 @@ struct RegNamedValue {
 
     friend bool operator==(const RegNamedValue&, const RegNamedValue&) = default;
 };
+
+// The most a key may hold to be exported (and so backed up): the .reg text of a larger key is
+// longer than an import reads, and deeper keys than Windows allows cannot be restored there.
+inline constexpr int64_t kMaxExportBytes = 32 * 1024 * 1024;
+inline constexpr int kMaxKeyDepth = 512;
 
 // A key with its values and all its subkeys, each list in the registry's enumeration order.
 struct RegKeySnapshot {

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace nixora {
+namespace nixora
+{
 
 enum class MsgButtons { Ok, YesNo };
 enum class MsgIcon { Exclamation, Question };
@@ -21,7 +22,8 @@ inline constexpr int kPointerDefault = 0;
 inline constexpr int kPointerHourglass = 11;
 
 // What the program asks of the desktop. One Qt implementation; tests use a scripted one.
-class UiServices {
+class UiServices
+{
 public:
     virtual ~UiServices() = default;
 
@@ -38,6 +40,18 @@ public:
 
     // Hands a document, web address or mailto: address to the desktop, without waiting.
     virtual void shellOpen(const QString& target) = 0;
+
+    // A long wait the user may end. Between beginWait() and endWait() a small box shows `text`
+    // and a Cancel button; the windows keep painting but take no other input, and the mouse
+    // pointer stays as it is. waitCancelled() handles pending events and tells whether Cancel
+    // has been pressed. Without a desktop there is nothing to show and nothing cancels.
+    virtual void beginWait(const QString& text) { (void)text; }
+    [[nodiscard]] virtual bool waitCancelled()
+    {
+        processEvents();
+        return false;
+    }
+    virtual void endWait() {}
 };
 
 } // namespace nixora

@@ -1,5 +1,6 @@
 #include "WineRegistry.h"
 
+#include "DurableFile.h"
 #include "HiveFile.h"
 #include "HiveLock.h"
 #include "HiveText.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -36,32 +36,6 @@ FileIdentity identityOf(const struct stat& info)
 {
     return {info.st_dev, info.st_ino, info.st_size,
             int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
-}
-
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
-bool syncFolder(const QByteArray& folder)
-{
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 // The longest time a read trusts the last identity check: far below the time any other
@@ -102,7 +76,6 @@ struct WineRegistry::HiveSlot {
     FileIdentity identity;
     int64_t lastCheckNs = 0;
     std::unique_ptr<HiveFile> hive;
-    QString tempPath; // a saved but not yet renamed replacement
 
     // Brings the slot up to date with the file as it is now; cheap when nothing changed. A
     // stat() costs microseconds in some sandboxes, so a burst of reads checks the file at most
@@ -159,12 +132,9 @@ struct WineRegistry::HiveSlot {
     }
 
     // A hive that is a symbolic link is replaced where the link points, so the link (to a hive
-    // shared between prefixes, or kept elsewhere) stays a link.
-    [[nodiscard]] QString writePath() const
-    {
-        const QString target = QFileInfo(path).canonicalFilePath();
-        return target.isEmpty() ? path : target;
-    }
+    // shared between prefixes, or kept elsewhere) stays a link. The lock is taken beside that
+    // file too: two prefixes linking to one hive share one lock.
+    [[nodiscard]] QString writePath() const { return FileReplacement::realPath(path); }
 
     void forget()
     {
@@ -222,18 +192,44 @@ std::optional<QString> WineRegistry::subkeyName(RegRoot root, const QString& pat
 namespace
 {
 
-RegKeySnapshot snapshotOf(HiveFile& hive, HiveKey* key)
+// Copies the key level by level with a stack of its own: a hive may hold keys nested far
+// deeper than the call stack could follow. Nothing when the key holds more than an export may.
+std::optional<RegKeySnapshot> snapshotOf(HiveFile& hive, HiveKey* top)
 {
+    struct Pending {
+        HiveKey* key;
+        RegKeySnapshot* copy;
+        int depth;
+    };
     RegKeySnapshot snapshot;
-    snapshot.name = key->name;
-    for (const HiveValue& value : hive.values(key))
-        snapshot.values.push_back({value.name, value.value});
-    for (HiveKey* child : key->children)
-        snapshot.subkeys.push_back(snapshotOf(hive, child));
+    std::vector<Pending> stack{{top, &snapshot, 0}};
+    int64_t bytes = 0;
+    while (!stack.empty()) {
+        const Pending at = stack.back();
+        stack.pop_back();
+        at.copy->name = at.key->name;
+        bytes += at.key->name.size() * 2;
+        for (const HiveValue& value : hive.values(at.key)) {
+            at.copy->values.push_back({value.name, value.value});
+            bytes += value.name.size() * 2 + value.value.data.size();
+        }
+        if (bytes > kMaxExportBytes || (!at.key->children.empty() && at.depth >= kMaxKeyDepth))
+            return std::nullopt;
+        // Reserved first, so the addresses handed to the stack stay valid.
+        at.copy->subkeys.resize(at.key->children.size());
+        for (size_t i = at.key->children.size(); i-- > 0;)
+            stack.push_back({at.key->children[i], &at.copy->subkeys[i], at.depth + 1});
+    }
     return snapshot;
 }
 
 } // namespace
+
+bool WineRegistry::keyExists(RegRoot root, const QString& path)
+{
+    HiveFile* hive = current(root);
+    return hive != nullptr && hive->findKey(path) != nullptr;
+}
 
 std::optional<RegKeySnapshot> WineRegistry::exportKey(RegRoot root, const QString& path)
 {
@@ -286,53 +282,27 @@ RegResult applyChange(HiveFile& hive, const RegChange& change, uint64_t now)
     return RegResult::success();
 }
 
-// Replacements left by a writer that was killed before its rename. Only called under the hive
-// lock, so no live writer of ours can own one.
-void removeStaleTemporaries(const QString& hivePath)
-{
-    const QFileInfo info(hivePath);
-    QDir folder = info.dir();
-    const QStringList names =
-        folder.entryList({QStringLiteral(".%1.nixora-*.tmp").arg(info.fileName())},
-                         QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names)
-        folder.remove(name);
-}
-
-// Writes the new hive beside the old one and makes it durable; the caller renames it.
-QString saveTemporary(const QString& hivePath, const QByteArray& bytes)
-{
-    static std::atomic<int> counter{0};
-    const QFileInfo info(hivePath);
-    const QString temp =
-        info.path() +
-        QStringLiteral("/.%1.nixora-%2-%3.tmp").arg(info.fileName()).arg(::getpid()).arg(counter++);
-    const QByteArray nativeTemp = QFile::encodeName(temp);
-    const int fd = ::open(nativeTemp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return {};
-    struct stat old {
-    };
-    bool ok = true;
-    if (::stat(QFile::encodeName(hivePath).constData(), &old) == 0)
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-    ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) {
-        ::unlink(nativeTemp.constData());
-        return {};
-    }
-    return temp;
-}
-
 } // namespace
 
-RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
+RegResult WineRegistry::checkWritable()
 {
     if (!m_prefix.exists())
         return RegResult::failure(
             RegStatus::IoError,
             QStringLiteral("The Wine prefix %1 does not exist.").arg(m_prefix.path()));
+    if (wineserverRunning())
+        return RegResult::failure(
+            RegStatus::PrefixBusy,
+            QStringLiteral("Wine programs are running in %1; its registry is read-only until "
+                           "they end.")
+                .arg(m_prefix.path()));
+    return RegResult::success();
+}
+
+RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
+{
+    if (!m_prefix.exists())
+        return checkWritable();
     std::vector<RegRoot> roots;
     if (machine)
         roots.push_back(RegRoot::LocalMachine);
@@ -340,17 +310,14 @@ RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
         roots.push_back(RegRoot::CurrentUser);
     std::vector<std::unique_ptr<HiveLock>> locks;
     for (RegRoot root : roots) {
-        locks.push_back(std::make_unique<HiveLock>(slot(root).path));
+        locks.push_back(std::make_unique<HiveLock>(slot(root).writePath()));
         if (!locks.back()->locked())
             return RegResult::failure(RegStatus::IoError,
                                       QStringLiteral("Cannot lock %1.").arg(slot(root).path));
     }
-    if (wineserverRunning())
-        return RegResult::failure(
-            RegStatus::PrefixBusy,
-            QStringLiteral("Wine programs are running in %1; its registry is read-only until "
-                           "they end.")
-                .arg(m_prefix.path()));
+    // Checked again under the lock: a server may have started since.
+    if (RegResult writable = checkWritable(); !writable.ok())
+        return writable;
     const uint64_t now = currentFileTime();
     for (RegRoot root : roots) {
         HiveSlot& s = slot(root);
@@ -392,36 +359,25 @@ RegResult WineRegistry::saveAll(const std::vector<RegRoot>& roots)
         if (s.hive->isModified())
             pending.emplace_back(&s, s.hive->serialize());
     }
-    auto fail = [&](const QString& path) {
-        for (auto& [s, bytes] : pending) {
-            if (!s->tempPath.isEmpty())
-                ::unlink(QFile::encodeName(s->tempPath).constData());
-            s->tempPath.clear();
-        }
+    auto fail = [&](const QString& path, const QString& why) {
         for (RegRoot r : roots)
             slot(r).forget();
-        return RegResult::failure(RegStatus::IoError, QStringLiteral("Cannot save %1.").arg(path));
+        return RegResult::failure(RegStatus::IoError,
+                                  QStringLiteral("Cannot save %1: %2").arg(path, why));
     };
-    std::vector<QString> targets;
-    for (auto& [s, bytes] : pending) {
-        targets.push_back(s->writePath());
-        removeStaleTemporaries(targets.back());
-        s->tempPath = saveTemporary(targets.back(), bytes);
-        if (s->tempPath.isEmpty())
-            return fail(s->path);
+    std::vector<FileReplacement> replacements(pending.size());
+    for (size_t i = 0; i < pending.size(); ++i) {
+        if (!replacements[i].stage(pending[i].first->path, pending[i].second))
+            return fail(pending[i].first->path, replacements[i].error());
     }
     for (size_t i = 0; i < pending.size(); ++i) {
         HiveSlot* s = pending[i].first;
-        QByteArray& bytes = pending[i].second;
-        const QByteArray target = QFile::encodeName(targets[i]);
-        if (::rename(QFile::encodeName(s->tempPath).constData(), target.constData()) != 0)
-            return fail(s->path);
-        s->tempPath.clear();
-        syncFolder(QFile::encodeName(QFileInfo(targets[i]).path()));
+        if (!replacements[i].commit())
+            return fail(s->path, replacements[i].error());
         // Keep the tree of what was just written, so the next read need not parse it again.
         struct stat info {
         };
-        s->hive = HiveFile::parse(std::move(bytes));
+        s->hive = HiveFile::parse(std::move(pending[i].second));
         if (!s->hive || ::stat(s->nativePath.constData(), &info) != 0) {
             s->forget();
             continue;

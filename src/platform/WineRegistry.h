@@ -28,9 +28,11 @@ public:
     [[nodiscard]] RegResult setValue(RegRoot root, const QString& path, const QString& name,
                                      const RegValue& value) override;
     [[nodiscard]] RegResult deleteKey(RegRoot root, const QString& path) override;
+    [[nodiscard]] bool keyExists(RegRoot root, const QString& path) override;
     [[nodiscard]] std::optional<RegKeySnapshot> exportKey(RegRoot root,
                                                           const QString& path) override;
     [[nodiscard]] RegResult apply(const std::vector<RegChange>& changes) override;
+    [[nodiscard]] RegResult checkWritable() override;
 
     [[nodiscard]] const Prefix& prefix() const { return m_prefix; }
 

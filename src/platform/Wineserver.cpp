@@ -16,11 +16,18 @@ namespace
 bool lockHeld(const QString& lockFile)
 {
     const QByteArray path = QFile::encodeName(lockFile);
-    int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC);
+    // Without O_NONBLOCK a FIFO in the lock's place would block the open, and start-up with it.
+    int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
+    struct stat info {
+    };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
     struct flock query {
     };
     query.l_type = F_WRLCK;

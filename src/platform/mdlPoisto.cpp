@@ -115,6 +115,19 @@ QString LueAliavain(nixora::Registry& registry, nixora::RegRoot root, const QStr
     return *name;
 }
 
+SubkeyEntry readSubkeyEntry(nixora::Registry& registry, nixora::RegRoot root, const QString& path,
+                            int32_t index)
+{
+    if (index < 0)
+        return {};
+    std::optional<QString> name = registry.subkeyName(root, path, uint32_t(index));
+    if (!name)
+        return {};
+    if (utf8Length(*name) + 1 > kSubkeyBufferChars)
+        return {SubkeyStatus::Unreadable, QString()};
+    return {SubkeyStatus::Name, std::move(*name)};
+}
+
 bool KirjoitaRekisteriarvo(nixora::Registry& registry, nixora::RegRoot root, const QString& path,
                            const QString& name, int32_t kind, const QString& data)
 {

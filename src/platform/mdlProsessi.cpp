@@ -1,13 +1,16 @@
 #include "mdlProsessi.h"
 
 #include "FileQuery.h"
+#include "PrefixProcesses.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <optional>
 
@@ -84,11 +87,13 @@ struct Program {
             QStringLiteral("C:\\windows\\system\\") + name, QStringLiteral("C:\\windows\\") + name};
 }
 
-[[nodiscard]] bool isFileNotFolder(const QString& unixPath)
+// Only a regular file can be a program: a FIFO or a device in its place would block the
+// runner (or never end) when its first bytes are read.
+[[nodiscard]] bool isRegularFile(const QString& unixPath)
 {
     struct stat info {
     };
-    return ::stat(QFile::encodeName(unixPath).constData(), &info) == 0 && !S_ISDIR(info.st_mode);
+    return ::stat(QFile::encodeName(unixPath).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 [[nodiscard]] std::optional<Program> findProgram(const QString& prefixPath, const QString& line)
@@ -99,7 +104,7 @@ struct Program {
         for (const QString& name : namesToTry(candidate.name)) {
             for (const QString& windowsPath : searchLocations(name)) {
                 const std::optional<QString> unixPath = resolveWindowsPath(prefixPath, windowsPath);
-                if (unixPath && isFileNotFolder(*unixPath))
+                if (unixPath && isRegularFile(*unixPath))
                     return Program{windowsPath, *unixPath, candidate.argumentText};
             }
         }
@@ -110,10 +115,21 @@ struct Program {
 // Reads the first bytes only, to tell a Windows program from a native one as Wine does.
 [[nodiscard]] ProgramKind programKind(const QString& unixPath)
 {
-    QFile file(unixPath);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without blocking and checked again: the file may have been swapped for a FIFO.
+    const int fd =
+        ::open(QFile::encodeName(unixPath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return ProgramKind::Unusable;
-    const QByteArray head = file.read(4);
+    struct stat info {
+    };
+    char bytes[4] = {};
+    ssize_t n = -1;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        n = ::read(fd, bytes, sizeof bytes);
+    ::close(fd);
+    if (n < 0)
+        return ProgramKind::Unusable;
+    const QByteArray head(bytes, int(n));
     if (head.startsWith("MZ"))
         return ProgramKind::Windows;
     const bool native = head.startsWith("\x7f"
@@ -134,45 +150,41 @@ struct Program {
     return result.exitCode;
 }
 
-[[nodiscard]] QString findWineserver(const QString& wine)
+// The program to start and its arguments: a Windows program under wine, a native one directly.
+[[nodiscard]] std::optional<std::pair<QString, QStringList>> launchOf(const Program& program)
 {
-    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("wineserver"));
-    if (!onPath.isEmpty())
-        return onPath;
-    return QStandardPaths::findExecutable(QStringLiteral("wineserver"),
-                                          {QFileInfo(wine).canonicalPath()});
-}
-
-// The uninstaller's registry changes are on disk only once the prefix's wineserver has
-// written them and exited.
-void waitForWineserver(const QString& wine, const QStringList& environment)
-{
-    const QString wineserver = findWineserver(wine);
-    if (!wineserver.isEmpty())
-        (void)runHidden(wineserver, {QStringLiteral("-w")}, environment);
-}
-
-[[nodiscard]] int32_t runProgram(const QString& prefixPath, const Program& program)
-{
-    const QStringList environment{QStringLiteral("WINEPREFIX=") + prefixPath};
     const QStringList arguments = splitWindowsCommandLine(program.argumentText);
     switch (programKind(program.unixPath)) {
     case ProgramKind::Windows: {
         const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
         if (wine.isEmpty())
-            return kNotStarted;
-        const ChildResult result =
-            runHidden(wine, QStringList{program.windowsPath} + arguments, environment);
-        if (result.started)
-            waitForWineserver(wine, environment);
-        return exitCodeOf(result);
+            return std::nullopt;
+        return std::make_pair(wine, QStringList{program.windowsPath} + arguments);
     }
     case ProgramKind::Native:
-        return exitCodeOf(runHidden(program.unixPath, arguments, environment));
+        return std::make_pair(program.unixPath, arguments);
     case ProgramKind::Unusable:
         break;
     }
-    return kNotStarted;
+    return std::nullopt;
+}
+
+// Waits for what the program started, not for "wineserver -w": that waits for every Wine
+// program of the prefix, for ever while a launcher such as Steam runs in it.
+[[nodiscard]] mdlProsessi::RunOutcome runProgram(const QString& prefixPath, const Program& program,
+                                                 const std::function<bool()>& keepWaiting)
+{
+    const auto launch = launchOf(program);
+    if (!launch)
+        return {};
+    const prefixprocesses::Snapshot before = prefixprocesses::takeSnapshot(prefixPath);
+    const ChildResult result = runHiddenWatched(
+        launch->first, launch->second, {QStringLiteral("WINEPREFIX=") + prefixPath}, keepWaiting);
+    mdlProsessi::RunOutcome outcome{exitCodeOf(result), result.cancelled, before.serverRunning};
+    if (result.started && !result.cancelled)
+        outcome.cancelled =
+            !prefixprocesses::waitForStartedProcesses(prefixPath, before, keepWaiting);
+    return outcome;
 }
 
 } // namespace
@@ -184,16 +196,22 @@ namespace mdlProsessi
 
 int32_t AjaProsessi(const QString& prefixPath, const QString& commandLine)
 {
+    return AjaProsessiOdottaen(prefixPath, commandLine, [] { return true; }).exitCode;
+}
+
+RunOutcome AjaProsessiOdottaen(const QString& prefixPath, const QString& commandLine,
+                               const std::function<bool()>& keepWaiting)
+{
     qsizetype start = 0;
     while (start < commandLine.size() && nixora::isBlank(commandLine[start]))
         ++start;
     const QString line = commandLine.mid(start);
     if (line.isEmpty())
-        return nixora::kNotStarted;
+        return {};
     const std::optional<nixora::Program> program = nixora::findProgram(prefixPath, line);
     if (!program)
-        return nixora::kNotStarted;
-    return nixora::runProgram(prefixPath, *program);
+        return {};
+    return nixora::runProgram(prefixPath, *program, keepWaiting);
 }
 
 } // namespace mdlProsessi

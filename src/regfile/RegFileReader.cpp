@@ -1,5 +1,8 @@
 #include "RegFileReader.h"
 
+#include "HiveText.h"
+#include "RegularFile.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
@@ -352,11 +355,9 @@ std::optional<RegKeyPath> parseRegKeyPath(const QString& text)
     const qsizetype slash = text.indexOf(u'\\');
     const QString rootName = slash < 0 ? text : text.left(slash);
     RegKeyPath key;
-    if (rootName.compare(u"HKEY_LOCAL_MACHINE", Qt::CaseInsensitive) == 0 ||
-        rootName.compare(u"HKLM", Qt::CaseInsensitive) == 0)
+    if (hive::sameName(rootName, u"HKEY_LOCAL_MACHINE") || hive::sameName(rootName, u"HKLM"))
         key.root = RegRoot::LocalMachine;
-    else if (rootName.compare(u"HKEY_CURRENT_USER", Qt::CaseInsensitive) == 0 ||
-             rootName.compare(u"HKCU", Qt::CaseInsensitive) == 0)
+    else if (hive::sameName(rootName, u"HKEY_CURRENT_USER") || hive::sameName(rootName, u"HKCU"))
         key.root = RegRoot::CurrentUser;
     else
         return std::nullopt;
@@ -384,20 +385,15 @@ RegParseResult parseRegText(const QByteArray& bytes)
 
 RegParseResult readRegFile(const QString& fileName)
 {
-    RegParseResult result;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = file.errorString();
-        return result;
-    }
-    if (file.size() > kMaxRegFileSize) {
-        result.error =
-            QStringLiteral("file too large for a registry file (%1 bytes)").arg(file.size());
-        return result;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        result.error = file.errorString();
+    QByteArray bytes;
+    const FileRead read = readRegularFile(fileName, kMaxRegFileSize, bytes);
+    if (!read.ok()) {
+        RegParseResult result;
+        result.error = read.status == FileReadStatus::TooLarge
+                           ? QStringLiteral("file too large for a registry file (more than %1 "
+                                            "bytes)")
+                                 .arg(kMaxRegFileSize)
+                           : read.error;
         return result;
     }
     return parseRegText(bytes);

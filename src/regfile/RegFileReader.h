@@ -11,8 +11,9 @@
 namespace nixora
 {
 
-// Larger files are refused before they are read: a backup of one entry is a few kilobytes.
-inline constexpr qint64 kMaxRegFileSize = 32 * 1024 * 1024;
+// Larger files are refused before they are read, and an export never writes one (a backup of
+// one entry is a few kilobytes): export and import share this one limit.
+inline constexpr qint64 kMaxRegFileSize = kMaxExportBytes;
 
 struct RegKeyPath {
     RegRoot root = RegRoot::LocalMachine;

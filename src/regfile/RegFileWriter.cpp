@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <utility>
+#include <vector>
+
 namespace nixora
 {
 namespace
@@ -128,8 +131,8 @@ void appendValue(QByteArray& out, const RegNamedValue& named)
     return !name.contains(u'\r') && !name.contains(u'\n');
 }
 
-[[nodiscard]] bool appendKey(QByteArray& out, const QString& header, const RegKeySnapshot& key,
-                             QString& error)
+[[nodiscard]] bool appendValues(QByteArray& out, const QString& header, const RegKeySnapshot& key,
+                                QString& error)
 {
     out += QByteArray(kLineEnd) + '[' + header.toUtf8() + ']' + kLineEnd;
     for (const RegNamedValue& named : key.values) {
@@ -139,13 +142,27 @@ void appendValue(QByteArray& out, const RegNamedValue& named)
         }
         appendValue(out, named);
     }
-    for (const RegKeySnapshot& subkey : key.subkeys) {
-        if (!fitsHeader(subkey.name)) {
-            error = QStringLiteral("key name below %1 cannot be written").arg(header);
+    return true;
+}
+
+// Keys depth first, each before its subkeys, with a stack of our own rather than a call per
+// level.
+[[nodiscard]] bool appendKey(QByteArray& out, const QString& header, const RegKeySnapshot& top,
+                             QString& error)
+{
+    std::vector<std::pair<const RegKeySnapshot*, QString>> stack{{&top, header}};
+    while (!stack.empty()) {
+        auto [key, path] = std::move(stack.back());
+        stack.pop_back();
+        if (!appendValues(out, path, *key, error))
             return false;
+        for (auto it = key->subkeys.rbegin(); it != key->subkeys.rend(); ++it) {
+            if (!fitsHeader(it->name)) {
+                error = QStringLiteral("key name below %1 cannot be written").arg(path);
+                return false;
+            }
+            stack.emplace_back(&*it, path + u'\\' + it->name);
         }
-        if (!appendKey(out, header + u'\\' + subkey.name, subkey, error))
-            return false;
     }
     return true;
 }

@@ -3,13 +3,7 @@
 #include "RegFileReader.h"
 #include "RegFileWriter.h"
 
-#include <QFileInfo>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "DurableFile.h"
 
 namespace nixora
 {
@@ -22,34 +16,6 @@ namespace
     return {kRegeditFailed, where + QStringLiteral(": ") + what};
 }
 
-[[nodiscard]] QString systemError()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-[[nodiscard]] bool writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-void syncFolder(const QString& folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 [[nodiscard]] bool isSwitch(const QString& argument, QChar letter)
 {
     return argument.size() == 2 && (argument[0] == u'/' || argument[0] == u'-') &&
@@ -58,38 +24,26 @@ void syncFolder(const QString& folder)
 
 } // namespace
 
-QString writeFileAtomically(const QString& fileName, const QByteArray& bytes)
-{
-    const QFileInfo info(fileName);
-    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
-    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") +
-                                        info.fileName() + QStringLiteral(".XXXXXX"));
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return systemError();
-    const bool written = writeAll(fd, bytes) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    const QString error = written ? QString() : systemError();
-    if (::close(fd) != 0 || !written || ::rename(temp.constData(), target.constData()) != 0) {
-        const QString reason = error.isEmpty() ? systemError() : error;
-        ::unlink(temp.constData());
-        return reason;
-    }
-    syncFolder(info.absolutePath());
-    return {};
-}
-
 RegeditOutcome exportRegFile(Registry& registry, const QString& fileName, const QString& key)
 {
     const auto path = parseRegKeyPath(key);
     if (!path)
         return failure(fileName, QStringLiteral("not a registry key: %1").arg(key));
     const auto snapshot = registry.exportKey(path->root, path->path);
-    if (!snapshot)
+    if (!snapshot && !registry.keyExists(path->root, path->path))
         return failure(fileName, QStringLiteral("key not found: %1").arg(key));
-    const RegExportText text = writeRegText(path->root, path->path, *snapshot);
+    const RegExportText text =
+        snapshot ? writeRegText(path->root, path->path, *snapshot) : RegExportText{};
     if (!text.ok())
         return failure(fileName, text.error);
-    if (const QString error = writeFileAtomically(fileName, text.bytes); !error.isEmpty())
+    if (!snapshot || text.bytes.size() > kMaxRegFileSize)
+        return {kRegeditTooLarge,
+                fileName + QStringLiteral(": key too large to export (more than %1 bytes or %2 "
+                                          "levels): %3")
+                               .arg(kMaxRegFileSize)
+                               .arg(kMaxKeyDepth)
+                               .arg(key)};
+    if (const QString error = replaceFileDurably(fileName, text.bytes); !error.isEmpty())
         return failure(fileName, error);
     return {};
 }

@@ -20,6 +20,8 @@ struct RegeditOutcome {
 
 inline constexpr int kRegeditFailed = 1;
 inline constexpr int kRegeditUsage = 2;
+// The key holds more than one .reg file may: an import would refuse the file.
+inline constexpr int kRegeditTooLarge = 3;
 
 // "/E file key" or "/S file" (switches in any case, '-' as well as '/').
 [[nodiscard]] RegeditOutcome runRegedit(Registry& registry, const QStringList& arguments);
@@ -31,9 +33,5 @@ inline constexpr int kRegeditUsage = 2;
 // Parses the whole file first, then applies it in one registry write; a malformed file changes
 // nothing.
 [[nodiscard]] RegeditOutcome importRegFile(Registry& registry, const QString& fileName);
-
-// Writes to a temporary file beside `fileName`, flushes it to disk and renames it over
-// `fileName`, so that the file is either the old one or complete. Empty on success.
-[[nodiscard]] QString writeFileAtomically(const QString& fileName, const QByteArray& bytes);
 
 } // namespace nixora

@@ -3,9 +3,11 @@
 #include "ListViewQtModel.h"
 #include "QtUiServices.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QFont>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTableView>
 
 #include <gtest/gtest.h>
@@ -120,6 +122,33 @@ TEST(QtUiServicesTest, PointerIsSetNotStacked)
     ui.setMousePointer(kPointerDefault);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(ui.mousePointer(), kPointerDefault);
+}
+
+// The uninstaller's wait box: it blocks input to every window, Cancel ends the wait, and the
+// busy pointer set before it stays.
+TEST(QtUiServicesTest, WaitBoxBlocksInputAndCancelEndsTheWait)
+{
+    test::guiTestApp();
+    QtUiServices ui;
+    ui.setMousePointer(kPointerHourglass);
+    ui.beginWait(QStringLiteral("Waiting for the uninstallation program"));
+    QWidget* box = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QStringLiteral("waitDialog") && widget->isVisible())
+            box = widget;
+    }
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+    EXPECT_FALSE(ui.waitCancelled());
+    auto* cancel = box->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+    EXPECT_TRUE(ui.waitCancelled());
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    ui.endWait();
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        EXPECT_NE(widget->objectName(), QStringLiteral("waitDialog"));
+    ui.setMousePointer(kPointerDefault);
 }
 
 TEST(QtUiServicesTest, ClipboardGetsPlainTextOnly)

@@ -6,7 +6,9 @@
 #include "mdlProsessi.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QStandardPaths>
 
 namespace nixora::interop
 {
@@ -151,6 +153,41 @@ TEST_F(UninstallerInterop, WritesRefusedWhileWineserverRunsThenSeenByWine)
         << query.standardOutput.toStdString();
     EXPECT_TRUE(query.standardOutput.contains("    A    REG_SZ    b\r\n"))
         << query.standardOutput.toStdString();
+}
+
+// An NSIS uninstaller copies itself to %TEMP% and exits at once; the copy does the work. The
+// wait must cover the copy, and must end although another Wine program (here a persistent
+// wineserver) was running before and goes on running.
+TEST_F(UninstallerInterop, TheCopyOfAnNsisUninstallerIsWaitedForButNotWhatRanBefore)
+{
+    const QString makensis = QStandardPaths::findExecutable(QStringLiteral("makensis"));
+    if (makensis.isEmpty())
+        GTEST_SKIP() << "makensis not installed; the NSIS self-copy is untested";
+    const QString folder = m_wine->hostPath(QStringLiteral("drive_c/nsis"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const ToolRun built =
+        runTool(makensis, {QStringLiteral("-V1"), QStringLiteral("-DOUT=") + folder + "/setup.exe",
+                           QStringLiteral(NIXORA_TEST_NSIS_SCRIPT)});
+    ASSERT_EQ(built.exitCode, 0) << built.standardOutput.toStdString();
+    ASSERT_EQ(m_wine->wine({QStringLiteral("C:\\nsis\\setup.exe")}).exitCode, 0);
+    m_wine->waitForServer();
+    ASSERT_TRUE(QFile::exists(folder + "/uninst.exe"));
+    const QString uninstaller = QStringLiteral("\"C:\\nsis\\uninst.exe\" /S");
+    addEntry(QStringLiteral("NsisApp"), uninstaller);
+
+    ASSERT_EQ(m_wine->wineserver({QStringLiteral("-p")}).exitCode, 0);
+    QElapsedTimer guard;
+    guard.start();
+    const mdlProsessi::RunOutcome run = mdlProsessi::AjaProsessiOdottaen(
+        m_wine->path(), uninstaller, [&guard] { return guard.elapsed() < 180000; });
+    EXPECT_FALSE(run.cancelled) << "the wait did not end within three minutes";
+    EXPECT_TRUE(run.serverRanBefore);
+    EXPECT_TRUE(QFile::exists(folder + "/uninstalled.txt")) << "returned before the copy ended";
+    EXPECT_TRUE(WineRegistry(Prefix(m_wine->path())).wineserverRunning());
+
+    (void)m_wine->wineserver({QStringLiteral("-k")});
+    m_wine->waitForServer();
+    EXPECT_FALSE(entryExists(QStringLiteral("NsisApp")));
 }
 
 } // namespace

@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -184,6 +186,46 @@ TEST_F(RunProgram, NothingStartableGivesMinusOne)
     EXPECT_EQ(run(QStringLiteral("\"\" C:\\noexec.sh")), -1);
 }
 
+// The wait covers what the uninstaller started (a grandchild left running in the background, as
+// an NSIS uninstaller leaves its copy in %TEMP%) but not a program of the prefix that ran before.
+TEST_F(RunProgram, WaitsForWhatTheProgramStartedButNotForWhatRanBefore)
+{
+    QProcess before;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WINEPREFIX"), m_prefix.path());
+    before.setProcessEnvironment(environment);
+    before.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
+    ASSERT_TRUE(before.waitForStarted());
+    const QString done = m_prefix.hostPath(QStringLiteral("grandchild-done"));
+    addScript(QStringLiteral("uninst.sh"),
+              "(sleep 1; touch '" + QFile::encodeName(done) + "') >/dev/null 2>&1 &\nexit 4");
+    const mdlProsessi::RunOutcome outcome = mdlProsessi::AjaProsessiOdottaen(
+        m_prefix.path(), QStringLiteral("C:\\uninst.sh"), [] { return true; });
+    EXPECT_EQ(outcome.exitCode, 4);
+    EXPECT_FALSE(outcome.cancelled);
+    EXPECT_TRUE(QFile::exists(done));
+    EXPECT_EQ(before.state(), QProcess::Running);
+    before.kill();
+    before.waitForFinished();
+}
+
+TEST_F(RunProgram, CancelStopsTheWaitAndLeavesTheProgramRunning)
+{
+    const QString pidFile = m_prefix.hostPath(QStringLiteral("pid"));
+    addScript(QStringLiteral("uninst.sh"),
+              "echo $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 30");
+    const mdlProsessi::RunOutcome outcome =
+        mdlProsessi::AjaProsessiOdottaen(m_prefix.path(), QStringLiteral("C:\\uninst.sh"),
+                                         [&pidFile] { return QFileInfo(pidFile).size() == 0; });
+    EXPECT_TRUE(outcome.cancelled);
+    QFile file(pidFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const pid_t pid = pid_t(file.readAll().trimmed().toInt());
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(::kill(pid, 0), 0) << "the uninstaller was ended";
+    ::kill(pid, SIGKILL);
+}
+
 // Stand-ins for wine and wineserver on PATH record how they were called: this checks the wiring
 // without a Wine installation. The real thing runs in WineRunsWindowsProgram below.
 class FakeWine : public RunProgram
@@ -218,14 +260,15 @@ protected:
     QByteArray m_savedPath;
 };
 
-TEST_F(FakeWine, WindowsProgramRunsUnderWineThenWaitsForWineserver)
+// "wineserver -w" would wait for every Wine program of the prefix: it is never called.
+TEST_F(FakeWine, WindowsProgramRunsUnderWineWithoutWineserverWait)
 {
     qputenv("PATH", QFile::encodeName(m_bin.path()) + ":" + m_savedPath);
     EXPECT_EQ(run(QStringLiteral(R"(C:\Program Files\Pe\setup /S "two words")")), 9);
     const QString prefixLine = m_prefix.path() + u'\n';
     EXPECT_EQ(recorded("wine.txt"),
               prefixLine + QStringLiteral("C:\\Program Files\\Pe\\setup.exe\n/S\ntwo words\n"));
-    EXPECT_EQ(recorded("wineserver.txt"), prefixLine + QStringLiteral("-w\n"));
+    EXPECT_EQ(recorded("wineserver.txt"), QString());
 }
 
 TEST_F(FakeWine, WindowsProgramWithoutWineIsNotStarted)

@@ -39,7 +39,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplay,
                                            FuzzTarget{"regimport", &fuzz::regImport},
                                            FuzzTarget{"uninstall", &fuzz::uninstallString},
                                            FuzzTarget{"cmdline", &fuzz::commandLine},
-                                           FuzzTarget{"backup", &fuzz::backupFile}),
+                                           FuzzTarget{"backup", &fuzz::backupFile},
+                                           FuzzTarget{"restore", &fuzz::restoreBackup}),
                          [](const ::testing::TestParamInfo<FuzzTarget>& info) {
                              return std::string(info.param.folder);
                          });

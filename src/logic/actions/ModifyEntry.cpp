@@ -1,21 +1,40 @@
 #include "actions/ModifyEntry.h"
 
-#include "backup/BackupRemoval.h"
-#include "inventory/EntryTags.h"
 #include "Settings.h"
 #include "TextUtil.h"
+#include "backup/BackupList.h"
+#include "backup/BackupRemoval.h"
+#include "inventory/EntryTags.h"
 #include "mdlPoisto.h"
+
+#include <QFile>
 
 namespace nixora
 {
 namespace
 {
 
+// What the field writes did: how many values were stored, and the first refusal (writing
+// stops there).
+struct FieldWrites {
+    int stored = 0;
+    RegResult failure = RegResult::success();
+
+    void store(Registry& registry, const QString& path, const QString& name, const QString& text)
+    {
+        if (!failure.ok())
+            return;
+        failure = registry.setValue(RegRoot::LocalMachine, path, name, makeStringValue(text));
+        stored += failure.ok() ? 1 : 0;
+    }
+};
+
 // One field: the plain value is rewritten only when it exists; the quiet value only when its
 // current text matches what the list showed, ignoring letter case and surrounding blanks. A
 // missing quiet value reads "Not Found", so a shown text of "Not Found" creates it.
 void writeField(Registry& registry, const QString& key, const QString& plainName,
-                const QString& quietName, const QString& edited, const QString& shown)
+                const QString& quietName, const QString& edited, const QString& shown,
+                FieldWrites& writes)
 {
     const QString readPath = tags::kUninstallPath + key;
     const QString writePath = readPath + u'\\';
@@ -23,14 +42,23 @@ void writeField(Registry& registry, const QString& key, const QString& plainName
 
     if (mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, readPath, plainName) !=
         mdlPoisto::kNotFound)
-        mdlPoisto::KirjoitaRekisteriarvo(registry, RegRoot::LocalMachine, writePath, plainName,
-                                         kRegSz, newText);
+        writes.store(registry, writePath, plainName, newText);
 
     const QString quiet =
         mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, readPath, quietName);
     if (trimBlanks(quiet.toLower()) == trimBlanks(shown.toLower()))
-        mdlPoisto::KirjoitaRekisteriarvo(registry, RegRoot::LocalMachine, writePath, quietName,
-                                         kRegSz, newText);
+        writes.store(registry, writePath, quietName, newText);
+}
+
+void showRefusedChange(Workspace& ctx, const RegResult& result)
+{
+    UiServices& ui = *ctx.services.ui;
+    const int pointer = ui.mousePointer();
+    ui.setMousePointer(kPointerDefault);
+    ui.messageBox({QStringLiteral("The program entry '") + ctx.state.entry.SelectedEntryName +
+                       QStringLiteral("'\ncannot be modified.\n\n") + result.message,
+                   QStringLiteral("Error"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
+    ui.setMousePointer(pointer);
 }
 
 } // namespace
@@ -42,26 +70,41 @@ bool modifyBackupPreference(Registry& registry)
 
 void applyModifiedEntry(Workspace& ctx, const ModifiedTexts& texts, bool backupFirst)
 {
+    Registry& registry = *ctx.services.registry;
+    // Checked before the backup, so that a change that cannot happen leaves no backup behind.
+    if (const RegResult writable = registry.checkWritable(); !writable.ok()) {
+        showRefusedChange(ctx, writable);
+        return;
+    }
     // The user asked for the original data to be kept: when the backup fails (the backup has
     // said so), the entry is left as it was rather than overwritten without a copy.
-    const bool mayWrite = !backupFirst || VarmuuskopioiRekisteriavain(ctx, false, false);
-    Registry& registry = *ctx.services.registry;
+    QString backupFile;
+    const bool mayWrite =
+        !backupFirst || VarmuuskopioiRekisteriavain(ctx, false, false, &backupFile);
     settings::writePreference(registry, settings::kMuokkausvarmuuskopio, backupFirst);
     if (!mayWrite)
         return;
 
     const SelectedEntry& entry = ctx.state.entry;
+    FieldWrites writes;
     if (!entry.SelectedEntryNameLocked)
         writeField(registry, entry.SelectedEntryKey, QStringLiteral("DisplayName"),
-                   QStringLiteral("QuietDisplayName"), texts.name, entry.SelectedEntryName);
+                   QStringLiteral("QuietDisplayName"), texts.name, entry.SelectedEntryName, writes);
     if (!entry.SelectedEntryUninstallerLocked)
         writeField(registry, entry.SelectedEntryKey, QStringLiteral("UninstallString"),
                    QStringLiteral("QuietUninstallString"), texts.uninstaller,
-                   entry.SelectedEntryUninstaller);
+                   entry.SelectedEntryUninstaller, writes);
     if (!entry.SelectedEntryVersionLocked)
         writeField(registry, entry.SelectedEntryKey, QStringLiteral("DisplayVersion"),
-                   QStringLiteral("QuietDisplayVersion"), texts.version,
-                   entry.SelectedEntryVersion);
+                   QStringLiteral("QuietDisplayVersion"), texts.version, entry.SelectedEntryVersion,
+                   writes);
+    if (writes.failure.ok())
+        return;
+    if (writes.stored == 0 && !backupFile.isEmpty()) {
+        QFile::remove(backupFile);
+        ctx.view().fillBackups();
+    }
+    showRefusedChange(ctx, writes.failure);
 }
 
 } // namespace nixora

@@ -1,7 +1,6 @@
 #include "actions/RunUninstaller.h"
 
 #include "backup/BackupRemoval.h"
-#include "mdlPoisto.h"
 #include "mdlProsessi.h"
 
 namespace nixora
@@ -19,6 +18,33 @@ const QString kFromControlPanel =
            kFromControlPanel;
 }
 
+// Runs the uninstaller with the wait box up; Cancel stops waiting, never the uninstaller.
+mdlProsessi::RunOutcome runWithWaitBox(Workspace& ctx)
+{
+    UiServices& ui = *ctx.services.ui;
+    ui.beginWait(QStringLiteral("Waiting for the uninstallation program of '%1' and the programs "
+                                "it started to end.")
+                     .arg(ctx.state.entry.SelectedEntryName));
+    const mdlProsessi::RunOutcome run = mdlProsessi::AjaProsessiOdottaen(
+        ctx.services.prefixPath, ctx.state.entry.SelectedEntryUninstaller,
+        [&ui] { return !ui.waitCancelled(); });
+    ui.endWait();
+    return run;
+}
+
+// A wineserver that ran before keeps the uninstaller's registry changes in memory until the
+// programs it serves end; the entry on disk says nothing yet.
+void sayChangesArePending(UiServices& ui)
+{
+    ui.setMousePointer(kPointerDefault);
+    ui.messageBox({QStringLiteral("Wine programs that were already running in the prefix keep "
+                                  "its registry open: the changes the uninstallation program "
+                                  "made reach the disk only when they end.\n\nClose those "
+                                  "programs and choose Refresh (F5) to see whether the entry "
+                                  "was removed."),
+                   QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
+}
+
 } // namespace
 
 void mAjaPoistoohjelma_Click(Workspace& ctx)
@@ -27,8 +53,8 @@ void mAjaPoistoohjelma_Click(Workspace& ctx)
     const SelectedEntry& entry = ctx.state.entry;
     ui.setMousePointer(kPointerHourglass);
 
-    const int32_t result = mdlProsessi::AjaProsessi(ctx.services.prefixPath, entry.SelectedEntryUninstaller);
-    if (result == -1) {
+    const mdlProsessi::RunOutcome run = runWithWaitBox(ctx);
+    if (run.exitCode == -1) {
         ui.setMousePointer(kPointerDefault);
         const MessageBoxRequest question{
             removeEntryQuestion(QStringLiteral("The uninstallation program cannot be executed."),
@@ -38,13 +64,16 @@ void mAjaPoistoohjelma_Click(Workspace& ctx)
             ui.setMousePointer(kPointerHourglass);
             VarmuuskopioiRekisteriavain(ctx, true, true);
         }
+    } else if (run.cancelled) {
+        ctx.view().refresh(); // the uninstaller goes on; the next refresh shows its outcome
     } else {
-        // The outcome is judged by the registry, not by the exit code: an entry whose default
-        // value can no longer be read counts as removed by its uninstaller.
-        const QString stillThere =
-            mdlPoisto::LueRekisteriarvo(*ctx.services.registry, RegRoot::LocalMachine,
-                                        kUninstallKeyPath + entry.SelectedEntryKey, QString());
-        if (stillThere != mdlPoisto::kNotFound) {
+        // The outcome is judged by the registry, not by the exit code: the entry counts as
+        // removed only when its key is gone (most entries have no default value to look at).
+        const bool stillThere = ctx.services.registry->keyExists(
+            RegRoot::LocalMachine, kUninstallKeyPath + entry.SelectedEntryKey);
+        if (stillThere && run.serverRanBefore) {
+            sayChangesArePending(ui);
+        } else if (stillThere) {
             ui.setMousePointer(kPointerDefault);
             const MessageBoxRequest question{
                 removeEntryQuestion(

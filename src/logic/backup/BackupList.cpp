@@ -1,5 +1,8 @@
 #include "backup/BackupList.h"
 
+#include "RegularFile.h"
+#include "backup/BackupCheck.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -39,8 +42,9 @@ void applyLine(QByteArray line, BackupFileInfo& info)
 // backups' time order.
 QStringList backupFileNames(const QString& folder)
 {
-    QStringList names =
-        QDir(folder).entryList({QStringLiteral("*.reg")}, QDir::Files | QDir::NoDotAndDotDot);
+    // System: FIFOs, devices and dangling links are listed too, as files that cannot be read.
+    QStringList names = QDir(folder).entryList({QStringLiteral("*.reg")},
+                                               QDir::Files | QDir::System | QDir::NoDotAndDotDot);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -74,32 +78,39 @@ void selectFirstBackup(Workspace& ctx)
 } // namespace
 
 // A line ends at CR, and a LF right after it belongs to the same line end. A LF on its own
-// ends a line too, so that a file saved with Unix line ends still reads line by line.
+// ends a line too, so that a file saved with Unix line ends still reads line by line. The file
+// is read in blocks and only when it is a regular file of a sane size, so a huge file or a
+// link to a device cannot stall the list.
 BackupFileInfo readBackupFile(const QString& path)
 {
     BackupFileInfo info;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return info;
     QByteArray line;
     bool afterCr = false;
-    char buffer[65536];
-    for (qint64 n; (n = file.read(buffer, sizeof buffer)) > 0;) {
-        for (qint64 i = 0; i < n; ++i) {
-            const char c = buffer[i];
-            if (c == '\n' && afterCr) {
-                afterCr = false;
-                continue;
+    const FileRead read = readRegularFile(path, kMaxBackupFileBytes, [&](QByteArrayView block) {
+        qsizetype start = 0;
+        if (afterCr && !block.isEmpty() && block.front() == '\n')
+            start = 1;
+        afterCr = false;
+        while (start < block.size()) {
+            qsizetype end = start;
+            while (end < block.size() && block[end] != '\r' && block[end] != '\n')
+                ++end;
+            line += block.sliced(start, end - start);
+            if (end == block.size())
+                break;
+            applyLine(line, info);
+            line.clear();
+            start = end + 1;
+            if (block[end] == '\r') {
+                if (start == block.size())
+                    afterCr = true;
+                else if (block[start] == '\n')
+                    ++start;
             }
-            afterCr = c == '\r';
-            if (c == '\r' || c == '\n') {
-                applyLine(line, info);
-                line.clear();
-                continue;
-            }
-            line += c;
         }
-    }
+    });
+    if (!read.ok())
+        return {QStringLiteral("(cannot be read: %1)").arg(read.error), QString(), false};
     if (!line.isEmpty())
         applyLine(line, info);
     return info;
@@ -112,11 +123,13 @@ void ListaaPalautettavatOhjelmat(Workspace& ctx)
     state.lvwPalauta.setEnabled(false);
     state.lvwPalauta.clear();
     const QString& folder = ctx.services.backupFolder;
-    const QStringList names = backupFileNames(folder);
+    // A backup folder that is a link is not followed: it could list another prefix's backups.
+    const QStringList names =
+        isUsableBackupFolder(folder) ? backupFileNames(folder) : QStringList();
     state.backup = {};
     for (const QString& name : names) {
         const QString path = folder + u'/' + name;
-        if (!QFileInfo(path).isFile())
+        if (QFileInfo(path).isDir())
             continue;
         const BackupFileInfo info = readBackupFile(path);
         ctx.services.ui->processEvents();

@@ -7,9 +7,13 @@ namespace nixora
 
 // What the backup page reads from one backup file.
 struct BackupFileInfo {
-    QString entryName;
+    QString entryName; // for a file that cannot be read: why, in brackets
     QString version;
+    bool readable = true;
 };
+
+// Larger files in the backup folder are not read: one entry's backup is a few kilobytes.
+inline constexpr qint64 kMaxBackupFileBytes = 64 * 1024 * 1024;
 [[nodiscard]] BackupFileInfo readBackupFile(const QString& path);
 
 void ListaaPalautettavatOhjelmat(Workspace& ctx);

@@ -1,5 +1,7 @@
 #include "backup/BackupRemoval.h"
 
+#include "RegeditTool.h"
+#include "backup/BackupCheck.h"
 #include "backup/BackupList.h"
 
 #include <QDir>
@@ -14,20 +16,36 @@ namespace
 const QString kCannotBackup =
     QStringLiteral("Nixora cannot backup the program entry information from the system registry.");
 
+enum class BackupOutcome {
+    Written, // the file is there and reads back as the key
+    Failed,  // the editor could not write it; the user may delete the entry anyway
+    Refused, // no backup can be made (folder, size); the entry is never deleted then
+};
+
 // Runs the export and judges it by what can be seen afterwards: the editor started, said it
-// succeeded, and the file is there.
-bool exportEntry(Workspace& ctx, const QString& file, const QString& key)
+// succeeded, and the file reads back, through the reader a restore uses, as the key itself.
+BackupOutcome exportEntry(Workspace& ctx, const QString& file, const QString& key,
+                          QString& reason)
 {
     if (key.isEmpty())
-        return false;
+        return BackupOutcome::Failed;
+    const QString path = kUninstallKeyPath + key;
     const ChildResult result = runRegeditProgram(
-        ctx.services, {QStringLiteral("/E"), file,
-                       QStringLiteral("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath + key});
+        ctx.services, {QStringLiteral("/E"), file, QStringLiteral("HKEY_LOCAL_MACHINE\\") + path});
     ctx.services.ui->processEvents();
-    if (result.started && result.exitCode == 0 && backupFileExists(file))
-        return true;
+    if (result.started && result.exitCode == 0 && backupFileExists(file) &&
+        backupGivesKey(*ctx.services.registry, file, RegRoot::LocalMachine, path))
+        return BackupOutcome::Written;
     QFile::remove(file);
-    return false;
+    if (result.started && result.exitCode == kRegeditTooLarge) {
+        reason = QStringLiteral("The program entry is too large to be backed up and restored.");
+        return BackupOutcome::Refused;
+    }
+    if (result.started && result.exitCode == 0) {
+        reason = QStringLiteral("The backup file does not read back as the program entry.");
+        return BackupOutcome::Refused;
+    }
+    return BackupOutcome::Failed;
 }
 
 // On No the key stays; on Yes it is deleted although there is no backup.
@@ -97,31 +115,38 @@ bool deleteBackupFile(const QString& path)
 }
 
 bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
-                                 const bool& PaivitaOhjelmalista)
+                                 const bool& PaivitaOhjelmalista, QString* backupFile)
 {
     UiServices& ui = *ctx.services.ui;
     const QString key = ctx.state.entry.SelectedEntryKey;
-    QDir().mkpath(ctx.services.backupFolder);
-    const QString file = newBackupFilePath(ctx.services.backupFolder, ctx.services.clock->now());
+    QString reason = prepareBackupFolder(ctx.services.backupFolder);
+    QString file;
+    BackupOutcome outcome = BackupOutcome::Refused;
+    if (reason.isEmpty()) {
+        file = newBackupFilePath(ctx.services.backupFolder, ctx.services.clock->now());
+        outcome = exportEntry(ctx, file, key, reason);
+    }
 
-    bool deleteKey = Poisto;
-    const bool backedUp = exportEntry(ctx, file, key);
-    if (!backedUp) {
+    bool deleteKey = Poisto && outcome == BackupOutcome::Written;
+    if (outcome != BackupOutcome::Written) {
         ui.setMousePointer(kPointerDefault);
-        if (Poisto)
+        if (outcome == BackupOutcome::Failed && Poisto)
             deleteKey = askDeleteWithoutBackup(ui);
         else
-            ui.messageBox({kCannotBackup, QStringLiteral("Error"), MsgButtons::Ok,
-                           MsgIcon::Exclamation, MsgAnswer::Ok});
+            ui.messageBox({reason.isEmpty() ? kCannotBackup : kCannotBackup + u'\n' + reason,
+                           QStringLiteral("Error"), MsgButtons::Ok, MsgIcon::Exclamation,
+                           MsgAnswer::Ok});
     }
     if (deleteKey)
         deleteEntryKey(ctx, key, file);
+    if (backupFile != nullptr)
+        *backupFile = outcome == BackupOutcome::Written ? file : QString();
 
     ui.setMousePointer(kPointerHourglass);
     if (PaivitaOhjelmalista)
         ctx.view().fillEntries();
     ctx.view().fillBackups();
-    return backedUp;
+    return outcome == BackupOutcome::Written;
 }
 
 void mPoistaRekisterista_Click(Workspace& ctx)

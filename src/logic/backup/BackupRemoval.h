@@ -7,9 +7,11 @@ namespace nixora
 {
 
 // Backs the selected entry up with the registry editor and, when Poisto is set, deletes its key.
-// True when the backup file was written.
+// True when the backup file was written and reads back as the key; its path then goes to
+// `backupFile` when given. An entry that cannot be backed up at all (the backup folder is a
+// link, the entry is too large, the file does not read back) is never deleted.
 bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
-                                 const bool& PaivitaOhjelmalista);
+                                 const bool& PaivitaOhjelmalista, QString* backupFile = nullptr);
 
 void mPoistaRekisterista_Click(Workspace& ctx); // "&Remove Entry..."
 void mVarmuuskopioi_Click(Workspace& ctx);      // "&Backup Entry"

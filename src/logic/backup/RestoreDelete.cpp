@@ -1,8 +1,10 @@
 #include "backup/RestoreDelete.h"
 
+#include "HiveText.h"
+#include "RegFileReader.h"
+#include "backup/BackupCheck.h"
 #include "backup/BackupList.h"
 #include "backup/BackupRemoval.h"
-#include "RegFileReader.h"
 
 #include <algorithm>
 
@@ -19,22 +21,15 @@ void showError(UiServices& ui, const QString& text)
     ui.setMousePointer(kPointerHourglass);
 }
 
-// The file of the selected backup; empty when the name could step out of the backup folder.
+// The file of the selected backup; empty when the name could step out of the backup folder or
+// the folder is a link (restores and deletions would act wherever it points).
 QString selectedBackupPath(const Workspace& ctx)
 {
     const QString& name = ctx.state.backup.SelectedBackupFile;
-    if (name.isEmpty() || name.contains(u'/') || name == u"." || name == u"..")
+    if (name.isEmpty() || name.contains(u'/') || name == u"." || name == u".." ||
+        !isUsableBackupFolder(ctx.services.backupFolder))
         return {};
     return ctx.services.backupFolder + u'/' + name;
-}
-
-bool isEntryChange(const RegChange& change)
-{
-    const bool allowedKind =
-        change.kind == RegChange::Kind::CreateKey || change.kind == RegChange::Kind::SetValue;
-    return allowedKind && change.root == RegRoot::LocalMachine &&
-           change.path.size() > kUninstallKeyPath.size() &&
-           change.path.startsWith(kUninstallKeyPath, Qt::CaseInsensitive);
 }
 
 // Imports the backup and removes it. The file is kept unless the import is known to have
@@ -52,6 +47,22 @@ bool restoreBackup(Workspace& ctx, const QString& path)
 }
 
 } // namespace
+
+std::vector<RestorableKey> restorableKeys()
+{
+    return {{RegRoot::LocalMachine, kUninstallKeyPath}};
+}
+
+bool isEntryChange(const RegChange& change)
+{
+    if (change.kind != RegChange::Kind::CreateKey && change.kind != RegChange::Kind::SetValue)
+        return false;
+    const std::vector<RestorableKey> keys = restorableKeys();
+    return std::any_of(keys.begin(), keys.end(), [&change](const RestorableKey& key) {
+        return change.root == key.root && change.path.size() > key.path.size() &&
+               hive::startsWithName(change.path, key.path);
+    });
+}
 
 bool isUninstallEntryBackup(const QString& path)
 {

@@ -2,15 +2,29 @@
 
 #include "Workspace.h"
 
+#include <vector>
+
 namespace nixora
 {
 
 void mPalauta_Click(Workspace& ctx);               // "&Restore Entry..."
 void mPoistaVarmuuskopioitu_Click(Workspace& ctx); // "&Delete Backup..."
 
-// True when the file parses and only creates keys and sets values strictly below
-// HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\ (no deletions):
-// all that a restore may write.
+// A key below which a restore may create entry keys: the root and the path, ending in '\'.
+struct RestorableKey {
+    RegRoot root;
+    QString path;
+};
+
+// The Uninstall keys whose entries a backup may hold and a restore may write.
+[[nodiscard]] std::vector<RestorableKey> restorableKeys();
+
+// True when the change creates a key or sets a value strictly below one of restorableKeys(),
+// the names compared as the hive compares them.
+[[nodiscard]] bool isEntryChange(const RegChange& change);
+
+// True when the file parses and holds only entry changes (no deletions): all that a restore
+// may write.
 [[nodiscard]] bool isUninstallEntryBackup(const QString& path);
 
 } // namespace nixora

@@ -16,21 +16,21 @@ using mdlPoisto::kNotFound;
 }
 
 // Walks the free component indices in order. A used index is stepped over without reading the
-// registry; the walk ends after the first free index whose key name reads "Not Found", so used
+// registry; the walk ends after the first free index past the last key, so used
 // indices at the end are stepped over until a free one reaches the end. `visit` returns true
 // to stop early.
 template <typename Visit>
 void walkFreeComponents(const std::set<int>& used, ActiveSetupComponents& components, int first,
-                        QString lastName, Visit&& visit)
+                        bool pastEnd, Visit&& visit)
 {
     for (int i = first;; ++i) {
         if (!used.contains(i)) {
             const auto& component = components.at(i);
             if (visit(i, component))
                 return;
-            lastName = component.keyName;
+            pastEnd = component.pastEnd;
         }
-        if (lastName == kNotFound)
+        if (pastEnd)
             return;
     }
 }
@@ -69,16 +69,21 @@ const ActiveSetupComponents::Component& ActiveSetupComponents::at(int index)
     auto& entry = m_components[slot];
     if (!entry) {
         Component c;
-        c.keyName = mdlPoisto::LueAliavain(m_registry, RegRoot::LocalMachine,
-                                           tags::kActiveSetupPath, index);
+        // Only the end of the keys ends a walk: a key named "Not Found" is a component, and one
+        // whose name cannot be read reads as "Not Found" throughout but is no end.
+        const mdlPoisto::SubkeyEntry subkey = mdlPoisto::readSubkeyEntry(
+            m_registry, RegRoot::LocalMachine, tags::kActiveSetupPath, index);
+        c.pastEnd = subkey.status == mdlPoisto::SubkeyStatus::PastEnd;
+        c.keyName = subkey.status == mdlPoisto::SubkeyStatus::Name ? subkey.name : kNotFound;
         const QString path = tags::kActiveSetupPath + c.keyName;
         const auto read = [&](const QString& name) {
             return mdlPoisto::LueRekisteriarvo(m_registry, RegRoot::LocalMachine, path, name);
         };
-        c.friendlyName = read(QString());
-        c.componentId = read(QStringLiteral("ComponentID"));
-        c.displayName = read(QStringLiteral("DisplayName"));
-        c.version = read(QStringLiteral("Version"));
+        const bool named = subkey.status == mdlPoisto::SubkeyStatus::Name;
+        c.friendlyName = named ? read(QString()) : kNotFound;
+        c.componentId = named ? read(QStringLiteral("ComponentID")) : kNotFound;
+        c.displayName = named ? read(QStringLiteral("DisplayName")) : kNotFound;
+        c.version = named ? read(QStringLiteral("Version")) : kNotFound;
         entry = std::move(c);
     }
     return *entry;
@@ -89,7 +94,7 @@ void ActiveSetupComponents::readUpToEnd()
     if (m_end)
         return;
     int i = 0;
-    while (at(i).keyName != kNotFound)
+    while (!at(i).pastEnd)
         ++i;
     m_end = i;
     for (int j = 0; j <= i; ++j) {
@@ -140,7 +145,7 @@ QString SelvitaKomponentinVersionumero(Workspace& ctx, ActiveSetupComponents& co
         return kNotFound;
     std::optional<int> found;
     // Every name read before the end is a real key name, so the walk goes on from there.
-    walkFreeComponents(state.usedComponents, components, end + 1, QString(),
+    walkFreeComponents(state.usedComponents, components, end + 1, false,
                        [&](int index, const ActiveSetupComponents::Component& c) {
                            if (c.friendlyName != OhjelmanNimi)
                                return false;
@@ -164,7 +169,7 @@ void MuunnaKomponenttienNimetSelkokielisiksi(Workspace& ctx, ActiveSetupComponen
     if (!state.friendlyNames)
         return;
     auto& list = state.lvwOhjelmat;
-    walkFreeComponents(state.usedComponents, components, 0, QString(),
+    walkFreeComponents(state.usedComponents, components, 0, false,
                        [&](int index, const ActiveSetupComponents::Component& c) {
                            if (Tyyppi < 1 || Tyyppi > 4)
                                return false;

@@ -32,15 +32,16 @@ public:
         QString componentId;
         QString displayName;
         QString version;
+        bool pastEnd = false; // the index is past the last subkey (its names read "Not Found")
     };
 
     explicit ActiveSetupComponents(Registry& registry) : m_registry(registry) {}
 
     [[nodiscard]] const Component& at(int index);
-    // Indices up to the first one whose key name reads "Not Found", in order, whose friendly
+    // Indices up to the first one past the last key, in order, whose friendly
     // name is `name`.
     [[nodiscard]] const std::vector<int>& withFriendlyName(const QString& name);
-    [[nodiscard]] int endIndex(); // the first index whose key name reads "Not Found"
+    [[nodiscard]] int endIndex(); // the first index past the last key
 
 private:
     void readUpToEnd();

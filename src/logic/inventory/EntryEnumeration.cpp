@@ -22,8 +22,6 @@ struct UninstallerChoice {
     bool componentVersion = false;
 };
 
-enum class Step { NextIndex, LeaveLoop };
-
 class EntryFill
 {
 public:
@@ -42,7 +40,7 @@ private:
                                            tags::kUninstallPath + subkey, valueName);
     }
 
-    [[nodiscard]] Step addEntry(const QString& subkey);
+    void addEntry(const QString& subkey);
     [[nodiscard]] UninstallerChoice chooseUninstaller(const QString& subkey,
                                                       const QString& uninstallString);
     void showProgress();
@@ -66,16 +64,16 @@ UninstallerChoice EntryFill::chooseUninstaller(const QString& subkey,
     return {quiet, tags::kNormaaliQuiet, false, true, false};
 }
 
-Step EntryFill::addEntry(const QString& subkey)
+void EntryFill::addEntry(const QString& subkey)
 {
     if (subkey == kInstallShieldInfo)
-        return Step::NextIndex;
+        return;
     QString name = read(subkey, QStringLiteral("DisplayName"));
     // An InstallShield installation registers itself twice; only its InstallShield_ twin is
     // listed. Two missing names count as equal here.
     if (subkey.startsWith(u'{') &&
         name == read(QStringLiteral("InstallShield_") + subkey, QStringLiteral("DisplayName")))
-        return Step::NextIndex;
+        return;
     const QString uninstallString = read(subkey, QStringLiteral("UninstallString"));
     QString version = read(subkey, QStringLiteral("DisplayVersion"));
     QString versionTag = tags::kNormaali;
@@ -88,8 +86,6 @@ Step EntryFill::addEntry(const QString& subkey)
         name = read(subkey, QStringLiteral("QuietDisplayName"));
         nameTag = tags::kNormaaliQuiet;
         if (name == kNotFound) {
-            if (subkey == kNotFound)
-                return Step::LeaveLoop; // past the last subkey
             name = subkey;
             nameTag = tags::kLukittuQuiet;
         }
@@ -98,7 +94,7 @@ Step EntryFill::addEntry(const QString& subkey)
 
     ListRow* row = m_list.addRow(tags::kRowKeyPrefix + subkey, name);
     if (!row)
-        return Step::NextIndex;
+        return;
     m_list.setTag(row, 0, nameTag);
     if (uninstaller.plainToolTips)
         m_list.setToolTip(row, 0, tags::kTipPlain);
@@ -122,7 +118,6 @@ Step EntryFill::addEntry(const QString& subkey)
     if (uninstaller.checkFiles && m_ctx.services.files)
         TarkistaPoistoohjelmanTiedostot(m_list, row, uninstaller.text, *m_ctx.services.files,
                                         m_ctx.state.boldPhantoms);
-    return Step::NextIndex;
 }
 
 void EntryFill::showProgress()
@@ -152,15 +147,17 @@ void EntryFill::run()
     state.entry.SelectedEntryName.clear();
     state.usedComponents.clear();
 
+    // The walk ends where the keys end: neither a key named "Not Found" nor one whose name
+    // cannot be read ends it (every entry after it would vanish from the list).
     for (int32_t i = 0;; ++i) {
-        const QString subkey =
-            mdlPoisto::LueAliavain(m_registry, RegRoot::LocalMachine, tags::kUninstallPath, i);
-        if (addEntry(subkey) == Step::LeaveLoop)
+        const mdlPoisto::SubkeyEntry subkey =
+            mdlPoisto::readSubkeyEntry(m_registry, RegRoot::LocalMachine, tags::kUninstallPath, i);
+        if (subkey.status == mdlPoisto::SubkeyStatus::PastEnd)
             break;
+        if (subkey.status == mdlPoisto::SubkeyStatus::Name)
+            addEntry(subkey.name);
         if (i % 5 == 0)
             showProgress();
-        if (subkey == kNotFound)
-            break;
     }
 
     if (state.friendlyNames) {

@@ -1,8 +1,10 @@
+#include "WineRegistry.h"
 #include "actions/ClipboardCommands.h"
+#include "actions/ModifyEntry.h"
 #include "actions/RunUninstaller.h"
 #include "backup/BackupRemoval.h"
-#include "WineRegistry.h"
 #include "mdlPoisto.h"
+#include "support/FakeWineserver.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
 #include "support/TestWorkspace.h"
@@ -43,7 +45,8 @@ protected:
 
     void setEntry(bool withDefaultValue = true)
     {
-        QList<QPair<QString, QString>> values{{QStringLiteral("DisplayName"), QStringLiteral("App")}};
+        QList<QPair<QString, QString>> values{
+            {QStringLiteral("DisplayName"), QStringLiteral("App")}};
         if (withDefaultValue)
             values.prepend({QString(), QStringLiteral("kept")});
         m_prefix.setHiveBody(RegRoot::LocalMachine,
@@ -70,13 +73,19 @@ protected:
 
     void select(const QString& uninstaller)
     {
-        m_state.entry = {QStringLiteral("App"), QStringLiteral("Shown Name"), uninstaller,
-                         QStringLiteral("1.0"), false, false, false};
+        m_state.entry = {QStringLiteral("App"),
+                         QStringLiteral("Shown Name"),
+                         uninstaller,
+                         QStringLiteral("1.0"),
+                         false,
+                         false,
+                         false};
     }
 
     [[nodiscard]] bool entryPresent()
     {
-        return m_registry.exportKey(RegRoot::LocalMachine, kUninstallKeyPath + QStringLiteral("App"))
+        return m_registry
+            .exportKey(RegRoot::LocalMachine, kUninstallKeyPath + QStringLiteral("App"))
             .has_value();
     }
 
@@ -105,12 +114,14 @@ TEST_F(RunUninstallerTest, UninstallerThatRemovesItsKeyIsTrustedWhateverItsExitC
     EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
 }
 
-TEST_F(RunUninstallerTest, KeyWithoutDefaultValueCountsAsRemoved)
+// Most entries have no default value: the entry counts as removed only when its key is gone.
+TEST_F(RunUninstallerTest, KeyWithoutDefaultValueLeftBehindIsStillAsked)
 {
     setEntry(false);
     selectScript(false, 0);
+    m_ui.queueAnswer(MsgAnswer::No);
     mAjaPoistoohjelma_Click(m_ctx);
-    EXPECT_TRUE(m_ui.shown.empty());
+    EXPECT_EQ(m_ui.shown.size(), 1u);
     EXPECT_TRUE(entryPresent());
     EXPECT_EQ(m_refreshes, 1);
 }
@@ -186,6 +197,31 @@ TEST_F(RunUninstallerTest, YesWhenItCannotStartRemovesTheEntryThroughTheBackup)
     EXPECT_EQ(m_refreshes, 0);
     EXPECT_EQ(m_entryFills, 1);
     EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
+}
+
+// ---- Modify ----------------------------------------------------------------------------------
+
+using ModifyEntryTest = RunUninstallerTest;
+
+// A change that cannot happen says so, with the registry's own reason, and leaves no backup.
+TEST_F(ModifyEntryTest, RefusedWhileTheWineserverRunsWithAMessageAndNoBackup)
+{
+    setEntry();
+    select(QStringLiteral("C:\\x\\un.exe"));
+    {
+        test::FakeWineserver server(test::wineserverFolderOf(m_prefix.path()));
+        applyModifiedEntry(
+            m_ctx, {QStringLiteral("New"), QStringLiteral("C:\\y.exe"), QStringLiteral("2.0")},
+            true);
+    }
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    EXPECT_EQ(m_ui.shown[0].title, QStringLiteral("Error"));
+    EXPECT_TRUE(m_ui.shown[0].text.contains(QStringLiteral("Wine programs are running")));
+    EXPECT_EQ(m_prefix.backupFileCount(), 0);
+    EXPECT_EQ(mdlPoisto::LueRekisteriarvo(m_registry, RegRoot::LocalMachine,
+                                          kUninstallKeyPath + QStringLiteral("App"),
+                                          QStringLiteral("DisplayName")),
+              QStringLiteral("App"));
 }
 
 // ---- Clipboard ---------------------------------------------------------------------------------

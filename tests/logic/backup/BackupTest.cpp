@@ -1,14 +1,17 @@
+#include "WineRegistry.h"
 #include "backup/BackupList.h"
 #include "backup/BackupRemoval.h"
 #include "backup/RestoreDelete.h"
-#include "WineRegistry.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
 #include "support/TestWorkspace.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -338,6 +341,10 @@ INSTANTIATE_TEST_SUITE_P(
             "TheUninstallKeyItself",
             "REGEDIT4\r\n\r\n[HKEY_LOCAL_"
             "MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall]\r\n\"x\"=\"y\"\r\n"},
+        // U+017F folds to "s" under Unicode's full folding but not under the hive's.
+        RefusedBackup{"SoftwareSpelledWithLongS",
+                      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\\xc5\xbfoftware\\Microsoft\\Windows\\"
+                      "CurrentVersion\\Uninstall\\A]\r\n"},
         RefusedBackup{"KeyDeletion", "REGEDIT4\r\n\r\n[-" HDR "My \"Quoted\" App]\r\n"},
         RefusedBackup{"ValueDeletion", "REGEDIT4\r\n\r\n" HDR "A]\r\n\"DisplayName\"=-\r\n"},
         RefusedBackup{"Malformed", "REGEDIT4\r\n\r\n" HDR "A]\r\n\"DisplayName\"=\"open\r\n"},
@@ -454,6 +461,78 @@ TEST_F(BackupCommands, RefillListsEveryFileSortedAndSelectsTheFirstUnhighlighted
 
     lvwPalauta_ItemClick(m_state, list.rowAt(2));
     EXPECT_EQ(m_state.backup.SelectedBackupName, QStringLiteral("B"));
+}
+
+// ---- Entries, folders and files that cannot be backed up or read -----------------------------
+
+// Its backup would be larger than a restore reads: refused with a message, never deleted.
+TEST_F(BackupCommands, AnEntryTooLargeToRestoreIsNeverRemoved)
+{
+    ASSERT_TRUE(m_registry
+                    .setValue(RegRoot::LocalMachine, kUninstallKeyPath + kEntry,
+                              QStringLiteral("Blob"),
+                              RegValue{kRegBinary, QByteArray(11 * 1024 * 1024, '\x5a')})
+                    .ok());
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPoistaRekisterista_Click(ctx);
+    ASSERT_EQ(m_ui.shown.size(), 2u);
+    EXPECT_TRUE(m_ui.shown[1].text.contains(QStringLiteral("too large")));
+    EXPECT_EQ(m_ui.shown[1].buttons, MsgButtons::Ok);
+    EXPECT_TRUE(entryExists(kEntry));
+    EXPECT_TRUE(backups().isEmpty());
+    expectPointerDefault();
+}
+
+// Backups, restores and deletions would all act wherever the link points.
+TEST_F(BackupCommands, ABackupFolderThatIsALinkIsNotFollowed)
+{
+    const QString elsewhere = m_prefix.hostPath(QStringLiteral("elsewhere"));
+    QDir().mkpath(elsewhere);
+    writeFile(elsewhere + QStringLiteral("/20010101000000.reg"),
+              "REGEDIT4\r\n\r\n" HDR "Other]\r\n");
+    ASSERT_TRUE(QFile::link(elsewhere, m_folder));
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPoistaRekisterista_Click(ctx);
+    ASSERT_EQ(m_ui.shown.size(), 2u);
+    EXPECT_TRUE(m_ui.shown[1].text.contains(QStringLiteral("symbolic link")));
+    EXPECT_TRUE(entryExists(kEntry));
+    EXPECT_EQ(m_state.lvwPalauta.rowCount(), 0);
+
+    m_state.backup.SelectedBackupFile = QStringLiteral("20010101000000.reg");
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPoistaVarmuuskopioitu_Click(ctx);
+    EXPECT_EQ(QDir(elsewhere).entryList(QDir::Files),
+              QStringList{QStringLiteral("20010101000000.reg")});
+    expectPointerDefault();
+}
+
+// A FIFO, a 3 GB sparse file and a link into /proc are listed without being read to the end
+// (or at all); restoring one says it cannot.
+TEST_F(BackupCommands, FilesThatCannotBeReadAreListedAsSuch)
+{
+    QDir().mkpath(m_folder);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(backupPath("20010101000000.reg")).constData(), 0644), 0);
+    QFile sparse(backupPath(QStringLiteral("20010101000001.reg")));
+    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(sparse.resize(qint64(3) << 30));
+    sparse.close();
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/pagemap"),
+                            backupPath(QStringLiteral("20010101000002.reg"))));
+    writeFile(backupPath(QStringLiteral("20010101000003.reg")), "REGEDIT4\r\n\r\n" HDR "Fine]\r\n");
+    ListaaPalautettavatOhjelmat(ctx);
+    ASSERT_EQ(m_state.lvwPalauta.rowCount(), 4);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(m_state.lvwPalauta.rowAt(i)->cells[1].text.startsWith(
+            QStringLiteral("(cannot be read")))
+            << i;
+    EXPECT_EQ(m_state.lvwPalauta.rowAt(3)->cells[1].text, QStringLiteral("Fine"));
+
+    m_state.backup.SelectedBackupFile = QStringLiteral("20010101000000.reg");
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPalauta_Click(ctx);
+    ASSERT_EQ(m_ui.shown.size(), 2u);
+    EXPECT_EQ(m_ui.shown[1].title, QStringLiteral("Error"));
+    EXPECT_TRUE(QFileInfo::exists(backupPath(QStringLiteral("20010101000000.reg"))));
 }
 
 } // namespace

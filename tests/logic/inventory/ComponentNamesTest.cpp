@@ -134,10 +134,10 @@ TEST_F(ComponentVersionTest, FriendlyNamesOffDoesNothing)
     EXPECT_TRUE(state.usedComponents.empty());
 }
 
-TEST(ComponentWalkTest, UsedEndIndexLetsTheWalkGoOn)
+TEST(ComponentWalkTest, AComponentNamedNotFoundDoesNotEndTheWalk)
 {
-    // A component key literally named "Not Found" ends the walk, unless it is already used;
-    // then the components after it are looked at too.
+    // A component key literally named "Not Found" is a component like any other: the walk ends
+    // only past the last key, used or not.
     InventoryFixture f;
     f.setMachineHive(
         componentBlock("Alpha", {{"", "A"}}) +
@@ -151,7 +151,7 @@ TEST(ComponentWalkTest, UsedEndIndexLetsTheWalkGoOn)
     EXPECT_TRUE(rows[0].startsWith("EntryY|Y|x|1|")) << rows[0].toStdString();
     EXPECT_TRUE(rows[1].startsWith("EntryZ|Z|x|9|")) << rows[1].toStdString();
 
-    InventoryFixture g; // without the first entry, the walk stops at "Not Found"
+    InventoryFixture g; // without the first entry, the walk still goes past "Not Found"
     g.setMachineHive(
         componentBlock("Alpha", {{"", "A"}}) +
         componentBlock("Not Found", {{"", "Y"}, {"Version", "1"}}) +
@@ -159,7 +159,7 @@ TEST(ComponentWalkTest, UsedEndIndexLetsTheWalkGoOn)
         uninstallEntryBlock("EntryZ", {{"DisplayName", "Z"}, {"UninstallString", "x"}}));
     g.fill();
     ASSERT_EQ(g.rows().size(), 1);
-    EXPECT_TRUE(g.rows()[0].startsWith("EntryZ|Z|x||")) << g.rows()[0].toStdString();
+    EXPECT_TRUE(g.rows()[0].startsWith("EntryZ|Z|x|9|")) << g.rows()[0].toStdString();
 }
 
 TEST(ComponentWalkTest, ComponentUsedByFirstMatchingPassOnly)

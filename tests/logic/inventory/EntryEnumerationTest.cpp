@@ -104,13 +104,24 @@ INSTANTIATE_TEST_SUITE_P(
                  {"Help|HTML Help|C:\\app\\un.exe||normaali|normaali|lukittu|found"},
                  false,
                  componentBlock("Help", {{"", "HTML Help"}, {"Version", "4,74"}})},
-        FillCase{"SubkeyNamedNotFoundEndsTheList",
+        // Enumeration ends where the keys end: a key named "Not Found" is an entry, and a key
+        // whose name is too long to read is skipped, not taken for the end.
+        FillCase{"SubkeyNamedNotFoundIsAnEntry",
                  {{"Alpha", {{kDn, "A"}}}, {"Not Found", {{kDn, "N"}}}, {"Zulu", {{kDn, "Z"}}}},
                  {"Alpha|A|||normaali|lukittu normaali ja quiet|lukittu|plain",
-                  "Not Found|N|||normaali|lukittu normaali ja quiet|lukittu|plain"}},
+                  "Not Found|N|||normaali|lukittu normaali ja quiet|lukittu|plain",
+                  "Zulu|Z|||normaali|lukittu normaali ja quiet|lukittu|plain"}},
         FillCase{"SubkeyNamedNotFoundWithoutName",
                  {{"Alpha", {{kDn, "A"}}}, {"Not Found", {}}, {"Zulu", {{kDn, "Z"}}}},
-                 {"Alpha|A|||normaali|lukittu normaali ja quiet|lukittu|plain"}}),
+                 {"Alpha|A|||normaali|lukittu normaali ja quiet|lukittu|plain",
+                  "Not Found|Not Found|||lukittu quiet|lukittu normaali ja quiet|lukittu|plain",
+                  "Zulu|Z|||normaali|lukittu normaali ja quiet|lukittu|plain"}},
+        FillCase{"SubkeyNameTooLongToReadIsSkipped",
+                 {{"Alpha", {{kDn, "A"}}},
+                  {QString(2048, QChar(u'M')), {{kDn, "Long"}}},
+                  {"Zulu", {{kDn, "Z"}}}},
+                 {"Alpha|A|||normaali|lukittu normaali ja quiet|lukittu|plain",
+                  "Zulu|Z|||normaali|lukittu normaali ja quiet|lukittu|plain"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class EntryFillStateTest : public testing::Test, public InventoryFixture
