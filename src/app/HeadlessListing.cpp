@@ -1,14 +1,15 @@
 #include "HeadlessListing.h"
 
-#include "inventory/EntryEnumeration.h"
-#include "inventory/EntryListInteraction.h"
-#include "inventory/EntryTags.h"
-#include "backup/BackupList.h"
-#include "StatusBar.h"
+#include "EntrySource.h"
 #include "FileQuery.h"
 #include "Prefix.h"
 #include "Settings.h"
+#include "StatusBar.h"
 #include "WineRegistry.h"
+#include "backup/BackupList.h"
+#include "inventory/EntryEnumeration.h"
+#include "inventory/EntryListInteraction.h"
+#include "inventory/EntryTags.h"
 
 #include <cstdio>
 
@@ -60,11 +61,13 @@ private:
     int m_pointer = kPointerDefault;
 };
 
+// The tooltip's first line; the source's line follows it.
 QString verdictOf(const ListRow& row)
 {
-    if (row.cells[0].toolTip == tags::kTipMissing)
+    const QStringView tip = QStringView(row.cells[0].toolTip);
+    if (tip.startsWith(tags::kTipMissing))
         return QStringLiteral("phantom");
-    if (row.cells[0].toolTip == tags::kTipFound)
+    if (tip.startsWith(tags::kTipFound))
         return QStringLiteral("found");
     return QStringLiteral("plain");
 }
@@ -110,9 +113,11 @@ void printEntries(Workspace& ctx)
     const ListViewModel& list = state.lvwOhjelmat;
     for (int i = 0; i < list.rowCount(); ++i) {
         const ListRow& row = *list.rowAt(i);
-        printLine({row.key.mid(tags::kRowKeyPrefix.size()), row.cells[0].text, row.cells[1].text,
-                   row.cells[2].text, row.cells[0].tag, row.cells[1].tag, row.cells[2].tag,
-                   verdictOf(row), row.cells[0].bold ? QStringLiteral("1") : QStringLiteral("0")});
+        const RowEntry entry = splitEntryRowKey(row.key);
+        printLine({entry.subkey, row.cells[0].text, row.cells[1].text, row.cells[2].text,
+                   row.cells[0].tag, row.cells[1].tag, row.cells[2].tag, verdictOf(row),
+                   row.cells[0].bold ? QStringLiteral("1") : QStringLiteral("0"),
+                   entry.source->label});
     }
     updateStatusText(state);
     printLine({state.statusText});
@@ -155,7 +160,8 @@ int runHeadlessListing(const QStringList& arguments,
     (void)ctx.openPrefix(prefix);
     // Loads the machine hive now (the preferences load the user hive), so that the fill is
     // timed on its own.
-    (void)ctx.services.registry->subkeyName(RegRoot::LocalMachine, tags::kUninstallPath, 0);
+    (void)ctx.services.registry->subkeyName(RegRoot::LocalMachine,
+                                            entrySource(SourceKind::Machine).uninstallPath, 0);
     ctx.state.lvwOhjelmat.setSorted(true);
     ctx.state.lvwPalauta.setSorted(true);
     ctx.loadListPreferences();

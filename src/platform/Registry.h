@@ -4,12 +4,14 @@
 
 #include <optional>
 
-namespace nixora {
+namespace nixora
+{
 
 // The registry as the program sees it. Every call sees the registry as it is at that moment;
 // nothing a caller gets back stays tied to the backend. Paths are relative to the root, with
 // or without a trailing backslash; names of keys and values compare case-insensitively.
-class Registry {
+class Registry
+{
 public:
     virtual ~Registry() = default;
 
@@ -23,8 +25,8 @@ public:
 
     // Creates the key and missing keys above it, sets the value, and makes the change durable
     // before returning.
-    [[nodiscard]] virtual RegResult setValue(RegRoot root, const QString& path,
-                                             const QString& name, const RegValue& value) = 0;
+    [[nodiscard]] virtual RegResult setValue(RegRoot root, const QString& path, const QString& name,
+                                             const RegValue& value) = 0;
 
     // Deletes exactly one key; refuses (HasSubkeys) while it still has subkeys.
     [[nodiscard]] virtual RegResult deleteKey(RegRoot root, const QString& path) = 0;
@@ -35,6 +37,10 @@ public:
 
     // Applies all changes or none. Changes to one root are saved in one write.
     [[nodiscard]] virtual RegResult apply(const std::vector<RegChange>& changes) = 0;
+
+    // True when HKEY_LOCAL_MACHINE has a 32-bit view of its own (Software\Wow6432Node), as a
+    // 64-bit system has; on a 32-bit system a key of that name is an ordinary key.
+    [[nodiscard]] virtual bool hasWow64View() = 0;
 };
 
 } // namespace nixora

@@ -1,9 +1,8 @@
 #include "actions/ModifyEntry.h"
 
-#include "backup/BackupRemoval.h"
-#include "inventory/EntryTags.h"
 #include "Settings.h"
 #include "TextUtil.h"
+#include "backup/BackupRemoval.h"
 #include "mdlPoisto.h"
 
 namespace nixora
@@ -14,23 +13,23 @@ namespace
 // One field: the plain value is rewritten only when it exists; the quiet value only when its
 // current text matches what the list showed, ignoring letter case and surrounding blanks. A
 // missing quiet value reads "Not Found", so a shown text of "Not Found" creates it.
-void writeField(Registry& registry, const QString& key, const QString& plainName,
+void writeField(Registry& registry, const SelectedEntry& entry, const QString& plainName,
                 const QString& quietName, const QString& edited, const QString& shown)
 {
-    const QString readPath = tags::kUninstallPath + key;
+    const EntrySource& source = entrySource(entry.SelectedEntrySource);
+    const QString readPath = source.entryPath(entry.SelectedEntryKey);
     const QString writePath = readPath + u'\\';
     const QString newText = trimBlanks(edited);
 
-    if (mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, readPath, plainName) !=
+    if (mdlPoisto::LueRekisteriarvo(registry, source.root, readPath, plainName) !=
         mdlPoisto::kNotFound)
-        mdlPoisto::KirjoitaRekisteriarvo(registry, RegRoot::LocalMachine, writePath, plainName,
-                                         kRegSz, newText);
+        mdlPoisto::KirjoitaRekisteriarvo(registry, source.root, writePath, plainName, kRegSz,
+                                         newText);
 
-    const QString quiet =
-        mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, readPath, quietName);
+    const QString quiet = mdlPoisto::LueRekisteriarvo(registry, source.root, readPath, quietName);
     if (trimBlanks(quiet.toLower()) == trimBlanks(shown.toLower()))
-        mdlPoisto::KirjoitaRekisteriarvo(registry, RegRoot::LocalMachine, writePath, quietName,
-                                         kRegSz, newText);
+        mdlPoisto::KirjoitaRekisteriarvo(registry, source.root, writePath, quietName, kRegSz,
+                                         newText);
 }
 
 } // namespace
@@ -52,14 +51,14 @@ void applyModifiedEntry(Workspace& ctx, const ModifiedTexts& texts, bool backupF
 
     const SelectedEntry& entry = ctx.state.entry;
     if (!entry.SelectedEntryNameLocked)
-        writeField(registry, entry.SelectedEntryKey, QStringLiteral("DisplayName"),
+        writeField(registry, entry, QStringLiteral("DisplayName"),
                    QStringLiteral("QuietDisplayName"), texts.name, entry.SelectedEntryName);
     if (!entry.SelectedEntryUninstallerLocked)
-        writeField(registry, entry.SelectedEntryKey, QStringLiteral("UninstallString"),
+        writeField(registry, entry, QStringLiteral("UninstallString"),
                    QStringLiteral("QuietUninstallString"), texts.uninstaller,
                    entry.SelectedEntryUninstaller);
     if (!entry.SelectedEntryVersionLocked)
-        writeField(registry, entry.SelectedEntryKey, QStringLiteral("DisplayVersion"),
+        writeField(registry, entry, QStringLiteral("DisplayVersion"),
                    QStringLiteral("QuietDisplayVersion"), texts.version,
                    entry.SelectedEntryVersion);
 }

@@ -27,7 +27,8 @@ void mAjaPoistoohjelma_Click(Workspace& ctx)
     const SelectedEntry& entry = ctx.state.entry;
     ui.setMousePointer(kPointerHourglass);
 
-    const int32_t result = mdlProsessi::AjaProsessi(ctx.services.prefixPath, entry.SelectedEntryUninstaller);
+    const int32_t result =
+        mdlProsessi::AjaProsessi(ctx.services.prefixPath, entry.SelectedEntryUninstaller);
     if (result == -1) {
         ui.setMousePointer(kPointerDefault);
         const MessageBoxRequest question{
@@ -40,10 +41,12 @@ void mAjaPoistoohjelma_Click(Workspace& ctx)
         }
     } else {
         // The outcome is judged by the registry, not by the exit code: an entry whose default
-        // value can no longer be read counts as removed by its uninstaller.
+        // value can no longer be read counts as removed by its uninstaller. It is looked for in
+        // its own source only: a twin in the other view is another program's entry.
+        const EntrySource& source = entrySource(entry.SelectedEntrySource);
         const QString stillThere =
-            mdlPoisto::LueRekisteriarvo(*ctx.services.registry, RegRoot::LocalMachine,
-                                        kUninstallKeyPath + entry.SelectedEntryKey, QString());
+            mdlPoisto::LueRekisteriarvo(*ctx.services.registry, source.root,
+                                        source.entryPath(entry.SelectedEntryKey), QString());
         if (stillThere != mdlPoisto::kNotFound) {
             ui.setMousePointer(kPointerDefault);
             const MessageBoxRequest question{

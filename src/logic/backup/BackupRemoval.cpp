@@ -16,13 +16,12 @@ const QString kCannotBackup =
 
 // Runs the export and judges it by what can be seen afterwards: the editor started, said it
 // succeeded, and the file is there.
-bool exportEntry(Workspace& ctx, const QString& file, const QString& key)
+bool exportEntry(Workspace& ctx, const QString& file, const EntrySource& source, const QString& key)
 {
     if (key.isEmpty())
         return false;
-    const ChildResult result = runRegeditProgram(
-        ctx.services, {QStringLiteral("/E"), file,
-                       QStringLiteral("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath + key});
+    const ChildResult result =
+        runRegeditProgram(ctx.services, {QStringLiteral("/E"), file, source.entryKeyName(key)});
     ctx.services.ui->processEvents();
     if (result.started && result.exitCode == 0 && backupFileExists(file))
         return true;
@@ -45,11 +44,11 @@ bool askDeleteWithoutBackup(UiServices& ui)
     return true;
 }
 
-void deleteEntryKey(Workspace& ctx, const QString& key, const QString& backupFile)
+void deleteEntryKey(Workspace& ctx, const EntrySource& source, const QString& key,
+                    const QString& backupFile)
 {
     const bool deleted =
-        !key.isEmpty() &&
-        ctx.services.registry->deleteKey(RegRoot::LocalMachine, kUninstallKeyPath + key).ok();
+        !key.isEmpty() && ctx.services.registry->deleteKey(source.root, source.entryPath(key)).ok();
     if (deleted)
         return;
     UiServices& ui = *ctx.services.ui;
@@ -101,11 +100,12 @@ bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
 {
     UiServices& ui = *ctx.services.ui;
     const QString key = ctx.state.entry.SelectedEntryKey;
+    const EntrySource& source = entrySource(ctx.state.entry.SelectedEntrySource);
     QDir().mkpath(ctx.services.backupFolder);
     const QString file = newBackupFilePath(ctx.services.backupFolder, ctx.services.clock->now());
 
     bool deleteKey = Poisto;
-    const bool backedUp = exportEntry(ctx, file, key);
+    const bool backedUp = exportEntry(ctx, file, source, key);
     if (!backedUp) {
         ui.setMousePointer(kPointerDefault);
         if (Poisto)
@@ -115,7 +115,7 @@ bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
                            MsgIcon::Exclamation, MsgAnswer::Ok});
     }
     if (deleteKey)
-        deleteEntryKey(ctx, key, file);
+        deleteEntryKey(ctx, source, key, file);
 
     ui.setMousePointer(kPointerHourglass);
     if (PaivitaOhjelmalista)

@@ -1,8 +1,8 @@
 #include "backup/RestoreDelete.h"
 
+#include "RegFileReader.h"
 #include "backup/BackupList.h"
 #include "backup/BackupRemoval.h"
-#include "RegFileReader.h"
 
 #include <algorithm>
 
@@ -28,20 +28,19 @@ QString selectedBackupPath(const Workspace& ctx)
     return ctx.services.backupFolder + u'/' + name;
 }
 
-bool isEntryChange(const RegChange& change)
+bool isEntryChange(const RegChange& change, bool wow64View)
 {
     const bool allowedKind =
         change.kind == RegChange::Kind::CreateKey || change.kind == RegChange::Kind::SetValue;
-    return allowedKind && change.root == RegRoot::LocalMachine &&
-           change.path.size() > kUninstallKeyPath.size() &&
-           change.path.startsWith(kUninstallKeyPath, Qt::CaseInsensitive);
+    return allowedKind && sourceHoldingKey(change.root, change.path, wow64View) != nullptr;
 }
 
 // Imports the backup and removes it. The file is kept unless the import is known to have
 // worked, so a backup is never lost to a failed or refused restore.
 bool restoreBackup(Workspace& ctx, const QString& path)
 {
-    if (path.isEmpty() || !backupFileExists(path) || !isUninstallEntryBackup(path))
+    if (path.isEmpty() || !backupFileExists(path) ||
+        !isUninstallEntryBackup(path, ctx.services.registry->hasWow64View()))
         return false;
     const ChildResult result = runRegeditProgram(ctx.services, {QStringLiteral("/S"), path});
     ctx.services.ui->processEvents();
@@ -53,11 +52,13 @@ bool restoreBackup(Workspace& ctx, const QString& path)
 
 } // namespace
 
-bool isUninstallEntryBackup(const QString& path)
+bool isUninstallEntryBackup(const QString& path, bool wow64View)
 {
     const RegParseResult parsed = readRegFile(path);
     return parsed.ok() && !parsed.changes.empty() &&
-           std::all_of(parsed.changes.begin(), parsed.changes.end(), isEntryChange);
+           std::all_of(
+               parsed.changes.begin(), parsed.changes.end(),
+               [wow64View](const RegChange& change) { return isEntryChange(change, wow64View); });
 }
 
 void mPalauta_Click(Workspace& ctx)

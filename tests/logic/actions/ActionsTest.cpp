@@ -1,7 +1,7 @@
+#include "WineRegistry.h"
 #include "actions/ClipboardCommands.h"
 #include "actions/RunUninstaller.h"
 #include "backup/BackupRemoval.h"
-#include "WineRegistry.h"
 #include "mdlPoisto.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
@@ -43,7 +43,8 @@ protected:
 
     void setEntry(bool withDefaultValue = true)
     {
-        QList<QPair<QString, QString>> values{{QStringLiteral("DisplayName"), QStringLiteral("App")}};
+        QList<QPair<QString, QString>> values{
+            {QStringLiteral("DisplayName"), QStringLiteral("App")}};
         if (withDefaultValue)
             values.prepend({QString(), QStringLiteral("kept")});
         m_prefix.setHiveBody(RegRoot::LocalMachine,
@@ -70,13 +71,20 @@ protected:
 
     void select(const QString& uninstaller)
     {
-        m_state.entry = {QStringLiteral("App"), QStringLiteral("Shown Name"), uninstaller,
-                         QStringLiteral("1.0"), false, false, false};
+        m_state.entry = {QStringLiteral("App"),
+                         QStringLiteral("Shown Name"),
+                         uninstaller,
+                         QStringLiteral("1.0"),
+                         false,
+                         false,
+                         false};
     }
 
     [[nodiscard]] bool entryPresent()
     {
-        return m_registry.exportKey(RegRoot::LocalMachine, kUninstallKeyPath + QStringLiteral("App"))
+        return m_registry
+            .exportKey(RegRoot::LocalMachine,
+                       entrySource(SourceKind::Machine).entryPath(QStringLiteral("App")))
             .has_value();
     }
 
@@ -195,9 +203,13 @@ TEST(ClipboardCommands, CopyTheShownTextsExactly)
     ScriptedUi ui;
     Workspace ctx(Services{nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}});
     WindowState& state = ctx.state;
-    state.entry = {QStringLiteral("Key"), QStringLiteral("Plain Name"),
-                   QStringLiteral("\"C:\\x\\unins000.exe\" /S"), QStringLiteral("2.0 beta "),
-                   false, false, false};
+    state.entry = {QStringLiteral("Key"),
+                   QStringLiteral("Plain Name"),
+                   QStringLiteral("\"C:\\x\\unins000.exe\" /S"),
+                   QStringLiteral("2.0 beta "),
+                   false,
+                   false,
+                   false};
     const QString expected[3] = {state.entry.SelectedEntryName,
                                  state.entry.SelectedEntryUninstaller,
                                  state.entry.SelectedEntryVersion};
