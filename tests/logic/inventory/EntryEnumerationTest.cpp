@@ -1,6 +1,7 @@
 #include "InventoryFixture.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <utility>
@@ -291,6 +292,32 @@ TEST(HeadlessListingTest, DemoPrefixListsAsExpected)
     const QStringList got = QString::fromUtf8(nixora.readAllStandardOutput()).split(u'\n');
     EXPECT_EQ(got, want);
     EXPECT_TRUE(nixora.readAllStandardError().isEmpty());
+}
+
+// Hives written by real Wine (see tests/data/README): the same subkey in both machine views,
+// found and phantom uninstallers in every source.
+TEST(HeadlessListingTest, RealWineHivesListEverySource)
+{
+    TempPrefix prefix;
+    for (const RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
+        const QString name = QFileInfo(prefix.hivePath(root)).fileName();
+        QFile::remove(prefix.hivePath(root));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(NIXORA_TEST_DATA "/wine8-sources/") + name,
+                                prefix.hivePath(root)));
+    }
+    prefix.createFile("Program Files (x86)/Shared App/uninst.exe");
+    prefix.createFile("Program Files/User App/uninst.exe");
+    QProcess nixora;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("WINEPREFIX", prefix.path());
+    nixora.setProcessEnvironment(env);
+    nixora.start(QStringLiteral(NIXORA_BIN_DIR "/nixora"), {"--list"});
+    ASSERT_TRUE(nixora.waitForFinished(30000));
+    EXPECT_EQ(nixora.exitCode(), 0);
+    QFile expected(QStringLiteral(NIXORA_TEST_DATA "/wine8-sources/expected-list.txt"));
+    ASSERT_TRUE(expected.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(nixora.readAllStandardOutput()),
+              QString::fromUtf8(expected.readAll()));
 }
 
 TEST(HeadlessListingTest, ControlCharactersAreEscapedAndSettingsApply)
