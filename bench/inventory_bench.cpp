@@ -2,11 +2,11 @@
 // Entries: half with an existing uninstaller, a quarter phantom, a quarter MsiExec; all in the
 // machine's Uninstall key, or split in turn across HKLM, HKLM's 32-bit view and HKCU.
 
+#include "FileQuery.h"
+#include "StatusBar.h"
+#include "WineRegistry.h"
 #include "inventory/EntryEnumeration.h"
 #include "inventory/EntryListInteraction.h"
-#include "StatusBar.h"
-#include "FileQuery.h"
-#include "WineRegistry.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,8 +16,8 @@
 
 #include <array>
 #include <map>
-#include <tuple>
 #include <memory>
+#include <tuple>
 
 namespace
 {
@@ -70,8 +70,8 @@ public:
         }
         const QString un =
             QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
-        const QString un32 = QStringLiteral(
-            "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+        const QString un32 =
+            QStringLiteral("Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
         // Wine writes keys in order: the 32-bit view's after the native ones.
         std::array<QString, 3> sourceBlocks{block(un, {}), block(un32, {}), block(un, {})};
         for (int i = 0; i < entries; ++i) {
@@ -95,11 +95,12 @@ public:
                 uninstaller = QStringLiteral("MsiExec.exe /X{%1}").arg(i);
             }
             const int source = split ? i % 3 : 0;
-            sourceBlocks[size_t(source)] += block((source == 1 ? un32 : un) + u'\\' + key,
-                          {{QStringLiteral("DisplayName"),
-                            QStringLiteral("Application %1").arg(i, 6, 10, QLatin1Char('0'))},
-                           {QStringLiteral("UninstallString"), uninstaller},
-                           {QStringLiteral("DisplayVersion"), QStringLiteral("%1.0").arg(i % 13)}});
+            sourceBlocks[size_t(source)] +=
+                block((source == 1 ? un32 : un) + u'\\' + key,
+                      {{QStringLiteral("DisplayName"),
+                        QStringLiteral("Application %1").arg(i, 6, 10, QLatin1Char('0'))},
+                       {QStringLiteral("UninstallString"), uninstaller},
+                       {QStringLiteral("DisplayVersion"), QStringLiteral("%1.0").arg(i % 13)}});
         }
         body += sourceBlocks[0] + sourceBlocks[1];
         QFile hive(root + QStringLiteral("/system.reg"));

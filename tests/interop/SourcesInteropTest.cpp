@@ -61,11 +61,10 @@ protected:
                   const std::vector<QStringList>& values) const
     {
         for (const QStringList& value : values) {
-            const ToolRun run = m_wine->wine({QStringLiteral("reg"), QStringLiteral("add"),
-                                              root + u'\\' + kUninstall + subkey,
-                                              QStringLiteral("/v"), value[0], QStringLiteral("/t"),
-                                              value[1], QStringLiteral("/d"), value[2],
-                                              QStringLiteral("/f"), view});
+            const ToolRun run = m_wine->wine(
+                {QStringLiteral("reg"), QStringLiteral("add"), root + u'\\' + kUninstall + subkey,
+                 QStringLiteral("/v"), value[0], QStringLiteral("/t"), value[1],
+                 QStringLiteral("/d"), value[2], QStringLiteral("/f"), view});
             ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
         }
     }
@@ -88,9 +87,9 @@ protected:
 
 TEST_F(SourcesInterop, ListsEveryEntryWinesUninstallerLists)
 {
-    for (const char* file : {"Program Files/Shared App/uninst.exe",
-                             "Program Files (x86)/Shared App/uninst.exe",
-                             "Program Files/User App/uninst.exe"}) {
+    for (const char* file :
+         {"Program Files/Shared App/uninst.exe", "Program Files (x86)/Shared App/uninst.exe",
+          "Program Files/User App/uninst.exe"}) {
         const QString path = m_wine->hostPath(QStringLiteral("drive_c/") + file);
         ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
         ASSERT_TRUE(QFile(path).open(QIODevice::WriteOnly));
@@ -154,8 +153,8 @@ TEST_P(SourceRoundTripInterop, EntryComesBackExactlyAndNothingElseChanges)
     const EntrySource& source = entrySource(GetParam());
     const bool machine = source.root == RegRoot::LocalMachine;
     const QString root = machine ? QStringLiteral("HKLM") : QStringLiteral("HKCU");
-    const QString view = GetParam() == SourceKind::Machine32 ? QStringLiteral("/reg:32")
-                                                             : QStringLiteral("/reg:64");
+    const QString view =
+        GetParam() == SourceKind::Machine32 ? QStringLiteral("/reg:32") : QStringLiteral("/reg:64");
     const QString subkey = QStringLiteral("Round Trip");
     // Kinds that Wine's regedit reads back from a REGEDIT4 file exactly.
     addEntry(root, view, subkey,
@@ -176,7 +175,13 @@ TEST_P(SourceRoundTripInterop, EntryComesBackExactlyAndNothingElseChanges)
 
     test::ScriptedUi ui;
     test::FixedClock clock;
-    Workspace ctx(Services{nullptr, nullptr, &ui, &clock, {}, {}, {},
+    Workspace ctx(Services{nullptr,
+                           nullptr,
+                           &ui,
+                           &clock,
+                           {},
+                           {},
+                           {},
                            QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")});
     (void)ctx.openPrefix(Prefix(m_wine->path()));
     ctx.state.entry.SelectedEntryKey = subkey;
@@ -198,7 +203,8 @@ TEST_P(SourceRoundTripInterop, EntryComesBackExactlyAndNothingElseChanges)
     EXPECT_EQ(registry.exportKey(source.root, source.entryPath(subkey)), entry);
     auto blocksBefore = hiveBlocks(before);
     auto blocksAfter = hiveBlocks(readAll(hivePath));
-    const QByteArray entryLine = '[' + source.entryPath(subkey).replace(u'\\', QStringLiteral("\\\\")).toUtf8() + ']';
+    const QByteArray entryLine =
+        '[' + source.entryPath(subkey).replace(u'\\', QStringLiteral("\\\\")).toUtf8() + ']';
     EXPECT_EQ(blocksBefore.erase(entryLine), 1u);
     EXPECT_EQ(blocksAfter.erase(entryLine), 1u);
     EXPECT_EQ(blocksAfter, blocksBefore);
@@ -213,8 +219,9 @@ TEST_P(SourceRoundTripInterop, EntryComesBackExactlyAndNothingElseChanges)
     ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
     copy.write(backup);
     copy.close();
-    EXPECT_EQ(m_wine->wine({QStringLiteral("regedit"), QStringLiteral("/S"),
-                            QStringLiteral("C:\\backup.reg")})
+    EXPECT_EQ(m_wine
+                  ->wine({QStringLiteral("regedit"), QStringLiteral("/S"),
+                          QStringLiteral("C:\\backup.reg")})
                   .exitCode,
               0);
     m_wine->waitForServer();

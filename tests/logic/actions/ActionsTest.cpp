@@ -113,6 +113,27 @@ TEST_F(RunUninstallerTest, UninstallerThatRemovesItsKeyIsTrustedWhateverItsExitC
     EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
 }
 
+TEST_F(RunUninstallerTest, RemovalIsJudgedInTheEntrysOwnSource)
+{
+    // A per-user entry whose uninstaller removes it, and a machine entry of the same subkey
+    // that stays: the per-user entry counts as removed.
+    setEntry();
+    const EntrySource& user = entrySource(SourceKind::User);
+    m_prefix.setHiveBody(RegRoot::CurrentUser,
+                         test::hiveKeyBlock(user.entryPath(QStringLiteral("App")),
+                                            {{QString(), QStringLiteral("kept")}}));
+    selectScript(true, 0);
+    QFile reg(m_prefix.hostPath(QStringLiteral("remove.reg")));
+    ASSERT_TRUE(reg.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    reg.write(("REGEDIT4\r\n\r\n[-" + user.entryKeyName(QStringLiteral("App")) + "]\r\n").toUtf8());
+    reg.close();
+    m_state.entry.SelectedEntrySource = SourceKind::User;
+    mAjaPoistoohjelma_Click(m_ctx);
+    EXPECT_TRUE(m_ui.shown.empty());
+    EXPECT_FALSE(m_registry.exportKey(user.root, user.entryPath(QStringLiteral("App"))));
+    EXPECT_TRUE(entryPresent());
+}
+
 TEST_F(RunUninstallerTest, KeyWithoutDefaultValueCountsAsRemoved)
 {
     setEntry(false);
