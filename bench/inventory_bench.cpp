@@ -1,11 +1,12 @@
 // Filling the entry list of generated prefixes, headless, friendly names on.
-// Entries: half with an existing uninstaller, a quarter phantom, a quarter MsiExec.
+// Entries: half with an existing uninstaller, a quarter phantom, a quarter MsiExec; all in the
+// machine's Uninstall key, or split in turn across HKLM, HKLM's 32-bit view and HKCU.
 
+#include "FileQuery.h"
+#include "StatusBar.h"
+#include "WineRegistry.h"
 #include "inventory/EntryEnumeration.h"
 #include "inventory/EntryListInteraction.h"
-#include "StatusBar.h"
-#include "FileQuery.h"
-#include "WineRegistry.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,8 +14,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <array>
 #include <map>
 #include <memory>
+#include <tuple>
 
 namespace
 {
@@ -45,7 +48,7 @@ QString block(const QString& path, const QList<QPair<QString, QString>>& values)
 class GeneratedPrefix
 {
 public:
-    GeneratedPrefix(int entries, int components)
+    GeneratedPrefix(int entries, int components, bool split)
     {
         const QString root = m_dir.path();
         QDir(root).mkpath(QStringLiteral("drive_c/Program Files"));
@@ -67,7 +70,10 @@ public:
         }
         const QString un =
             QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
-        body += block(un, {});
+        const QString un32 =
+            QStringLiteral("Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+        // Wine writes keys in order: the 32-bit view's after the native ones.
+        std::array<QString, 3> sourceBlocks{block(un, {}), block(un32, {}), block(un, {})};
         for (int i = 0; i < entries; ++i) {
             const QString key = QStringLiteral("App%1").arg(i, 6, 10, QLatin1Char('0'));
             QString uninstaller;
@@ -88,12 +94,15 @@ public:
             default:
                 uninstaller = QStringLiteral("MsiExec.exe /X{%1}").arg(i);
             }
-            body += block(un + u'\\' + key,
-                          {{QStringLiteral("DisplayName"),
-                            QStringLiteral("Application %1").arg(i, 6, 10, QLatin1Char('0'))},
-                           {QStringLiteral("UninstallString"), uninstaller},
-                           {QStringLiteral("DisplayVersion"), QStringLiteral("%1.0").arg(i % 13)}});
+            const int source = split ? i % 3 : 0;
+            sourceBlocks[size_t(source)] +=
+                block((source == 1 ? un32 : un) + u'\\' + key,
+                      {{QStringLiteral("DisplayName"),
+                        QStringLiteral("Application %1").arg(i, 6, 10, QLatin1Char('0'))},
+                       {QStringLiteral("UninstallString"), uninstaller},
+                       {QStringLiteral("DisplayVersion"), QStringLiteral("%1.0").arg(i % 13)}});
         }
+        body += sourceBlocks[0] + sourceBlocks[1];
         QFile hive(root + QStringLiteral("/system.reg"));
         hive.open(QIODevice::WriteOnly);
         hive.write(body.toUtf8());
@@ -101,6 +110,7 @@ public:
         user.open(QIODevice::WriteOnly);
         user.write("WINE REGISTRY Version 2\n;; All keys relative to "
                    "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n\n");
+        user.write(sourceBlocks[2].toUtf8());
     }
 
     [[nodiscard]] QString path() const { return m_dir.path(); }
@@ -109,12 +119,12 @@ private:
     QTemporaryDir m_dir;
 };
 
-GeneratedPrefix& prefixFor(int entries, int components)
+GeneratedPrefix& prefixFor(int entries, int components, bool split)
 {
-    static std::map<std::pair<int, int>, std::unique_ptr<GeneratedPrefix>> prefixes;
-    auto& slot = prefixes[{entries, components}];
+    static std::map<std::tuple<int, int, bool>, std::unique_ptr<GeneratedPrefix>> prefixes;
+    auto& slot = prefixes[{entries, components, split}];
     if (!slot)
-        slot = std::make_unique<GeneratedPrefix>(entries, components);
+        slot = std::make_unique<GeneratedPrefix>(entries, components, split);
     return *slot;
 }
 
@@ -122,7 +132,8 @@ void BM_Fill(benchmark::State& bench)
 {
     const int entries = static_cast<int>(bench.range(0));
     const int components = static_cast<int>(bench.range(1));
-    GeneratedPrefix& prefix = prefixFor(entries, components);
+    // Fourth argument 1: the entries split across the three sources.
+    GeneratedPrefix& prefix = prefixFor(entries, components, bench.range(3) == 1);
     Workspace ctx(Services{});
     (void)ctx.openPrefix(Prefix(prefix.path()));
     WindowState& state = ctx.state;
@@ -140,11 +151,13 @@ void BM_Fill(benchmark::State& bench)
 }
 
 BENCHMARK(BM_Fill)
-    ->Args({300, 20, 1})
-    ->Args({1000, 1000, 1})
-    ->Args({10000, 1000, 1})
-    ->Args({1000, 1000, 0})
-    ->Args({10000, 1000, 0})
+    ->Args({300, 20, 1, 0})
+    ->Args({1000, 1000, 1, 0})
+    ->Args({1000, 1000, 1, 1})
+    ->Args({10000, 1000, 1, 0})
+    ->Args({1000, 1000, 0, 0})
+    ->Args({1000, 1000, 0, 1})
+    ->Args({10000, 1000, 0, 0})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(1.0);
 

@@ -1,11 +1,12 @@
 #include "HeadlessListing.h"
 
+#include "EntrySource.h"
+#include "Settings.h"
+#include "StatusBar.h"
+#include "backup/BackupList.h"
 #include "inventory/EntryEnumeration.h"
 #include "inventory/EntryListInteraction.h"
 #include "inventory/EntryTags.h"
-#include "backup/BackupList.h"
-#include "Settings.h"
-#include "StatusBar.h"
 
 #include <cstdio>
 
@@ -29,11 +30,13 @@ QString escapeField(const QString& text)
     return out;
 }
 
+// The tooltip's first line; the source's line follows it.
 QString verdictOf(const ListRow& row)
 {
-    if (row.cells[0].toolTip == tags::kTipMissing)
+    const QStringView tip = QStringView(row.cells[0].toolTip);
+    if (tip.startsWith(tags::kTipMissing))
         return QStringLiteral("phantom");
-    if (row.cells[0].toolTip == tags::kTipFound)
+    if (tip.startsWith(tags::kTipFound))
         return QStringLiteral("found");
     return QStringLiteral("plain");
 }
@@ -72,10 +75,11 @@ void printEntries(WindowState& state)
     const ListViewModel& list = state.lvwOhjelmat;
     for (int i = 0; i < list.rowCount(); ++i) {
         const ListRow& row = *list.rowAt(i);
-        printListingLine({row.key.mid(tags::kRowKeyPrefix.size()), row.cells[0].text,
-                          row.cells[1].text, row.cells[2].text, row.cells[0].tag, row.cells[1].tag,
-                          row.cells[2].tag, verdictOf(row),
-                          row.cells[0].bold ? QStringLiteral("1") : QStringLiteral("0")});
+        const RowEntry entry = splitEntryRowKey(row.key);
+        printListingLine({entry.subkey, row.cells[0].text, row.cells[1].text, row.cells[2].text,
+                          row.cells[0].tag, row.cells[1].tag, row.cells[2].tag, verdictOf(row),
+                          row.cells[0].bold ? QStringLiteral("1") : QStringLiteral("0"),
+                          entry.source->label});
     }
     updateStatusText(state);
     printListingLine({state.statusText});
@@ -118,7 +122,8 @@ void HeadlessWindow::loadPreferences()
 {
     // Loads the machine hive now (the preferences load the user hive), so that the fill is
     // timed on its own.
-    (void)m_ctx.services.registry->subkeyName(RegRoot::LocalMachine, tags::kUninstallPath, 0);
+    (void)m_ctx.services.registry->subkeyName(
+        RegRoot::LocalMachine, entrySource(SourceKind::Machine).uninstallPath, 0);
     m_ctx.loadListPreferences();
 }
 

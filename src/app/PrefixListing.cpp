@@ -17,15 +17,6 @@ namespace nixora
 namespace
 {
 
-int phantomCount(const ListViewModel& list)
-{
-    int count = 0;
-    for (int i = 0; i < list.rowCount(); ++i)
-        if (list.rowAt(i)->cells[0].toolTip == tags::kTipMissing)
-            ++count;
-    return count;
-}
-
 // Every prefix's columns, the prefixes shared out over one worker per core. Each fill has its
 // own registry, file query and state, so the workers share nothing but the input and their own
 // slots of the output; with fifty Steam games the fills are most of the listing's time.
@@ -61,7 +52,7 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
     window.fillBackups();
     const WindowState& state = window.state();
     return {arch, QString::number(state.lvwOhjelmat.rowCount()),
-            QString::number(phantomCount(state.lvwOhjelmat)),
+            QString::number(state.lvwOhjelmat.phantomRowCount()),
             QString::number(state.lvwPalauta.rowCount())};
 }
 

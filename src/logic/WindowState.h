@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EntrySource.h"
 #include "ListViewModel.h"
 
 #include <QString>
@@ -13,13 +14,14 @@ namespace nixora
 
 // The selected entry: the row of the entry list last clicked, read by every entry command.
 struct SelectedEntry {
-    QString SelectedEntryKey;
+    QString SelectedEntryKey; // the subkey of its source's Uninstall key
     QString SelectedEntryName;
     QString SelectedEntryUninstaller;
     QString SelectedEntryVersion;
     bool SelectedEntryNameLocked = false;
     bool SelectedEntryUninstallerLocked = false;
     bool SelectedEntryVersionLocked = false;
+    SourceKind SelectedEntrySource = SourceKind::Machine; // the Uninstall key it lives under
 };
 
 // The selected backup: the row of the backup list last clicked.
@@ -48,9 +50,10 @@ struct WindowState {
     SelectedEntry entry;
     SelectedBackup backup;
     EntryPopupState popup;
-    std::set<int> usedComponents; // Active Setup indices already applied in this fill
-    bool friendlyNames = true;    // selkokieli
-    bool boldPhantoms = true;     // rikkinaiset_bold
+    std::set<int> usedComponents;   // Active Setup indices already applied in this fill
+    std::set<int> usedComponents32; // the same for the 32-bit view's Active Setup key
+    bool friendlyNames = true;      // selkokieli
+    bool boldPhantoms = true;       // rikkinaiset_bold
     QString selectedTab = kTabEntries;
     QString statusText;   // panel 1 of the status bar
     int16_t popupX = 290; // twips, where a keyboard context menu opens

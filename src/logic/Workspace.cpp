@@ -57,6 +57,7 @@ PrefixStatus Workspace::openPrefix(const Prefix& prefix)
     state.entry = {};
     state.backup = {};
     state.usedComponents.clear();
+    state.usedComponents32.clear();
 
     m_files = std::make_unique<PrefixFileQuery>(prefix.path());
     m_registry = std::move(registry);

@@ -45,6 +45,10 @@ public:
 
     // Applies all changes or none. Changes to one root are saved in one write.
     [[nodiscard]] virtual RegResult apply(const std::vector<RegChange>& changes) = 0;
+
+    // True when HKEY_LOCAL_MACHINE has a 32-bit view of its own (Software\Wow6432Node), as a
+    // 64-bit system has; on a 32-bit system a key of that name is an ordinary key.
+    [[nodiscard]] virtual bool hasWow64View() = 0;
 };
 
 } // namespace nixora

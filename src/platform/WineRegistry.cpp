@@ -434,4 +434,10 @@ RegResult WineRegistry::apply(const std::vector<RegChange>& changes)
     });
 }
 
+bool WineRegistry::hasWow64View()
+{
+    const HiveFile* hive = current(RegRoot::LocalMachine);
+    return hive != nullptr && hive->arch() == "win64";
+}
+
 } // namespace nixora

@@ -33,6 +33,8 @@ public:
                                                           const QString& path) override;
     [[nodiscard]] RegResult apply(const std::vector<RegChange>& changes) override;
     [[nodiscard]] RegResult checkWritable() override;
+    // The machine hive's "#arch=win64" line, as Wine writes it for a 64-bit prefix.
+    [[nodiscard]] bool hasWow64View() override;
 
     [[nodiscard]] const Prefix& prefix() const { return m_prefix; }
 

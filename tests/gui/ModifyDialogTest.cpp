@@ -1,7 +1,7 @@
-#include "actions/ModifyEntry.h"
-#include "frmMuokkaa.h"
 #include "Settings.h"
 #include "WineRegistry.h"
+#include "actions/ModifyEntry.h"
+#include "frmMuokkaa.h"
 #include "mdlPoisto.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
@@ -169,6 +169,32 @@ TEST_F(ModifyDialogTest, OkWithBackupSavesTheEntryAsItWasFirst)
     ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
     EXPECT_TRUE(backup.readAll().contains("\"DisplayName\"=\"Before\""));
     EXPECT_EQ(read("DisplayName"), "After");
+}
+
+TEST_F(ModifyDialogTest, OkWithBackupActsOnTheEntrysOwnSource)
+{
+    const EntrySource& wow = entrySource(SourceKind::Machine32);
+    m_prefix.setHiveBody(
+        RegRoot::LocalMachine,
+        test::uninstallEntryBlock(QStringLiteral("App"), {{"DisplayName", "Native"}}) +
+            test::hiveKeyBlock(wow.entryPath(QStringLiteral("App")), {{"DisplayName", "Before"}}));
+    select("Before", "", "");
+    m_state.entry.SelectedEntrySource = SourceKind::Machine32;
+    runDialog([](frmMuokkaa& dialog) {
+        dialog.txtOhjelma->setText(QStringLiteral("After"));
+        dialog.cmdPainike_Click(0);
+    });
+    QFile backup(m_prefix.hostPath(QStringLiteral("nixora-backups/20090302080509.reg")));
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        backup.readAll().startsWith(("REGEDIT4\r\n\r\n[" + wow.entryKeyName(QStringLiteral("App")) +
+                                     "]\r\n\"DisplayName\"=\"Before\"")
+                                        .toUtf8()));
+    EXPECT_EQ(mdlPoisto::LueRekisteriarvo(m_registry, RegRoot::LocalMachine,
+                                          wow.entryPath(QStringLiteral("App")),
+                                          QStringLiteral("DisplayName")),
+              "After");
+    EXPECT_EQ(read("DisplayName"), "Native");
 }
 
 TEST_F(ModifyDialogTest, FailedBackupLeavesTheEntryAsItWas)

@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace nixora::test {
-namespace {
+namespace nixora::test
+{
+namespace
+{
 
 // Escapes as Wine does: backslash and the given delimiters get a backslash, characters outside
 // printable ASCII become \x escapes (four digits always parse back the same).
@@ -26,10 +28,11 @@ QString escapeHiveText(const QString& text, QStringView delimiters)
 
 const char* hiveHeader(RegRoot root)
 {
-    return root == RegRoot::LocalMachine
-               ? "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n"
-               : "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000"
-                 "\n\n#arch=win64\n";
+    return root == RegRoot::LocalMachine ? "WINE REGISTRY Version 2\n;; All keys relative to "
+                                           "REGISTRY\\\\Machine\n\n#arch=win64\n"
+                                         : "WINE REGISTRY Version 2\n;; All keys relative to "
+                                           "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000"
+                                           "\n\n#arch=win64\n";
 }
 
 } // namespace
@@ -63,6 +66,18 @@ void TempPrefix::setHiveBody(RegRoot root, const QString& body) const
         return;
     file.write(hiveHeader(root));
     file.write(body.toUtf8());
+}
+
+void TempPrefix::setArch(const QByteArray& arch) const
+{
+    QFile file(hivePath(RegRoot::LocalMachine));
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    QByteArray bytes = file.readAll();
+    file.close();
+    bytes.replace("\n#arch=win64\n", "\n#arch=" + arch + '\n');
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
 }
 
 int TempPrefix::backupFileCount() const
@@ -110,9 +125,9 @@ QString hiveKeyBlock(const QString& path, const QList<QPair<QString, QString>>& 
 QString uninstallEntryBlock(const QString& subkey,
                             const QList<QPair<QString, QString>>& stringValues)
 {
-    return hiveKeyBlock(QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") +
-                            subkey,
-                        stringValues);
+    return hiveKeyBlock(
+        QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + subkey,
+        stringValues);
 }
 
 } // namespace nixora::test

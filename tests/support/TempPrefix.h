@@ -9,11 +9,13 @@
 #include <QString>
 #include <QTemporaryDir>
 
-namespace nixora::test {
+namespace nixora::test
+{
 
 // A throw-away Wine prefix: system.reg and user.reg with Wine's headers and no keys, drive_c,
 // and dosdevices/c: (-> ../drive_c) and dosdevices/z: (-> /) as wineboot makes them.
-class TempPrefix {
+class TempPrefix
+{
 public:
     TempPrefix();
 
@@ -25,6 +27,9 @@ public:
     // Replaces a hive with Wine's header followed by `body` (key blocks as Wine writes them).
     // Written directly, not through the program's writer, so reader tests stand on their own.
     void setHiveBody(RegRoot root, const QString& body) const;
+
+    // Rewrites the machine hive's "#arch=" line: "win32" makes it a 32-bit prefix.
+    void setArch(const QByteArray& arch) const;
 
     // How many backup files (*.reg) the prefix's backup folder holds.
     [[nodiscard]] int backupFileCount() const;

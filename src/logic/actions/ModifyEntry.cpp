@@ -4,7 +4,7 @@
 #include "TextUtil.h"
 #include "backup/BackupList.h"
 #include "backup/BackupRemoval.h"
-#include "inventory/EntryTags.h"
+#include "EntrySource.h"
 #include "mdlPoisto.h"
 
 #include <QFile>
@@ -20,11 +20,12 @@ struct FieldWrites {
     int stored = 0;
     RegResult failure = RegResult::success();
 
-    void store(Registry& registry, const QString& path, const QString& name, const QString& text)
+    void store(Registry& registry, RegRoot root, const QString& path, const QString& name,
+               const QString& text)
     {
         if (!failure.ok())
             return;
-        failure = registry.setValue(RegRoot::LocalMachine, path, name, makeStringValue(text));
+        failure = registry.setValue(root, path, name, makeStringValue(text));
         stored += failure.ok() ? 1 : 0;
     }
 };
@@ -32,22 +33,22 @@ struct FieldWrites {
 // One field: the plain value is rewritten only when it exists; the quiet value only when its
 // current text matches what the list showed, ignoring letter case and surrounding blanks. A
 // missing quiet value reads "Not Found", so a shown text of "Not Found" creates it.
-void writeField(Registry& registry, const QString& key, const QString& plainName,
+void writeField(Registry& registry, const SelectedEntry& entry, const QString& plainName,
                 const QString& quietName, const QString& edited, const QString& shown,
                 FieldWrites& writes)
 {
-    const QString readPath = tags::kUninstallPath + key;
+    const EntrySource& source = entrySource(entry.SelectedEntrySource);
+    const QString readPath = source.entryPath(entry.SelectedEntryKey);
     const QString writePath = readPath + u'\\';
     const QString newText = trimBlanks(edited);
 
-    if (mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, readPath, plainName) !=
+    if (mdlPoisto::LueRekisteriarvo(registry, source.root, readPath, plainName) !=
         mdlPoisto::kNotFound)
-        writes.store(registry, writePath, plainName, newText);
+        writes.store(registry, source.root, writePath, plainName, newText);
 
-    const QString quiet =
-        mdlPoisto::LueRekisteriarvo(registry, RegRoot::LocalMachine, readPath, quietName);
+    const QString quiet = mdlPoisto::LueRekisteriarvo(registry, source.root, readPath, quietName);
     if (trimBlanks(quiet.toLower()) == trimBlanks(shown.toLower()))
-        writes.store(registry, writePath, quietName, newText);
+        writes.store(registry, source.root, writePath, quietName, newText);
 }
 
 void showRefusedChange(Workspace& ctx, const RegResult& result)
@@ -88,14 +89,14 @@ void applyModifiedEntry(Workspace& ctx, const ModifiedTexts& texts, bool backupF
     const SelectedEntry& entry = ctx.state.entry;
     FieldWrites writes;
     if (!entry.SelectedEntryNameLocked)
-        writeField(registry, entry.SelectedEntryKey, QStringLiteral("DisplayName"),
+        writeField(registry, entry, QStringLiteral("DisplayName"),
                    QStringLiteral("QuietDisplayName"), texts.name, entry.SelectedEntryName, writes);
     if (!entry.SelectedEntryUninstallerLocked)
-        writeField(registry, entry.SelectedEntryKey, QStringLiteral("UninstallString"),
+        writeField(registry, entry, QStringLiteral("UninstallString"),
                    QStringLiteral("QuietUninstallString"), texts.uninstaller,
                    entry.SelectedEntryUninstaller, writes);
     if (!entry.SelectedEntryVersionLocked)
-        writeField(registry, entry.SelectedEntryKey, QStringLiteral("DisplayVersion"),
+        writeField(registry, entry, QStringLiteral("DisplayVersion"),
                    QStringLiteral("QuietDisplayVersion"), texts.version, entry.SelectedEntryVersion,
                    writes);
     if (writes.failure.ok())

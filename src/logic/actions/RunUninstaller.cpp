@@ -68,9 +68,11 @@ void mAjaPoistoohjelma_Click(Workspace& ctx)
         ctx.view().refresh(); // the uninstaller goes on; the next refresh shows its outcome
     } else {
         // The outcome is judged by the registry, not by the exit code: the entry counts as
-        // removed only when its key is gone (most entries have no default value to look at).
+        // removed only when its key is gone (most entries have no default value to look at). It
+        // is looked for in its own source only: a twin in the other view is another program's.
+        const EntrySource& source = entrySource(entry.SelectedEntrySource);
         const bool stillThere = ctx.services.registry->keyExists(
-            RegRoot::LocalMachine, kUninstallKeyPath + entry.SelectedEntryKey);
+            source.root, source.entryPath(entry.SelectedEntryKey));
         if (stillThere && run.serverRanBefore) {
             sayChangesArePending(ui);
         } else if (stillThere) {

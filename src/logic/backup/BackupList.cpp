@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 
 namespace nixora
 {
@@ -17,9 +18,23 @@ namespace
 const QString kRowToolTip = QStringLiteral("Right-click an entry for a menu.");
 const QString kDisplayName = QStringLiteral("DisplayName=");
 const QString kQuietDisplayName = QStringLiteral("QuietDisplayName=");
-const QString kUninstallHeader = QStringLiteral(
-    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
 const QString kDisplayVersion = QStringLiteral("DisplayVersion=");
+
+// The key header of an entry's backup, from any source: "[HKEY_...\Uninstall\".
+const std::array<QString, 3> kUninstallHeaders{
+    u'[' + entrySource(SourceKind::Machine).entryKeyName(QString()),
+    u'[' + entrySource(SourceKind::Machine32).entryKeyName(QString()),
+    u'[' + entrySource(SourceKind::User).entryKeyName(QString()),
+};
+
+[[nodiscard]] qsizetype uninstallHeaderSize(const QString& line)
+{
+    for (const QString& header : kUninstallHeaders) {
+        if (line.startsWith(header))
+            return header.size();
+    }
+    return 0;
+}
 
 // Quotes go first; then the first prefix that matches decides. Nothing is unescaped, so a
 // backslash in a value shows doubled, as the export writes it.
@@ -31,9 +46,8 @@ void applyLine(QByteArray line, BackupFileInfo& info)
         info.entryName = text.mid(kDisplayName.size());
     else if (text.startsWith(kQuietDisplayName))
         info.entryName = text.mid(kQuietDisplayName.size());
-    else if (text.startsWith(kUninstallHeader))
-        info.entryName = text.mid(kUninstallHeader.size())
-                             .chopped(text.size() > kUninstallHeader.size() ? 1 : 0);
+    else if (const qsizetype header = uninstallHeaderSize(text); header > 0)
+        info.entryName = text.mid(header).chopped(text.size() > header ? 1 : 0);
     else if (text.startsWith(kDisplayVersion))
         info.version = text.mid(kDisplayVersion.size());
 }

@@ -24,17 +24,17 @@ enum class BackupOutcome {
 
 // Runs the export and judges it by what can be seen afterwards: the editor started, said it
 // succeeded, and the file reads back, through the reader a restore uses, as the key itself.
-BackupOutcome exportEntry(Workspace& ctx, const QString& file, const QString& key,
-                          QString& reason)
+BackupOutcome exportEntry(Workspace& ctx, const QString& file, const EntrySource& source,
+                          const QString& key, QString& reason)
 {
     if (key.isEmpty())
         return BackupOutcome::Failed;
-    const QString path = kUninstallKeyPath + key;
-    const ChildResult result = runRegeditProgram(
-        ctx.services, {QStringLiteral("/E"), file, QStringLiteral("HKEY_LOCAL_MACHINE\\") + path});
+    const QString path = source.entryPath(key);
+    const ChildResult result =
+        runRegeditProgram(ctx.services, {QStringLiteral("/E"), file, source.entryKeyName(key)});
     ctx.services.ui->processEvents();
     if (result.started && result.exitCode == 0 && backupFileExists(file) &&
-        backupGivesKey(*ctx.services.registry, file, RegRoot::LocalMachine, path))
+        backupGivesKey(*ctx.services.registry, file, source.root, path))
         return BackupOutcome::Written;
     QFile::remove(file);
     if (result.started && result.exitCode == kRegeditTooLarge) {
@@ -63,11 +63,11 @@ bool askDeleteWithoutBackup(UiServices& ui)
     return true;
 }
 
-void deleteEntryKey(Workspace& ctx, const QString& key, const QString& backupFile)
+void deleteEntryKey(Workspace& ctx, const EntrySource& source, const QString& key,
+                    const QString& backupFile)
 {
     const bool deleted =
-        !key.isEmpty() &&
-        ctx.services.registry->deleteKey(RegRoot::LocalMachine, kUninstallKeyPath + key).ok();
+        !key.isEmpty() && ctx.services.registry->deleteKey(source.root, source.entryPath(key)).ok();
     if (deleted)
         return;
     UiServices& ui = *ctx.services.ui;
@@ -119,12 +119,13 @@ bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
 {
     UiServices& ui = *ctx.services.ui;
     const QString key = ctx.state.entry.SelectedEntryKey;
+    const EntrySource& source = entrySource(ctx.state.entry.SelectedEntrySource);
     QString reason = prepareBackupFolder(ctx.services.backupFolder);
     QString file;
     BackupOutcome outcome = BackupOutcome::Refused;
     if (reason.isEmpty()) {
         file = newBackupFilePath(ctx.services.backupFolder, ctx.services.clock->now());
-        outcome = exportEntry(ctx, file, key, reason);
+        outcome = exportEntry(ctx, file, source, key, reason);
     }
 
     bool deleteKey = Poisto && outcome == BackupOutcome::Written;
@@ -138,7 +139,7 @@ bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
                            MsgAnswer::Ok});
     }
     if (deleteKey)
-        deleteEntryKey(ctx, key, file);
+        deleteEntryKey(ctx, source, key, file);
     if (backupFile != nullptr)
         *backupFile = outcome == BackupOutcome::Written ? file : QString();
 

@@ -16,10 +16,6 @@ bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
 void mPoistaRekisterista_Click(Workspace& ctx); // "&Remove Entry..."
 void mVarmuuskopioi_Click(Workspace& ctx);      // "&Backup Entry"
 
-// "Software\Microsoft\Windows\CurrentVersion\Uninstall\", relative to HKEY_LOCAL_MACHINE.
-inline const QString kUninstallKeyPath =
-    QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
-
 // Shared by backup, restore and delete.
 // A new backup file path for `now`: yyyymmddhhnnss.reg, or yyyymmddhhnnss_2.reg, _3, ... when
 // that name is taken, so that two backups in one second never replace each other.

@@ -1,6 +1,6 @@
 #include "backup/RestoreDelete.h"
 
-#include "HiveText.h"
+#include "EntrySource.h"
 #include "RegFileReader.h"
 #include "backup/BackupCheck.h"
 #include "backup/BackupList.h"
@@ -36,7 +36,8 @@ QString selectedBackupPath(const Workspace& ctx)
 // worked, so a backup is never lost to a failed or refused restore.
 bool restoreBackup(Workspace& ctx, const QString& path)
 {
-    if (path.isEmpty() || !backupFileExists(path) || !isUninstallEntryBackup(path))
+    if (path.isEmpty() || !backupFileExists(path) ||
+        !isUninstallEntryBackup(path, ctx.services.registry->hasWow64View()))
         return false;
     const ChildResult result = runRegeditProgram(ctx.services, {QStringLiteral("/S"), path});
     ctx.services.ui->processEvents();
@@ -48,27 +49,31 @@ bool restoreBackup(Workspace& ctx, const QString& path)
 
 } // namespace
 
-std::vector<RestorableKey> restorableKeys()
+std::vector<RestorableKey> restorableKeys(bool wow64View)
 {
-    return {{RegRoot::LocalMachine, kUninstallKeyPath}};
+    std::vector<RestorableKey> keys;
+    for (const SourceKind kind : {SourceKind::Machine, SourceKind::Machine32, SourceKind::User}) {
+        const EntrySource& source = entrySource(kind);
+        if (kind != SourceKind::Machine32 || wow64View)
+            keys.push_back({source.root, source.uninstallPath});
+    }
+    return keys;
 }
 
-bool isEntryChange(const RegChange& change)
+bool isEntryChange(const RegChange& change, bool wow64View)
 {
-    if (change.kind != RegChange::Kind::CreateKey && change.kind != RegChange::Kind::SetValue)
-        return false;
-    const std::vector<RestorableKey> keys = restorableKeys();
-    return std::any_of(keys.begin(), keys.end(), [&change](const RestorableKey& key) {
-        return change.root == key.root && change.path.size() > key.path.size() &&
-               hive::startsWithName(change.path, key.path);
-    });
+    const bool allowedKind =
+        change.kind == RegChange::Kind::CreateKey || change.kind == RegChange::Kind::SetValue;
+    return allowedKind && sourceHoldingKey(change.root, change.path, wow64View) != nullptr;
 }
 
-bool isUninstallEntryBackup(const QString& path)
+bool isUninstallEntryBackup(const QString& path, bool wow64View)
 {
     const RegParseResult parsed = readRegFile(path);
     return parsed.ok() && !parsed.changes.empty() &&
-           std::all_of(parsed.changes.begin(), parsed.changes.end(), isEntryChange);
+           std::all_of(
+               parsed.changes.begin(), parsed.changes.end(),
+               [wow64View](const RegChange& change) { return isEntryChange(change, wow64View); });
 }
 
 void mPalauta_Click(Workspace& ctx)

@@ -16,15 +16,16 @@ struct RestorableKey {
     QString path;
 };
 
-// The Uninstall keys whose entries a backup may hold and a restore may write.
-[[nodiscard]] std::vector<RestorableKey> restorableKeys();
+// The Uninstall keys whose entries a backup may hold and a restore may write: those of the entry
+// sources, the 32-bit view's only when the registry has that view (`wow64View`).
+[[nodiscard]] std::vector<RestorableKey> restorableKeys(bool wow64View);
 
 // True when the change creates a key or sets a value strictly below one of restorableKeys(),
 // the names compared as the hive compares them.
-[[nodiscard]] bool isEntryChange(const RegChange& change);
+[[nodiscard]] bool isEntryChange(const RegChange& change, bool wow64View);
 
 // True when the file parses and holds only entry changes (no deletions): all that a restore
 // may write.
-[[nodiscard]] bool isUninstallEntryBackup(const QString& path);
+[[nodiscard]] bool isUninstallEntryBackup(const QString& path, bool wow64View);
 
 } // namespace nixora

@@ -35,6 +35,13 @@ void walkFreeComponents(const std::set<int>& used, ActiveSetupComponents& compon
     }
 }
 
+// The 32-bit view's components are a set of their own; HKLM and HKCU entries share the native
+// one, so a component given to one entry is not given to another of either source.
+[[nodiscard]] std::set<int>& usedComponentsOf(WindowState& state, const EntrySource& source)
+{
+    return source.kind == SourceKind::Machine32 ? state.usedComponents32 : state.usedComponents;
+}
+
 [[nodiscard]] const QString& identifierFor(const ActiveSetupComponents::Component& c,
                                            int16_t Tyyppi)
 {
@@ -72,10 +79,10 @@ const ActiveSetupComponents::Component& ActiveSetupComponents::at(int index)
         // Only the end of the keys ends a walk: a key named "Not Found" is a component, and one
         // whose name cannot be read reads as "Not Found" throughout but is no end.
         const mdlPoisto::SubkeyEntry subkey = mdlPoisto::readSubkeyEntry(
-            m_registry, RegRoot::LocalMachine, tags::kActiveSetupPath, index);
+            m_registry, RegRoot::LocalMachine, m_path, index);
         c.pastEnd = subkey.status == mdlPoisto::SubkeyStatus::PastEnd;
         c.keyName = subkey.status == mdlPoisto::SubkeyStatus::Name ? subkey.name : kNotFound;
-        const QString path = tags::kActiveSetupPath + c.keyName;
+        const QString path = m_path + c.keyName;
         const auto read = [&](const QString& name) {
             return mdlPoisto::LueRekisteriarvo(m_registry, RegRoot::LocalMachine, path, name);
         };
@@ -119,33 +126,34 @@ const std::vector<int>& ActiveSetupComponents::withFriendlyName(const QString& n
 }
 
 QString SelvitaKomponentinVersionumero(Workspace& ctx, ActiveSetupComponents& components,
-                                       const QString& OhjelmanAvain, const QString& OhjelmanNimi)
+                                       const QString& OhjelmanAvain, const QString& OhjelmanNimi,
+                                       const EntrySource& source)
 {
     auto& state = ctx.state;
     if (!state.friendlyNames)
         return kNotFound;
     // The row and the name are the same for every component, so when either cannot match no
     // component can, and the walk would only read.
-    if (!isUsable(OhjelmanNimi) ||
-        !state.lvwOhjelmat.findByKey(tags::kRowKeyPrefix + OhjelmanAvain))
+    if (!isUsable(OhjelmanNimi) || !state.lvwOhjelmat.findByKey(entryRowKey(source, OhjelmanAvain)))
         return kNotFound;
 
+    std::set<int>& used = usedComponentsOf(state, source);
     const auto answer = [&](int index) {
-        state.usedComponents.insert(index);
+        used.insert(index);
         return components.at(index).version;
     };
     for (const int index : components.withFriendlyName(OhjelmanNimi)) {
-        if (!state.usedComponents.contains(index))
+        if (!used.contains(index))
             return answer(index);
     }
     // Every match up to the end is used. The walk goes past the end only while the index there
     // is used too.
     const int end = components.endIndex();
-    if (!state.usedComponents.contains(end))
+    if (!used.contains(end))
         return kNotFound;
     std::optional<int> found;
     // Every name read before the end is a real key name, so the walk goes on from there.
-    walkFreeComponents(state.usedComponents, components, end + 1, false,
+    walkFreeComponents(used, components, end + 1, false,
                        [&](int index, const ActiveSetupComponents::Component& c) {
                            if (c.friendlyName != OhjelmanNimi)
                                return false;
@@ -158,41 +166,43 @@ QString SelvitaKomponentinVersionumero(Workspace& ctx, ActiveSetupComponents& co
 QString SelvitaKomponentinVersionumero(Workspace& ctx, const QString& OhjelmanAvain,
                                        const QString& OhjelmanNimi)
 {
-    ActiveSetupComponents components(*ctx.services.registry);
-    return SelvitaKomponentinVersionumero(ctx, components, OhjelmanAvain, OhjelmanNimi);
+    const EntrySource& source = entrySource(SourceKind::Machine);
+    ActiveSetupComponents components(*ctx.services.registry, source.activeSetupPath);
+    return SelvitaKomponentinVersionumero(ctx, components, OhjelmanAvain, OhjelmanNimi, source);
 }
 
 void MuunnaKomponenttienNimetSelkokielisiksi(Workspace& ctx, ActiveSetupComponents& components,
-                                             int16_t Tyyppi)
+                                             int16_t Tyyppi, const EntrySource& source)
 {
     auto& state = ctx.state;
     if (!state.friendlyNames)
         return;
     auto& list = state.lvwOhjelmat;
-    walkFreeComponents(state.usedComponents, components, 0, false,
-                       [&](int index, const ActiveSetupComponents::Component& c) {
-                           if (Tyyppi < 1 || Tyyppi > 4)
-                               return false;
-                           ListRow* row =
-                               list.findByKey(tags::kRowKeyPrefix + identifierFor(c, Tyyppi));
-                           if (!row)
-                               return false;
-                           const QString name = chooseNewName(c);
-                           if (name.isEmpty())
-                               return false;
-                           list.setText(row, 0, name);
-                           list.setTag(row, 0, tags::kLukittuKomponenttinimi);
-                           list.setText(row, 2, c.version);
-                           list.setTag(row, 2, tags::kLukittuKomponenttiversio);
-                           state.usedComponents.insert(index);
-                           return false;
-                       });
+    std::set<int>& used = usedComponentsOf(state, source);
+    walkFreeComponents(
+        used, components, 0, false, [&](int index, const ActiveSetupComponents::Component& c) {
+            if (Tyyppi < 1 || Tyyppi > 4)
+                return false;
+            ListRow* row = list.findByKey(entryRowKey(source, identifierFor(c, Tyyppi)));
+            if (!row)
+                return false;
+            const QString name = chooseNewName(c);
+            if (name.isEmpty())
+                return false;
+            list.setText(row, 0, name);
+            list.setTag(row, 0, tags::kLukittuKomponenttinimi);
+            list.setText(row, 2, c.version);
+            list.setTag(row, 2, tags::kLukittuKomponenttiversio);
+            used.insert(index);
+            return false;
+        });
 }
 
 void MuunnaKomponenttienNimetSelkokielisiksi(Workspace& ctx, int16_t Tyyppi)
 {
-    ActiveSetupComponents components(*ctx.services.registry);
-    MuunnaKomponenttienNimetSelkokielisiksi(ctx, components, Tyyppi);
+    const EntrySource& source = entrySource(SourceKind::Machine);
+    ActiveSetupComponents components(*ctx.services.registry, source.activeSetupPath);
+    MuunnaKomponenttienNimetSelkokielisiksi(ctx, components, Tyyppi, source);
 }
 
 } // namespace nixora

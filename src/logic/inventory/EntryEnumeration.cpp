@@ -27,7 +27,9 @@ class EntryFill
 public:
     explicit EntryFill(Workspace& ctx)
         : m_ctx(ctx), m_registry(*ctx.services.registry), m_list(ctx.state.lvwOhjelmat),
-          m_components(m_registry)
+          m_sources(entrySources(m_registry)),
+          m_components(m_registry, entrySource(SourceKind::Machine).activeSetupPath),
+          m_components32(m_registry, entrySource(SourceKind::Machine32).activeSetupPath)
     {
     }
 
@@ -36,10 +38,15 @@ public:
 private:
     [[nodiscard]] QString read(const QString& subkey, const QString& valueName)
     {
-        return mdlPoisto::LueRekisteriarvo(m_registry, RegRoot::LocalMachine,
-                                           tags::kUninstallPath + subkey, valueName);
+        return mdlPoisto::LueRekisteriarvo(m_registry, m_source->root, m_source->entryPath(subkey),
+                                           valueName);
+    }
+    [[nodiscard]] ActiveSetupComponents& componentsOf(const EntrySource& source)
+    {
+        return source.kind == SourceKind::Machine32 ? m_components32 : m_components;
     }
 
+    void addSource(const EntrySource& source);
     void addEntry(const QString& subkey);
     [[nodiscard]] UninstallerChoice chooseUninstaller(const QString& subkey,
                                                       const QString& uninstallString);
@@ -48,7 +55,11 @@ private:
     Workspace& m_ctx;
     Registry& m_registry;
     ListViewModel& m_list;
+    const std::vector<const EntrySource*> m_sources;
+    const EntrySource* m_source = nullptr; // the source being read
+    int m_visited = 0;                     // subkeys read in all sources so far
     ActiveSetupComponents m_components;
+    ActiveSetupComponents m_components32;
 };
 
 UninstallerChoice EntryFill::chooseUninstaller(const QString& subkey,
@@ -92,7 +103,7 @@ void EntryFill::addEntry(const QString& subkey)
     }
     const UninstallerChoice uninstaller = chooseUninstaller(subkey, uninstallString);
 
-    ListRow* row = m_list.addRow(tags::kRowKeyPrefix + subkey, name);
+    ListRow* row = m_list.addRow(entryRowKey(*m_source, subkey), name);
     if (!row)
         return;
     m_list.setTag(row, 0, nameTag);
@@ -104,7 +115,7 @@ void EntryFill::addEntry(const QString& subkey)
         m_list.setToolTip(row, 1, row->cells[0].toolTip);
     if (uninstaller.componentVersion) {
         const QString componentVersion =
-            SelvitaKomponentinVersionumero(m_ctx, m_components, subkey, name);
+            SelvitaKomponentinVersionumero(m_ctx, componentsOf(*m_source), subkey, name, *m_source);
         if (componentVersion != kNotFound && !componentVersion.isEmpty() &&
             componentVersion != version) {
             version = componentVersion;
@@ -118,6 +129,14 @@ void EntryFill::addEntry(const QString& subkey)
     if (uninstaller.checkFiles && m_ctx.services.files)
         TarkistaPoistoohjelmanTiedostot(m_list, row, uninstaller.text, *m_ctx.services.files,
                                         m_ctx.state.boldPhantoms);
+    // The source goes on a line of its own under the tooltip, so that twins of the two views
+    // can be told apart.
+    for (int column = 0; column < 3; ++column) {
+        const QString& tip = row->cells[column].toolTip;
+        m_list.setToolTip(row, column,
+                          tip.isEmpty() ? m_source->description
+                                        : tip + u'\n' + m_source->description);
+    }
 }
 
 void EntryFill::showProgress()
@@ -138,6 +157,24 @@ void EntryFill::selectFirstRow()
         m_list.setHighlighted(selected, false);
 }
 
+// Progress shows every fifth subkey read, counted over all sources.
+void EntryFill::addSource(const EntrySource& source)
+{
+    m_source = &source;
+    // The walk ends where the keys end: neither a key named "Not Found" nor one whose name
+    // cannot be read ends it (every entry after it would vanish from the list).
+    for (int32_t i = 0;; ++i) {
+        const mdlPoisto::SubkeyEntry subkey =
+            mdlPoisto::readSubkeyEntry(m_registry, source.root, source.uninstallPath, i);
+        if (subkey.status == mdlPoisto::SubkeyStatus::PastEnd)
+            break;
+        if (subkey.status == mdlPoisto::SubkeyStatus::Name)
+            addEntry(subkey.name);
+        if (m_visited++ % 5 == 0)
+            showProgress();
+    }
+}
+
 void EntryFill::run()
 {
     auto& state = m_ctx.state;
@@ -146,23 +183,17 @@ void EntryFill::run()
     m_list.clear();
     state.entry.SelectedEntryName.clear();
     state.usedComponents.clear();
+    state.usedComponents32.clear();
 
-    // The walk ends where the keys end: neither a key named "Not Found" nor one whose name
-    // cannot be read ends it (every entry after it would vanish from the list).
-    for (int32_t i = 0;; ++i) {
-        const mdlPoisto::SubkeyEntry subkey =
-            mdlPoisto::readSubkeyEntry(m_registry, RegRoot::LocalMachine, tags::kUninstallPath, i);
-        if (subkey.status == mdlPoisto::SubkeyStatus::PastEnd)
-            break;
-        if (subkey.status == mdlPoisto::SubkeyStatus::Name)
-            addEntry(subkey.name);
-        if (i % 5 == 0)
-            showProgress();
-    }
+    for (const EntrySource* source : m_sources)
+        addSource(*source);
 
     if (state.friendlyNames) {
-        for (int16_t Tyyppi = 1; Tyyppi <= 4; ++Tyyppi)
-            MuunnaKomponenttienNimetSelkokielisiksi(m_ctx, m_components, Tyyppi);
+        for (const EntrySource* source : m_sources) {
+            for (int16_t Tyyppi = 1; Tyyppi <= 4; ++Tyyppi)
+                MuunnaKomponenttienNimetSelkokielisiksi(m_ctx, componentsOf(*source), Tyyppi,
+                                                        *source);
+        }
         m_list.setSorted(true);
     }
     selectFirstRow();

@@ -97,7 +97,9 @@ void lvwOhjelmat_ColumnClick(WindowState& state, int column)
 void MuokkaaPoistettavaaRekisteriavaintaJaSelvitaPiilotus(WindowState& state, const ListRow* Solu)
 {
     auto& entry = state.entry;
-    entry.SelectedEntryKey = entry.SelectedEntryKey.mid(tags::kRowKeyPrefix.size());
+    const RowEntry rowEntry = splitEntryRowKey(entry.SelectedEntryKey);
+    entry.SelectedEntryKey = rowEntry.subkey;
+    entry.SelectedEntrySource = rowEntry.source->kind;
     if (Solu) {
         setLockFlag(entry.SelectedEntryNameLocked, Solu->cells[0].tag,
                     {tags::kNormaali, tags::kNormaaliQuiet},

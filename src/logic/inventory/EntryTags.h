@@ -22,9 +22,4 @@ inline const QString kTipFound =
 inline const QString kTipMissing = QStringLiteral(
     "File(s) in the uninstall string were not found. Right-click an entry for a menu.");
 
-inline const QString kUninstallPath =
-    QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
-inline const QString kActiveSetupPath =
-    QStringLiteral("Software\\Microsoft\\Active Setup\\Installed Components\\");
-
 } // namespace nixora::tags

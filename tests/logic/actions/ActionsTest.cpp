@@ -85,7 +85,8 @@ protected:
     [[nodiscard]] bool entryPresent()
     {
         return m_registry
-            .exportKey(RegRoot::LocalMachine, kUninstallKeyPath + QStringLiteral("App"))
+            .exportKey(RegRoot::LocalMachine,
+                       entrySource(SourceKind::Machine).entryPath(QStringLiteral("App")))
             .has_value();
     }
 
@@ -112,6 +113,27 @@ TEST_F(RunUninstallerTest, UninstallerThatRemovesItsKeyIsTrustedWhateverItsExitC
     EXPECT_EQ(m_prefix.backupFileCount(), 0);
     EXPECT_EQ(m_ui.pointerHistory.front(), kPointerHourglass);
     EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
+}
+
+TEST_F(RunUninstallerTest, RemovalIsJudgedInTheEntrysOwnSource)
+{
+    // A per-user entry whose uninstaller removes it, and a machine entry of the same subkey
+    // that stays: the per-user entry counts as removed.
+    setEntry();
+    const EntrySource& user = entrySource(SourceKind::User);
+    m_prefix.setHiveBody(RegRoot::CurrentUser,
+                         test::hiveKeyBlock(user.entryPath(QStringLiteral("App")),
+                                            {{QString(), QStringLiteral("kept")}}));
+    selectScript(true, 0);
+    QFile reg(m_prefix.hostPath(QStringLiteral("remove.reg")));
+    ASSERT_TRUE(reg.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    reg.write(("REGEDIT4\r\n\r\n[-" + user.entryKeyName(QStringLiteral("App")) + "]\r\n").toUtf8());
+    reg.close();
+    m_state.entry.SelectedEntrySource = SourceKind::User;
+    mAjaPoistoohjelma_Click(m_ctx);
+    EXPECT_TRUE(m_ui.shown.empty());
+    EXPECT_FALSE(m_registry.exportKey(user.root, user.entryPath(QStringLiteral("App"))));
+    EXPECT_TRUE(entryPresent());
 }
 
 // Most entries have no default value: the entry counts as removed only when its key is gone.
@@ -219,7 +241,7 @@ TEST_F(ModifyEntryTest, RefusedWhileTheWineserverRunsWithAMessageAndNoBackup)
     EXPECT_TRUE(m_ui.shown[0].text.contains(QStringLiteral("Wine programs are running")));
     EXPECT_EQ(m_prefix.backupFileCount(), 0);
     EXPECT_EQ(mdlPoisto::LueRekisteriarvo(m_registry, RegRoot::LocalMachine,
-                                          kUninstallKeyPath + QStringLiteral("App"),
+                                          entrySource(SourceKind::Machine).entryPath(QStringLiteral("App")),
                                           QStringLiteral("DisplayName")),
               QStringLiteral("App"));
 }
@@ -231,9 +253,13 @@ TEST(ClipboardCommands, CopyTheShownTextsExactly)
     ScriptedUi ui;
     Workspace ctx(Services{nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}});
     WindowState& state = ctx.state;
-    state.entry = {QStringLiteral("Key"), QStringLiteral("Plain Name"),
-                   QStringLiteral("\"C:\\x\\unins000.exe\" /S"), QStringLiteral("2.0 beta "),
-                   false, false, false};
+    state.entry = {QStringLiteral("Key"),
+                   QStringLiteral("Plain Name"),
+                   QStringLiteral("\"C:\\x\\unins000.exe\" /S"),
+                   QStringLiteral("2.0 beta "),
+                   false,
+                   false,
+                   false};
     const QString expected[3] = {state.entry.SelectedEntryName,
                                  state.entry.SelectedEntryUninstaller,
                                  state.entry.SelectedEntryVersion};

@@ -69,6 +69,14 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, ReadBackupFile,
     ::testing::Values(
         BackupLines{"HeaderGivesKeyName", "REGEDIT4\r\n\r\n" HDR "My App]\r\n", "My App", ""},
+        BackupLines{"HeaderOf32BitViewGivesKeyName",
+                    "[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\"
+                    "CurrentVersion\\Uninstall\\App32]\r\n",
+                    "App32", ""},
+        BackupLines{"HeaderOfUserKeyGivesKeyName",
+                    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+                    "Uninstall\\Mine]\r\n",
+                    "Mine", ""},
         BackupLines{"DisplayNameReplacesKeyName",
                     "REGEDIT4\r\n\r\n" HDR
                     "K]\r\n\"DisplayName\"=\"Nice\"\r\n\"DisplayVersion\"=\"1.2\"\r\n",
@@ -97,6 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- Commands on a real prefix with the real nixora-regedit ----------------------------------
 
 const QString kEntry = QStringLiteral("My \"Quoted\" App");
+const QString kUninstallKeyPath = entrySource(SourceKind::Machine).uninstallPath;
 
 class BackupCommands : public ::testing::Test
 {
@@ -216,6 +225,62 @@ TEST_F(BackupCommands, RemoveThenRestoreGivesBackTheSameKey)
     expectPointerDefault();
 }
 
+// The same subkey in all three sources: remove and restore act on the selected row's own key,
+// the backup names that key, and the other two keys are never touched.
+class SourceRoundTrip : public BackupCommands, public ::testing::WithParamInterface<SourceKind>
+{
+protected:
+    [[nodiscard]] std::optional<RegKeySnapshot> snapshot(SourceKind kind)
+    {
+        const EntrySource& source = entrySource(kind);
+        return m_registry.exportKey(source.root, source.entryPath(kEntry));
+    }
+};
+
+TEST_P(SourceRoundTrip, RemoveThenRestoreTouchesOnlyItsOwnKey)
+{
+    const auto block = [](SourceKind kind) {
+        const EntrySource& source = entrySource(kind);
+        return test::hiveKeyBlock(source.entryPath(kEntry),
+                                  {{QStringLiteral("DisplayName"), source.label + " App"}});
+    };
+    m_prefix.setHiveBody(RegRoot::LocalMachine,
+                         block(SourceKind::Machine) + block(SourceKind::Machine32));
+    m_prefix.setHiveBody(RegRoot::CurrentUser, block(SourceKind::User));
+    const std::array kinds{SourceKind::Machine, SourceKind::Machine32, SourceKind::User};
+    std::vector<std::optional<RegKeySnapshot>> before;
+    for (const SourceKind kind : kinds)
+        before.push_back(snapshot(kind));
+    const EntrySource& source = entrySource(GetParam());
+    m_state.entry.SelectedEntrySource = GetParam();
+
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPoistaRekisterista_Click(ctx);
+    for (const SourceKind kind : kinds)
+        EXPECT_EQ(snapshot(kind).has_value(), kind != GetParam());
+    ASSERT_EQ(backups().size(), 1);
+    QFile backup(backupPath(backups()[0]));
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(backup.readAll().contains(
+        (u'[' + source.entryKeyName(kEntry) + QStringLiteral("]\r\n")).toUtf8()));
+    ASSERT_EQ(m_state.lvwPalauta.rowCount(), 1);
+    EXPECT_EQ(m_state.lvwPalauta.rowAt(0)->cells[1].text, source.label + " App");
+
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPalauta_Click(ctx);
+    EXPECT_EQ(m_ui.shown.size(), 2u); // the two questions, no error
+    for (size_t i = 0; i < kinds.size(); ++i)
+        EXPECT_EQ(snapshot(kinds[i]), before[i]);
+    EXPECT_TRUE(backups().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, SourceRoundTrip,
+                         ::testing::Values(SourceKind::Machine, SourceKind::Machine32,
+                                           SourceKind::User),
+                         [](const ::testing::TestParamInfo<SourceKind>& info) {
+                             return entrySource(info.param).label.toStdString();
+                         });
+
 TEST_F(BackupCommands, FailedExportThenYesDeletesWithoutBackup)
 {
     ctx.services.regeditProgram = QStringLiteral("/nonexistent/nixora-regedit");
@@ -303,6 +368,7 @@ TEST_F(BackupCommands, RestoreOfAVanishedFileSaysSoAndRefills)
 struct RefusedBackup {
     const char* label;
     QByteArray content;
+    bool win32Prefix = false;
 };
 
 class RefusedRestore : public BackupCommands, public ::testing::WithParamInterface<RefusedBackup>
@@ -311,21 +377,28 @@ class RefusedRestore : public BackupCommands, public ::testing::WithParamInterfa
 
 TEST_P(RefusedRestore, KeepsTheFileAndTheRegistry)
 {
+    if (GetParam().win32Prefix)
+        m_prefix.setArch("win32");
     QDir().mkpath(m_folder);
     writeFile(backupPath(QStringLiteral("20090302080509.reg")), GetParam().content);
     ListaaPalautettavatOhjelmat(ctx);
-    QFile hive(m_prefix.hivePath(RegRoot::LocalMachine));
-    ASSERT_TRUE(hive.open(QIODevice::ReadOnly));
-    const QByteArray hiveBefore = hive.readAll();
-    hive.close();
+    const auto hives = [this] {
+        QByteArray bytes;
+        for (const RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
+            QFile hive(m_prefix.hivePath(root));
+            EXPECT_TRUE(hive.open(QIODevice::ReadOnly));
+            bytes += hive.readAll();
+        }
+        return bytes;
+    };
+    const QByteArray hivesBefore = hives();
 
     m_ui.queueAnswer(MsgAnswer::Yes);
     mPalauta_Click(ctx);
     ASSERT_EQ(m_ui.shown.size(), 2u);
     EXPECT_EQ(m_ui.shown[1].title, QStringLiteral("Error"));
     EXPECT_EQ(backups().size(), 1);
-    ASSERT_TRUE(hive.open(QIODevice::ReadOnly));
-    EXPECT_EQ(hive.readAll(), hiveBefore);
+    EXPECT_EQ(hives(), hivesBefore);
     expectPointerDefault();
 }
 
@@ -334,9 +407,26 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusedBackup{"KeyOutsideUninstall",
                       "REGEDIT4\r\n\r\n" HDR "A]\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Evil]\r\n"},
-        RefusedBackup{"CurrentUserKey",
+        RefusedBackup{"CurrentUserKeyOutsideUninstall",
                       "REGEDIT4\r\n\r\n[HKEY_CURRENT_"
-                      "USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\A]\r\n"},
+                      "USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\A]\r\n"
+                      "\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]"
+                      "\r\n\"A\"=\"x\"\r\n"},
+        RefusedBackup{"LookAlikeUninstall2",
+                      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
+                      "CurrentVersion\\Uninstall2\\A]\r\n"},
+        RefusedBackup{"ClassesKey",
+                      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\.x]\r\n@=\"y\"\r\n"},
+        RefusedBackup{"OtherWow6432NodeKey",
+                      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\"
+                      "Windows\\CurrentVersion\\Run\\A]\r\n"},
+        RefusedBackup{"Wow6432NodeUninstallKeyItself",
+                      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\"
+                      "Windows\\CurrentVersion\\Uninstall]\r\n\"x\"=\"y\"\r\n"},
+        RefusedBackup{"Wow6432NodeEntryOnA32BitPrefix",
+                      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\"
+                      "Windows\\CurrentVersion\\Uninstall\\A]\r\n\"x\"=\"y\"\r\n",
+                      true},
         RefusedBackup{
             "TheUninstallKeyItself",
             "REGEDIT4\r\n\r\n[HKEY_LOCAL_"

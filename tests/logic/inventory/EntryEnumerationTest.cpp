@@ -1,6 +1,7 @@
 #include "InventoryFixture.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <utility>
@@ -21,6 +22,9 @@ struct FillCase {
     QStringList expectedRows;
     bool friendlyNames = true;
     QString components = {};
+    QString machine32 = {}; // blocks under Software\Wow6432Node, after the native ones
+    QString user = {};      // the user hive's blocks
+    bool win32 = false;     // a 32-bit prefix
 };
 
 void PrintTo(const FillCase& c, std::ostream* out)
@@ -38,7 +42,10 @@ TEST_P(EntryFillTest, Rows)
     QString body = c.components;
     for (const Entry& e : c.entries)
         body += uninstallEntryBlock(e.subkey, e.values);
-    setMachineHive(body);
+    setMachineHive(body + c.machine32);
+    prefix.setHiveBody(RegRoot::CurrentUser, c.user);
+    if (c.win32)
+        prefix.setArch("win32");
     prefix.createFile("app/un.exe");
     state.friendlyNames = c.friendlyNames;
     fill();
@@ -50,6 +57,16 @@ const QString kQdn = QStringLiteral("QuietDisplayName");
 const QString kUs = QStringLiteral("UninstallString");
 const QString kQus = QStringLiteral("QuietUninstallString");
 const QString kDv = QStringLiteral("DisplayVersion");
+
+QString sourceBlock(SourceKind kind, const QString& subkey, const Values& values)
+{
+    return hiveKeyBlock(entrySource(kind).entryPath(subkey), values);
+}
+
+QString component32Block(const QString& key, const Values& values)
+{
+    return hiveKeyBlock(entrySource(SourceKind::Machine32).activeSetupPath + key, values);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, EntryFillTest,
@@ -111,6 +128,45 @@ INSTANTIATE_TEST_SUITE_P(
                  {"Alpha|A|||normaali|lukittu normaali ja quiet|lukittu|plain",
                   "Not Found|N|||normaali|lukittu normaali ja quiet|lukittu|plain",
                   "Zulu|Z|||normaali|lukittu normaali ja quiet|lukittu|plain"}},
+        FillCase{"SameSubkeyInEverySourceIsOneRowEach",
+                 {{"App", {{kDn, "Native"}}}},
+                 {"App|Native|||normaali|lukittu normaali ja quiet|lukittu|plain",
+                  "HKCU\\App|User|||normaali|lukittu normaali ja quiet|lukittu|plain",
+                  "HKLM32\\App|Wow|||normaali|lukittu normaali ja quiet|lukittu|plain"},
+                 true,
+                 {},
+                 sourceBlock(SourceKind::Machine32, "App", {{kDn, "Wow"}}),
+                 sourceBlock(SourceKind::User, "App", {{kDn, "User"}})},
+        FillCase{"Win32PrefixIgnoresWow6432Node",
+                 {{"App", {{kDn, "Native"}}}},
+                 {"App|Native|||normaali|lukittu normaali ja quiet|lukittu|plain"},
+                 true,
+                 {},
+                 sourceBlock(SourceKind::Machine32, "App32", {{kDn, "Wow"}}),
+                 {},
+                 true},
+        FillCase{"TwinLookedUpInItsOwnSource",
+                 {{"{X}", {{kDn, "Same"}}}},
+                 {"{X}|Same|||normaali|lukittu normaali ja quiet|lukittu|plain",
+                  "HKLM32\\InstallShield_{X}|Same|||normaali|lukittu normaali ja "
+                  "quiet|lukittu|plain"},
+                 true,
+                 {},
+                 sourceBlock(SourceKind::Machine32, "InstallShield_{X}", {{kDn, "Same"}}) +
+                     sourceBlock(SourceKind::Machine32, "{X}", {{kDn, "Same"}})},
+        FillCase{
+            "ComponentsOfTheEntrysOwnView",
+            {},
+            {"HKLM32\\Help|HTML Help|C:\\app\\un.exe|5,0|normaali|normaali|lukittu "
+             "komponenttiversio|found",
+             "HKCU\\Help|HTML Help|C:\\app\\un.exe|4,74|normaali|normaali|lukittu "
+             "komponenttiversio|found"},
+            true,
+            componentBlock("{A}", {{"", "HTML Help"}, {"Version", "4,74"}}),
+            component32Block("{A}", {{"", "HTML Help"}, {"Version", "5,0"}}) +
+                sourceBlock(SourceKind::Machine32, "Help",
+                            {{kDn, "HTML Help"}, {kUs, "C:\\app\\un.exe"}}),
+            sourceBlock(SourceKind::User, "Help", {{kDn, "HTML Help"}, {kUs, "C:\\app\\un.exe"}})},
         FillCase{"SubkeyNamedNotFoundWithoutName",
                  {{"Alpha", {{kDn, "A"}}}, {"Not Found", {}}, {"Zulu", {{kDn, "Z"}}}},
                  {"Alpha|A|||normaali|lukittu normaali ja quiet|lukittu|plain",
@@ -203,6 +259,20 @@ TEST_F(EntryFillStateTest, FirstRowWithEmptyNameClearsSelectedEntry)
     EXPECT_FALSE(entryPopupOpensOnMouseUp(state, 2));
 }
 
+TEST_F(EntryFillStateTest, EveryTooltipEndsWithTheSource)
+{
+    setMachineHive(uninstallEntryBlock("A", {{kDn, "Native"}, {kUs, "C:\\gone\\x.exe"}}) +
+                   sourceBlock(SourceKind::Machine32, "A", {{kDn, "Wow"}}));
+    fill();
+    ASSERT_EQ(state.lvwOhjelmat.rowCount(), 2);
+    for (int column = 0; column < 3; ++column) {
+        EXPECT_EQ(state.lvwOhjelmat.rowAt(0)->cells[column].toolTip,
+                  tags::kTipMissing + "\nRegistry: HKLM (all users)");
+        EXPECT_EQ(state.lvwOhjelmat.rowAt(1)->cells[column].toolTip,
+                  tags::kTipPlain + "\nRegistry: HKLM32 (all users, 32-bit programs)");
+    }
+}
+
 TEST(HeadlessListingTest, DemoPrefixListsAsExpected)
 {
     // A scratch copy, so that nothing the program does can touch the repository's prefix.
@@ -235,6 +305,32 @@ TEST(HeadlessListingTest, DemoPrefixListsAsExpected)
     EXPECT_TRUE(nixora.readAllStandardError().isEmpty());
 }
 
+// Hives written by real Wine (see tests/data/README): the same subkey in both machine views,
+// found and phantom uninstallers in every source.
+TEST(HeadlessListingTest, RealWineHivesListEverySource)
+{
+    TempPrefix prefix;
+    for (const RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
+        const QString name = QFileInfo(prefix.hivePath(root)).fileName();
+        QFile::remove(prefix.hivePath(root));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(NIXORA_TEST_DATA "/wine8-sources/") + name,
+                                prefix.hivePath(root)));
+    }
+    prefix.createFile("Program Files (x86)/Shared App/uninst.exe");
+    prefix.createFile("Program Files/User App/uninst.exe");
+    QProcess nixora;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("WINEPREFIX", prefix.path());
+    nixora.setProcessEnvironment(env);
+    nixora.start(QStringLiteral(NIXORA_BIN_DIR "/nixora"), {"--list"});
+    ASSERT_TRUE(nixora.waitForFinished(30000));
+    EXPECT_EQ(nixora.exitCode(), 0);
+    QFile expected(QStringLiteral(NIXORA_TEST_DATA "/wine8-sources/expected-list.txt"));
+    ASSERT_TRUE(expected.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(nixora.readAllStandardOutput()),
+              QString::fromUtf8(expected.readAll()));
+}
+
 TEST(HeadlessListingTest, ControlCharactersAreEscapedAndSettingsApply)
 {
     TempPrefix prefix;
@@ -252,7 +348,7 @@ TEST(HeadlessListingTest, ControlCharactersAreEscapedAndSettingsApply)
     EXPECT_EQ(nixora.exitCode(), 0);
     EXPECT_EQ(QString::fromUtf8(nixora.readAllStandardOutput()),
               "Tab\\x09Key\tLine\\x0ABreak\tC:\\gone\\x.exe\t\tnormaali\tnormaali\tlukittu\t"
-              "phantom\t0\n"
+              "phantom\t0\tHKLM\n"
               "1 phantom program entries (1 entries in total)\n"
               "0 removed program entries\n");
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "FileQuery.h"
+#include "StatusBar.h"
+#include "WineRegistry.h"
 #include "inventory/EntryEnumeration.h"
 #include "inventory/EntryListInteraction.h"
 #include "inventory/EntryTags.h"
-#include "StatusBar.h"
-#include "FileQuery.h"
-#include "WineRegistry.h"
 #include "support/TestWorkspace.h"
 
 #include <gtest/gtest.h>
@@ -61,7 +61,7 @@ public:
         const ListViewModel& list = state.lvwOhjelmat;
         for (int i = 0; i < list.rowCount(); ++i) {
             const ListRow& r = *list.rowAt(i);
-            const QString tip = r.cells[0].toolTip;
+            const QString tip = r.cells[0].toolTip.section(u'\n', 0, 0);
             QString verdict = tip == tags::kTipMissing ? QStringLiteral("phantom")
                               : tip == tags::kTipFound ? QStringLiteral("found")
                                                        : QStringLiteral("plain");
