@@ -3,22 +3,16 @@
 #include "HeadlessListing.h"
 #include "Prefix.h"
 #include "PrefixListing.h"
-#include "QtUiServices.h"
-#include "frmPoisto.h"
-#include "prefixes/RecentPrefixes.h"
+#include "WindowMain.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QIcon>
-#include <QPainter>
-#include <QPixmap>
-#include <QSvgRenderer>
-#include <QTimer>
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <dlfcn.h>
 
 namespace
 {
@@ -35,20 +29,6 @@ nixora::Prefix chosenPrefix(const nixora::NixoraOptions& options)
 {
     return options.prefix.isEmpty() ? nixora::Prefix::fromEnvironment()
                                     : nixora::Prefix::fromCommandLine(options.prefix);
-}
-
-// The window starts on --prefix, else $WINEPREFIX, else the prefix last opened from the window
-// while it still exists, else ~/.wine. The listings leave out the remembered prefix, so that a
-// script always lists the same prefix.
-nixora::Prefix windowPrefix(const nixora::NixoraOptions& options)
-{
-    if (!options.prefix.isEmpty() || qEnvironmentVariableIsSet("WINEPREFIX"))
-        return chosenPrefix(options);
-    const QStringList recent =
-        nixora::prefixes::RecentPrefixes(nixora::prefixes::RecentPrefixes::defaultFile()).list();
-    if (!recent.isEmpty() && QFileInfo(recent.front()).isDir())
-        return nixora::Prefix(recent.front());
-    return nixora::Prefix::fromEnvironment();
 }
 
 void setApplicationNames()
@@ -75,20 +55,39 @@ int runWithoutWindow(int argc, char* argv[], const nixora::ParsedCommandLine& pa
     return nixora::runHeadlessListing(request, started);
 }
 
-// Rendered here rather than through Qt's SVG icon plugin, which a system may lack.
-QIcon applicationIcon()
+// The window module, found relative to this program's own folder: beside it in the build tree's
+// layout and in an installed one alike.
+std::string windowModulePath()
 {
-    QSvgRenderer svg(QStringLiteral(":/icons/nixora.svg"));
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        svg.render(&painter);
-        painter.end();
-        icon.addPixmap(pixmap);
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return (program.parent_path() / nixora::build::kWindowModuleFromPrograms)
+        .lexically_normal()
+        .string();
+}
+
+// Loads the window module and hands the window over to it; the GUI libraries come with it.
+int runWindow(int argc, char* argv[], const nixora::NixoraOptions& options,
+              std::chrono::steady_clock::time_point started)
+{
+    const std::string path = windowModulePath();
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto run =
+        module != nullptr
+            ? reinterpret_cast<decltype(&nixoraRunWindow)>(dlsym(module, NIXORA_WINDOW_ENTRY))
+            : nullptr;
+    if (run == nullptr) {
+        const char* why = dlerror();
+        std::fprintf(stderr, "nixora: cannot load the window: %s\n", why ? why : path.c_str());
+        return 2;
     }
-    return icon;
+    const QByteArray prefix = options.prefix.toUtf8();
+    NixoraWindowRequest request{};
+    request.prefix = prefix.constData();
+    request.timings = options.timings ? 1 : 0;
+    request.startedNanoseconds =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(started.time_since_epoch()).count();
+    return run(argc, argv, &request);
 }
 
 } // namespace
@@ -109,33 +108,5 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    QApplication app(argc, argv);
-    setApplicationNames();
-    QGuiApplication::setDesktopFileName(QStringLiteral("example.nixora.Nixora"));
-    QApplication::setWindowIcon(applicationIcon());
-
-    nixora::QtUiServices ui;
-    const nixora::SystemClock clock;
-    nixora::Services services;
-    services.ui = &ui;
-    services.clock = &clock;
-    services.programFolder = QCoreApplication::applicationDirPath();
-    services.regeditProgram =
-        QDir(services.programFolder).filePath(QStringLiteral("nixora-regedit"));
-    nixora::Workspace workspace(services);
-    const nixora::PrefixStatus status = workspace.openPrefix(windowPrefix(parsed.options));
-
-    nixora::frmPoisto window(workspace, status);
-    ui.setFallbackParent(&window);
-    window.Form_Load();
-    // --timings: how long the window took to come up with its lists filled, then quit.
-    if (parsed.options.timings) {
-        QTimer::singleShot(0, [started] {
-            const std::chrono::duration<double, std::milli> spent =
-                std::chrono::steady_clock::now() - started;
-            std::fprintf(stderr, "timing window %.3f\n", spent.count());
-            QApplication::quit();
-        });
-    }
-    return QApplication::exec();
+    return runWindow(argc, argv, parsed.options, started);
 }

@@ -1,7 +1,10 @@
 #include "support/TempPrefix.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -16,14 +19,17 @@ struct Outcome {
     QString err;
 };
 
-// Runs a built program as a user on a console would: no display, no Qt platform chosen.
+// Runs a built program as a user on a console would: no display, no Qt platform chosen; `extra`
+// is added to that environment.
 Outcome run(const char* program, const QStringList& arguments,
-            const QString& winePrefix = QStringLiteral("/nonexistent-prefix"))
+            const QString& winePrefix = QStringLiteral("/nonexistent-prefix"),
+            const QProcessEnvironment& extra = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QLatin1String(name));
     environment.insert(QStringLiteral("WINEPREFIX"), winePrefix);
+    environment.insert(extra);
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(NIXORA_BIN_DIR "/") + QLatin1String(program), arguments);
@@ -85,6 +91,60 @@ TEST(CommandLine, PrefixOptionChoosesThePrefixToList)
             prefix.path());
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains(QLatin1String("not-here")));
+}
+
+// The file names of the shared objects the dynamic loader initialised, from LD_DEBUG=libs output.
+QStringList loadedLibraries(const QString& loaderOutput)
+{
+    static const QRegularExpression initLine(QStringLiteral("calling init: (\\S+)"));
+    QStringList loaded;
+    for (const QRegularExpressionMatch& match : initLine.globalMatch(loaderOutput))
+        loaded << QFileInfo(match.captured(1)).fileName();
+    return loaded;
+}
+
+// Qt Gui, Widgets and Svg and what they bring: OpenGL, fontconfig, X11.
+bool isGuiLibrary(const QString& fileName)
+{
+    static const QRegularExpression gui(
+        QStringLiteral("^lib(Qt6(Gui|Widgets|Svg)|GL|EGL|GLX|OpenGL|fontconfig|X11|xcb)\\.so"));
+    return gui.match(fileName).hasMatch();
+}
+
+// Listings, --help, --version, refusals and the no-display message start with Qt Core alone;
+// the GUI libraries come only with the window module, which opens the window.
+TEST(CommandLine, OnlyTheWindowLoadsGuiLibraries)
+{
+    test::TempPrefix prefix;
+    QTemporaryDir home;
+    QProcessEnvironment loader;
+    loader.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("libs"));
+    loader.insert(QStringLiteral("HOME"), home.path());
+    loader.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+    const QString inPrefix = QStringLiteral("--prefix=") + prefix.path();
+    for (const QStringList& arguments :
+         {QStringList{QStringLiteral("--list"), inPrefix},
+          QStringList{QStringLiteral("--list-backups"), inPrefix},
+          QStringList{QStringLiteral("--list-prefixes")}, QStringList{QStringLiteral("--help")},
+          QStringList{QStringLiteral("--version")}, QStringList{QStringLiteral("--bogus")},
+          QStringList{}}) {
+        const Outcome headless = run("nixora", arguments, prefix.path(), loader);
+        const QStringList loaded = loadedLibraries(headless.err);
+        EXPECT_TRUE(loaded.contains(QLatin1String("libQt6Core.so.6")))
+            << arguments.join(u' ').toStdString();
+        for (const QString& library : loaded)
+            EXPECT_FALSE(isGuiLibrary(library))
+                << library.toStdString() << " in nixora " << arguments.join(u' ').toStdString();
+    }
+
+    loader.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const Outcome window =
+        run("nixora", {QStringLiteral("--timings"), inPrefix}, prefix.path(), loader);
+    EXPECT_EQ(window.exitCode, 0) << window.err.right(2000).toStdString();
+    EXPECT_TRUE(window.err.contains(QLatin1String("timing window")));
+    const QStringList loaded = loadedLibraries(window.err);
+    EXPECT_TRUE(loaded.contains(QLatin1String("nixora-window.so")));
+    EXPECT_TRUE(loaded.contains(QLatin1String("libQt6Widgets.so.6")));
 }
 
 } // namespace
