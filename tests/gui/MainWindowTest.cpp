@@ -199,7 +199,8 @@ TEST_F(MainWindowTest, RemovePhantomsKeepsTheEntryWhoseBackupFailsAndRestoresThe
                entry("B", "Beta", "C:\\Gone\\b.exe", "2.0") +
                entry("C", "Gamma", "C:\\Gone\\c.exe", "3.0"));
     open();
-    const QString uninstall = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
+    const QString uninstall =
+        QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
     ASSERT_TRUE(m_registry
                     ->setValue(RegRoot::LocalMachine,
                                uninstall + QStringLiteral("C") +
@@ -220,7 +221,8 @@ TEST_F(MainWindowTest, RemovePhantomsKeepsTheEntryWhoseBackupFailsAndRestoresThe
     EXPECT_TRUE(m_ui.shown[0].text.contains(QStringLiteral("3 phantom")));
     EXPECT_TRUE(m_ui.shown[0].text.contains(m_prefix.path()));
     EXPECT_TRUE(m_ui.shown[1].text.contains(QStringLiteral("Removed 2")));
-    EXPECT_TRUE(m_ui.shown[1].text.contains(QStringLiteral("'Gamma': The program entry is too large")));
+    EXPECT_TRUE(
+        m_ui.shown[1].text.contains(QStringLiteral("'Gamma': The program entry is too large")));
     EXPECT_FALSE(before("A").has_value());
     EXPECT_FALSE(before("B").has_value());
     EXPECT_TRUE(m_registry->keyExists(RegRoot::LocalMachine, uninstall + QStringLiteral("C")));
