@@ -27,7 +27,7 @@ QString entryBlock(int index, bool phantom)
                "\"DisplayVersion\"=\"1.0.%1\"\n\"Publisher\"=\"Vendor %1\"\n"
                "\"UninstallString\"=\"%2\"\n\n")
         .arg(index, 5, 10, QLatin1Char('0'))
-        .arg(exe.arg(index));
+        .arg(phantom ? exe.arg(index) : exe);
 }
 
 // A prefix of `entries` entries in the machine's Uninstall key, the first `phantoms` of them
