@@ -28,6 +28,9 @@ struct ValueOption {
 const ValueOption kValueOptions[] = {
     {"prefix", "DIR", "Use the Wine prefix DIR (before $WINEPREFIX; default ~/.wine).",
      &NixoraOptions::prefix},
+    {"format", "FORMAT",
+     "Print the listings and --remove-phantoms as tsv (the default) or as one json document.",
+     &NixoraOptions::format},
 };
 const Switch kSwitches[] = {
     {"list", "Print the entry list as the window shows it, then exit. Needs no display.",
@@ -38,6 +41,16 @@ const Switch kSwitches[] = {
      "Print every Wine prefix found on this machine (Steam, Bottles, Lutris, Heroic, ...) with "
      "its entry, phantom and backup counts, then exit. Needs no display.",
      &NixoraOptions::listPrefixes},
+    {"remove-phantoms",
+     "Back up and remove every phantom entry of the prefix, one line each (prefix, source, "
+     "subkey, name, backup file or why it was kept), then exit. Needs no display.",
+     &NixoraOptions::removePhantoms},
+    {"dry-run", "With --remove-phantoms: only list the phantom entries; change nothing.",
+     &NixoraOptions::dryRun},
+    {"all-prefixes",
+     "With --remove-phantoms: every prefix --list-prefixes finds instead of one; prefixes "
+     "whose Wine programs run are skipped.",
+     &NixoraOptions::allPrefixes},
     {"timings", "Print to stderr how long start-up took (the window then closes).",
      &NixoraOptions::timings},
 };
@@ -118,6 +131,26 @@ void readOptions(const QCommandLineParser& parser, ParsedCommandLine& parsed)
         parsed.options.*option.member = parser.isSet(QString::fromLatin1(option.name));
 }
 
+// Options that only mean something together; the first conflict found, or empty.
+QString conflictIn(const NixoraOptions& options)
+{
+    const bool listing = options.list || options.listBackups || options.listPrefixes;
+    if (options.dryRun && !options.removePhantoms)
+        return QStringLiteral("--dry-run needs --remove-phantoms");
+    if (options.allPrefixes && !options.removePhantoms)
+        return QStringLiteral("--all-prefixes needs --remove-phantoms");
+    if (options.allPrefixes && !options.prefix.isEmpty())
+        return QStringLiteral("--all-prefixes and --prefix exclude each other");
+    if (options.removePhantoms && listing)
+        return QStringLiteral("--remove-phantoms cannot be combined with a listing");
+    if (!options.format.isEmpty() && options.format != QLatin1String("tsv") &&
+        options.format != QLatin1String("json"))
+        return QStringLiteral("--format must be tsv or json, not '%1'").arg(options.format);
+    if (!options.format.isEmpty() && !options.headless())
+        return QStringLiteral("--format needs a listing or --remove-phantoms");
+    return {};
+}
+
 } // namespace
 
 ParsedCommandLine parseNixoraCommandLine(const QStringList& arguments)
@@ -142,6 +175,11 @@ ParsedCommandLine parseNixoraCommandLine(const QStringList& arguments)
     else if (parser.isSet(QStringLiteral("version")))
         parsed.action = CommandLineAction::Version;
     readOptions(parser, parsed);
+    if (parsed.action == CommandLineAction::Run) {
+        parsed.error = conflictIn(parsed.options);
+        if (!parsed.error.isEmpty())
+            parsed.action = CommandLineAction::UsageError;
+    }
     return parsed;
 }
 

@@ -70,32 +70,45 @@ private:
     std::chrono::steady_clock::time_point m_last;
 };
 
-void printEntries(WindowState& state)
+void printEntries(WindowState& state, ListingOutput& out)
 {
+    static const QStringList names{QStringLiteral("subkey"),      QStringLiteral("name"),
+                                   QStringLiteral("uninstaller"), QStringLiteral("version"),
+                                   QStringLiteral("nameTag"),     QStringLiteral("uninstallerTag"),
+                                   QStringLiteral("versionTag"),  QStringLiteral("verdict"),
+                                   QStringLiteral("bold"),        QStringLiteral("source")};
     const ListViewModel& list = state.lvwOhjelmat;
+    out.declareList(QStringLiteral("entries"));
     for (int i = 0; i < list.rowCount(); ++i) {
         const ListRow& row = *list.rowAt(i);
         const RowEntry entry = splitEntryRowKey(row.key);
-        printListingLine({entry.subkey, row.cells[0].text, row.cells[1].text, row.cells[2].text,
-                          row.cells[0].tag, row.cells[1].tag, row.cells[2].tag, verdictOf(row),
-                          row.cells[0].bold ? QStringLiteral("1") : QStringLiteral("0"),
-                          entry.source->label});
+        out.row(QStringLiteral("entries"), names,
+                {entry.subkey, row.cells[0].text, row.cells[1].text, row.cells[2].text,
+                 row.cells[0].tag, row.cells[1].tag, row.cells[2].tag, verdictOf(row),
+                 row.cells[0].bold ? QStringLiteral("1") : QStringLiteral("0"),
+                 entry.source->label},
+                {{QStringLiteral("bold"), row.cells[0].bold}});
     }
     updateStatusText(state);
-    printListingLine({state.statusText});
+    out.status(QStringLiteral("status"), state.statusText);
 }
 
-void printBackups(HeadlessWindow& window)
+// With the entry list in the same JSON document, the backup page's status is "backupStatus".
+void printBackups(HeadlessWindow& window, ListingOutput& out, const QString& statusName)
 {
+    static const QStringList names{QStringLiteral("file"), QStringLiteral("date"),
+                                   QStringLiteral("name"), QStringLiteral("version")};
     window.fillBackups();
     WindowState& state = window.state();
     const ListViewModel& list = state.lvwPalauta;
+    out.declareList(QStringLiteral("backups"));
     for (int i = 0; i < list.rowCount(); ++i) {
         const ListRow& row = *list.rowAt(i);
-        printListingLine({row.key, row.cells[0].text, row.cells[1].text, row.cells[2].text});
+        out.row(QStringLiteral("backups"), names,
+                {row.key, row.cells[0].text, row.cells[1].text, row.cells[2].text});
     }
     updateStatusText(state);
-    printListingLine({state.statusText});
+    out.status(statusName, state.statusText);
 }
 
 } // namespace
@@ -122,8 +135,8 @@ void HeadlessWindow::loadPreferences()
 {
     // Loads the machine hive now (the preferences load the user hive), so that the fill is
     // timed on its own.
-    (void)m_ctx.services.registry->subkeyName(
-        RegRoot::LocalMachine, entrySource(SourceKind::Machine).uninstallPath, 0);
+    (void)m_ctx.services.registry->subkeyName(RegRoot::LocalMachine,
+                                              entrySource(SourceKind::Machine).uninstallPath, 0);
     m_ctx.loadListPreferences();
 }
 
@@ -156,14 +169,17 @@ int runHeadlessListing(const ListingRequest& request,
     HeadlessWindow window(prefix);
     window.loadPreferences();
     timer.lap("hives");
+    ListingOutput out(request.format);
+    out.field(QStringLiteral("prefix"), prefix.path());
     if (request.entries) {
         window.fillEntries();
         timer.lap("fill");
-        printEntries(window.state());
+        printEntries(window.state(), out);
     }
     if (request.backups)
-        printBackups(window);
-    std::fflush(stdout);
+        printBackups(window, out,
+                     request.entries ? QStringLiteral("backupStatus") : QStringLiteral("status"));
+    out.finish();
     timer.lap("print");
     timer.total();
     return 0;

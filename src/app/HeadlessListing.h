@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ListingOutput.h"
 #include "Prefix.h"
 #include "UiServices.h"
 #include "Workspace.h"
@@ -17,6 +18,7 @@ struct ListingRequest {
     bool entries = false; // --list
     bool backups = false; // --list-backups
     bool timings = false; // --timings
+    OutputFormat format = OutputFormat::Tsv;
 };
 
 // Prints the entry list or the backup page exactly as the window would show them after

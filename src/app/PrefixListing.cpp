@@ -56,29 +56,40 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
             QString::number(state.lvwPalauta.rowCount())};
 }
 
-int runPrefixListing(const prefixes::DiscoveryInput& input)
+int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
 {
+    static const QStringList names{QStringLiteral("sources"), QStringLiteral("name"),
+                                   QStringLiteral("path"),    QStringLiteral("arch"),
+                                   QStringLiteral("entries"), QStringLiteral("phantoms"),
+                                   QStringLiteral("backups")};
+    // A prefix whose hive cannot be read has its reason where the entry count would be.
+    static const QStringList problemNames{QStringLiteral("sources"), QStringLiteral("name"),
+                                          QStringLiteral("path"), QStringLiteral("arch"),
+                                          QStringLiteral("problem")};
     const prefixes::DiscoveryResult found = prefixes::discoverPrefixes(input);
     for (const QString& warning : found.warnings)
         std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(warning));
     const std::vector<QStringList> columns = columnsOfAll(found.prefixes);
+    ListingOutput out(format);
+    out.declareList(QStringLiteral("prefixes"));
     for (size_t i = 0; i < found.prefixes.size(); ++i) {
         const prefixes::DiscoveredPrefix& prefix = found.prefixes[i];
-        printListingLine(QStringList{prefix.sources.join(u','), prefix.name, prefix.path} +
-                         columns[i]);
+        out.row(QStringLiteral("prefixes"), prefix.problem.isEmpty() ? names : problemNames,
+                QStringList{prefix.sources.join(u','), prefix.name, prefix.path} + columns[i],
+                {{QStringLiteral("sources"), QJsonArray::fromStringList(prefix.sources)}});
     }
-    printListingLine({QStringLiteral("%1 prefixes").arg(found.prefixes.size())});
-    std::fflush(stdout);
+    out.status(QStringLiteral("status"), QStringLiteral("%1 prefixes").arg(found.prefixes.size()));
+    out.finish();
     return 0;
 }
 
-int runPrefixListing()
+prefixes::DiscoveryInput userDiscoveryInput()
 {
     prefixes::DiscoveryInput input;
     input.home = QDir::homePath();
     input.environment = QProcessEnvironment::systemEnvironment();
     input.recent = prefixes::RecentPrefixes(prefixes::RecentPrefixes::defaultFile()).list();
-    return runPrefixListing(input);
+    return input;
 }
 
 } // namespace nixora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ListingOutput.h"
 #include "prefixes/PrefixDiscovery.h"
 
 #include <QStringList>
@@ -15,9 +16,11 @@ namespace nixora
 // `nixora --list-prefixes`: every prefix discovery finds under `input`, one tab-separated line
 // each (sources, name, path, arch, entries, phantoms, backups), then "N prefixes". What was
 // skipped goes to stderr, one line each. Reads only. Returns the exit status.
-[[nodiscard]] int runPrefixListing(const prefixes::DiscoveryInput& input);
+[[nodiscard]] int runPrefixListing(const prefixes::DiscoveryInput& input,
+                                   OutputFormat format = OutputFormat::Tsv);
 
-// The same for the user running the program: their home, environment and recent prefixes.
-[[nodiscard]] int runPrefixListing();
+// What discovery is given for the user running the program: their home, environment and recent
+// prefixes.
+[[nodiscard]] prefixes::DiscoveryInput userDiscoveryInput();
 
 } // namespace nixora

@@ -1,6 +1,7 @@
 #include "BuildInfo.h"
 #include "CommandLineOptions.h"
 #include "HeadlessListing.h"
+#include "PhantomCommand.h"
 #include "Prefix.h"
 #include "PrefixListing.h"
 #include "WindowMain.h"
@@ -45,13 +46,26 @@ int runWithoutWindow(int argc, char* argv[], const nixora::ParsedCommandLine& pa
     setApplicationNames();
     if (parsed.action != nixora::CommandLineAction::Run)
         return nixora::reportCommandLine(parsed);
+    const nixora::OutputFormat format = parsed.options.format == QLatin1String("json")
+                                            ? nixora::OutputFormat::Json
+                                            : nixora::OutputFormat::Tsv;
     if (parsed.options.listPrefixes)
-        return nixora::runPrefixListing();
+        return nixora::runPrefixListing(nixora::userDiscoveryInput(), format);
+    if (parsed.options.removePhantoms) {
+        nixora::PhantomRequest phantoms;
+        phantoms.prefixes = parsed.options.allPrefixes
+                                ? nixora::discoveredPrefixes(nixora::userDiscoveryInput())
+                                : std::vector<nixora::Prefix>{chosenPrefix(parsed.options)};
+        phantoms.dryRun = parsed.options.dryRun;
+        phantoms.format = format;
+        return nixora::runPhantomRemoval(phantoms);
+    }
     nixora::ListingRequest request;
     request.prefix = chosenPrefix(parsed.options);
     request.entries = parsed.options.list;
     request.backups = parsed.options.listBackups;
     request.timings = parsed.options.timings;
+    request.format = format;
     return nixora::runHeadlessListing(request, started);
 }
 

@@ -99,6 +99,14 @@ void QtUiServices::beginWait(const QString& text)
     QCoreApplication::processEvents();
 }
 
+void QtUiServices::setWaitProgress(int done, int total)
+{
+    if (!m_wait)
+        return;
+    m_wait->setMaximum(total);
+    m_wait->setValue(done);
+}
+
 bool QtUiServices::waitCancelled()
 {
     QCoreApplication::processEvents();

@@ -26,6 +26,7 @@ public:
     void setClipboardText(const QString& text) override;
     void shellOpen(const QString& target) override;
     void beginWait(const QString& text) override;
+    void setWaitProgress(int done, int total) override;
     [[nodiscard]] bool waitCancelled() override;
     void endWait() override;
 

@@ -1,15 +1,16 @@
 // The menu tree of the main window and the commands behind its items.
 #include "frmPoisto.h"
 
-#include "help/HelpLinks.h"
-#include "frmTietoja.h"
-#include "frmMuokkaa.h"
+#include "ListViewQtModel.h"
 #include "actions/ClipboardCommands.h"
 #include "actions/RunUninstaller.h"
 #include "backup/BackupRemoval.h"
+#include "backup/PhantomRemoval.h"
 #include "backup/RestoreDelete.h"
+#include "frmMuokkaa.h"
+#include "frmTietoja.h"
+#include "help/HelpLinks.h"
 #include "inventory/ListExport.h"
-#include "ListViewQtModel.h"
 
 #include <QAction>
 #include <QDir>
@@ -57,6 +58,8 @@ void frmPoisto::createMenus()
     m_mnuPrefixes = newMenu(this, QStringLiteral("mnuPrefixes"), QStringLiteral("&Prefixes"));
     connect(m_mnuPrefixes, &QMenu::aboutToShow, this, [this] { fillPrefixesMenu(); });
     mnuTiedosto->addMenu(m_mnuPrefixes);
+    mnuTiedosto->addAction(
+        newAction(QStringLiteral("mRemovePhantoms"), QStringLiteral("Remove P&hantom Entries...")));
     mnuTiedosto->addAction(
         newAction(QStringLiteral("mExportList"), QStringLiteral("Export &List...")));
     bar->addMenu(mnuTiedosto);
@@ -170,6 +173,7 @@ void frmPoisto::connectMenuCommands()
     on("mFind", [this] { openFind(); });
     on("mExportList", [this] { mExportList_Click(); });
     on("mOpenPrefix", [this] { mOpenPrefix_Click(); });
+    on("mRemovePhantoms", [this] { runCommand(&nixora::mRemovePhantoms_Click); });
     on("mReadmeOhje", [this] { mReadmeOhje_Click(); });
     on("mOhjelmistotuotanto", [this] { mOhjelmistotuotanto_Click(); });
     on("mSivupalvelut", [this] { mSivupalvelut_Click(); });

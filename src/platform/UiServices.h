@@ -51,6 +51,12 @@ public:
         processEvents();
         return false;
     }
+    // How far the wait has come, for a wait that knows its length.
+    virtual void setWaitProgress(int done, int total)
+    {
+        (void)done;
+        (void)total;
+    }
     virtual void endWait() {}
 };
 

@@ -1,12 +1,21 @@
+#include "support/FakeWineserver.h"
 #include "support/TempPrefix.h"
+#include "support/TestData.h"
 
+#include <QDirIterator>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
 
 namespace nixora
 {
@@ -53,7 +62,11 @@ TEST(CommandLine, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow)
 
     for (const QStringList& wrong :
          {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("stray")},
-          QStringList{QStringLiteral("--prefix=")}}) {
+          QStringList{QStringLiteral("--prefix=")}, QStringList{QStringLiteral("--dry-run")},
+          QStringList{QStringLiteral("--remove-phantoms"), QStringLiteral("--all-prefixes"),
+                      QStringLiteral("--prefix"), QStringLiteral("/tmp")},
+          QStringList{QStringLiteral("--list"), QStringLiteral("--format"),
+                      QStringLiteral("xml")}}) {
         const Outcome refused = run("nixora", wrong);
         EXPECT_EQ(refused.exitCode, 2) << wrong.join(u' ').toStdString();
         EXPECT_TRUE(refused.err.contains(QLatin1String("Usage:"))) << refused.err.toStdString();
@@ -91,6 +104,150 @@ TEST(CommandLine, PrefixOptionChoosesThePrefixToList)
             prefix.path());
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains(QLatin1String("not-here")));
+}
+
+// A copy of the demo prefix (its dosdevices links included) at `where`.
+void copyDemoPrefix(const QString& where)
+{
+    QDir().mkpath(QFileInfo(where).path());
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("cp"),
+                          {QStringLiteral("-a"),
+                           test::dataPath(QStringLiteral("../../examples/demo-prefix")), where}),
+        0);
+}
+
+// Every file below `folder` with its bytes.
+std::map<QString, QByteArray> filesBelow(const QString& folder)
+{
+    std::map<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (file.open(QIODevice::ReadOnly))
+            files[it.filePath()] = file.readAll();
+    }
+    return files;
+}
+
+// The lines of a listing without its status line, each split at its tabs.
+std::vector<QStringList> rowsOf(const QString& out)
+{
+    QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
+    if (!lines.isEmpty())
+        lines.removeLast();
+    std::vector<QStringList> rows;
+    for (const QString& line : lines)
+        rows.push_back(line.split(u'\t'));
+    return rows;
+}
+
+TEST(CommandLine, RemovePhantomsDryRunTouchesNothingAndTheRunLeavesOnlyBackups)
+{
+    QTemporaryDir home;
+    const QString demo = home.filePath(QStringLiteral("demo"));
+    copyDemoPrefix(demo);
+    const auto before = filesBelow(demo);
+    const QStringList args{QStringLiteral("--prefix"), demo, QStringLiteral("--remove-phantoms")};
+
+    const Outcome dry = run("nixora", args + QStringList{QStringLiteral("--dry-run")});
+    EXPECT_EQ(dry.exitCode, 0) << dry.err.toStdString();
+    const std::vector<QStringList> listed = rowsOf(dry.out);
+    ASSERT_GE(listed.size(), 2u) << dry.out.toStdString();
+    for (const QStringList& row : listed)
+        EXPECT_EQ(row.value(4), QStringLiteral("dry run")) << row.join(u'|').toStdString();
+    EXPECT_EQ(filesBelow(demo), before);
+
+    const Outcome removed = run("nixora", args);
+    EXPECT_EQ(removed.exitCode, 0) << removed.out.toStdString() << removed.err.toStdString();
+    const std::vector<QStringList> rows = rowsOf(removed.out);
+    ASSERT_EQ(rows.size(), listed.size());
+    for (const QStringList& row : rows)
+        EXPECT_TRUE(QFileInfo(row.value(4)).isFile()) << row.join(u'|').toStdString();
+
+    const Outcome list =
+        run("nixora", {QStringLiteral("--prefix"), demo, QStringLiteral("--list")});
+    EXPECT_FALSE(list.out.contains(QLatin1String("\tphantom\t"))) << list.out.toStdString();
+    const Outcome backups =
+        run("nixora", {QStringLiteral("--prefix"), demo, QStringLiteral("--list-backups")});
+    EXPECT_EQ(rowsOf(backups.out).size(), rows.size()) << backups.out.toStdString();
+}
+
+// Scripts read the same rows from the JSON document as from the TSV lines.
+TEST(CommandLine, JsonListingsHoldTheRowsOfTheTsvListings)
+{
+    QTemporaryDir home;
+    const QString demo = home.filePath(QStringLiteral("demo"));
+    copyDemoPrefix(demo);
+    (void)run("nixora", {QStringLiteral("--prefix"), demo, QStringLiteral("--remove-phantoms")});
+    const QStringList args{QStringLiteral("--prefix"), demo, QStringLiteral("--list"),
+                           QStringLiteral("--list-backups")};
+    const Outcome tsv = run("nixora", args);
+    const Outcome json = run("nixora", args + QStringList{QStringLiteral("--format=json")});
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    QJsonParseError error;
+    const QJsonObject document = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
+
+    const auto field = [](const QJsonObject& row, const char* name) {
+        const QJsonValue value = row.value(QLatin1String(name));
+        return value.isBool() ? QString::number(value.toBool() ? 1 : 0) : value.toString();
+    };
+    QStringList fromJson;
+    for (const QJsonValue& value : document.value(QStringLiteral("entries")).toArray()) {
+        QStringList row;
+        for (const char* name : {"subkey", "name", "uninstaller", "version", "nameTag",
+                                 "uninstallerTag", "versionTag", "verdict", "bold", "source"})
+            row << field(value.toObject(), name);
+        fromJson << row.join(u'\t');
+    }
+    fromJson << document.value(QStringLiteral("status")).toString();
+    for (const QJsonValue& value : document.value(QStringLiteral("backups")).toArray()) {
+        QStringList row;
+        for (const char* name : {"file", "date", "name", "version"})
+            row << field(value.toObject(), name);
+        fromJson << row.join(u'\t');
+    }
+    fromJson << document.value(QStringLiteral("backupStatus")).toString();
+    EXPECT_GT(document.value(QStringLiteral("backups")).toArray().size(), 0);
+    EXPECT_EQ(fromJson.join(u'\n') + u'\n', tsv.out);
+}
+
+// Three prefixes in one home, one of them held by a running wineserver: the other two are
+// cleaned, the held one keeps its phantoms with the reason, byte for byte.
+TEST(CommandLine, AllPrefixesCleansEveryPrefixButOneWithWineRunning)
+{
+    QTemporaryDir home;
+    const QString wine = home.filePath(QStringLiteral(".wine"));
+    const QString tricks = home.filePath(QStringLiteral(".local/share/wineprefixes/"));
+    for (const QString& prefix : {wine, tricks + u'a', tricks + u'b'})
+        copyDemoPrefix(prefix);
+    const auto heldBefore = filesBelow(tricks + u'b');
+    test::FakeWineserver server(test::wineserverFolderOf(tricks + u'b'));
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                       home.filePath(QStringLiteral(".local/share")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+
+    const Outcome all =
+        run("nixora", {QStringLiteral("--remove-phantoms"), QStringLiteral("--all-prefixes")}, wine,
+            environment);
+    EXPECT_EQ(all.exitCode, 1) << all.out.toStdString() << all.err.toStdString();
+    std::map<QString, int> removed;
+    std::map<QString, int> kept;
+    for (const QStringList& row : rowsOf(all.out)) {
+        if (QFileInfo(row.value(4)).isFile())
+            ++removed[row.value(0)];
+        else if (row.value(4).contains(QLatin1String("Wine programs are running")))
+            ++kept[row.value(0)];
+    }
+    EXPECT_GT(removed[wine], 0);
+    EXPECT_EQ(removed[wine], removed[tricks + u'a']);
+    EXPECT_EQ(kept[tricks + u'b'], removed[wine]);
+    EXPECT_EQ(removed.size() + kept.size(), 3u) << all.out.toStdString();
+    EXPECT_EQ(filesBelow(tricks + u'b'), heldBefore);
 }
 
 // The file names of the shared objects the dynamic loader initialised, from LD_DEBUG=libs output.

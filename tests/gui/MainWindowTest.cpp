@@ -9,6 +9,7 @@
 #include "frmPoisto.h"
 #include "FileQuery.h"
 #include "Settings.h"
+#include "backup/RestoreDelete.h"
 #include "prefixes/RecentPrefixes.h"
 #include "WineRegistry.h"
 
@@ -188,6 +189,56 @@ TEST_F(MainWindowTest, CountsPhantomsAmongAllEntries)
                entry("C", "Gamma", "C:\\Gone\\other.exe", "3.0"));
     open();
     EXPECT_EQ(statusText(), QStringLiteral("2 phantom program entries (3 entries in total)"));
+}
+
+// The third entry holds a key deeper than a backup may go, so its backup cannot be written: it
+// stays, and the other two go in the same run with backups that bring them back.
+TEST_F(MainWindowTest, RemovePhantomsKeepsTheEntryWhoseBackupFailsAndRestoresTheOthers)
+{
+    addEntries(entry("A", "Alpha", "C:\\Gone\\a.exe", "1.0") +
+               entry("B", "Beta", "C:\\Gone\\b.exe", "2.0") +
+               entry("C", "Gamma", "C:\\Gone\\c.exe", "3.0"));
+    open();
+    const QString uninstall =
+        QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
+    ASSERT_TRUE(m_registry
+                    ->setValue(RegRoot::LocalMachine,
+                               uninstall + QStringLiteral("C") +
+                                   QStringLiteral("\\d").repeated(kMaxKeyDepth + 1),
+                               QStringLiteral("x"), makeStringValue(QStringLiteral("y")))
+                    .ok());
+    const auto before = [&](const char* subkey) {
+        return m_registry->exportKey(RegRoot::LocalMachine, uninstall + QLatin1String(subkey));
+    };
+    const auto alpha = before("A");
+    const auto beta = before("B");
+    m_ui.shown.clear();
+    m_ui.queueAnswer(MsgAnswer::Yes);
+
+    action("mRemovePhantoms")->trigger();
+
+    ASSERT_EQ(m_ui.shown.size(), 2u);
+    EXPECT_TRUE(m_ui.shown[0].text.contains(QStringLiteral("3 phantom")));
+    EXPECT_TRUE(m_ui.shown[0].text.contains(m_prefix.path()));
+    EXPECT_TRUE(m_ui.shown[1].text.contains(QStringLiteral("Removed 2")));
+    EXPECT_TRUE(
+        m_ui.shown[1].text.contains(QStringLiteral("'Gamma': The program entry is too large")));
+    EXPECT_FALSE(before("A").has_value());
+    EXPECT_FALSE(before("B").has_value());
+    EXPECT_TRUE(m_registry->keyExists(RegRoot::LocalMachine, uninstall + QStringLiteral("C")));
+    EXPECT_EQ(statusText(), QStringLiteral("1 phantom program entries (1 entries in total)"));
+    ASSERT_EQ(m_workspace->state.lvwPalauta.rowCount(), 2);
+
+    QStringList files;
+    for (int i = 0; i < 2; ++i)
+        files << m_workspace->state.lvwPalauta.rowAt(i)->key;
+    for (const QString& file : files) {
+        m_workspace->state.backup.SelectedBackupFile = file;
+        m_ui.queueAnswer(MsgAnswer::Yes);
+        mPalauta_Click(*m_workspace);
+    }
+    EXPECT_EQ(before("A"), alpha);
+    EXPECT_EQ(before("B"), beta);
 }
 
 TEST_F(MainWindowTest, RefreshLeavesTheNormalPointer)

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace nixora
 {
 namespace
@@ -15,6 +17,10 @@ namespace
 
 const QString kCannotBackup =
     QStringLiteral("Nixora cannot backup the program entry information from the system registry.");
+const QString kTooLarge =
+    QStringLiteral("The program entry is too large to be backed up and restored.");
+const QString kNoReadBack =
+    QStringLiteral("The backup file does not read back as the program entry.");
 
 enum class BackupOutcome {
     Written, // the file is there and reads back as the key
@@ -38,11 +44,11 @@ BackupOutcome exportEntry(Workspace& ctx, const QString& file, const EntrySource
         return BackupOutcome::Written;
     QFile::remove(file);
     if (result.started && result.exitCode == kRegeditTooLarge) {
-        reason = QStringLiteral("The program entry is too large to be backed up and restored.");
+        reason = kTooLarge;
         return BackupOutcome::Refused;
     }
     if (result.started && result.exitCode == 0) {
-        reason = QStringLiteral("The backup file does not read back as the program entry.");
+        reason = kNoReadBack;
         return BackupOutcome::Refused;
     }
     return BackupOutcome::Failed;
@@ -85,17 +91,44 @@ void deleteEntryKey(Workspace& ctx, const EntrySource& source, const QString& ke
 
 QString newBackupFilePath(const QString& backupFolder, const QDateTime& now)
 {
+    int firstFree = 1;
+    return newBackupFilePath(backupFolder, now, firstFree);
+}
+
+QString newBackupFilePath(const QString& backupFolder, const QDateTime& now, int& firstFree)
+{
     const QString stamp = now.toString(QStringLiteral("yyyyMMddHHmmss"));
-    QString path = backupFolder + u'/' + stamp + QStringLiteral(".reg");
-    for (int n = 2; QFileInfo(path).exists() || QFileInfo(path).isSymLink(); ++n)
-        path = backupFolder + u'/' + stamp + u'_' + QString::number(n) + QStringLiteral(".reg");
-    return path;
+    const auto nameFor = [&](int n) {
+        return n <= 1 ? backupFolder + u'/' + stamp + QStringLiteral(".reg")
+                      : backupFolder + u'/' + stamp + u'_' + QString::number(n) +
+                            QStringLiteral(".reg");
+    };
+    int n = std::max(firstFree, 1);
+    while (QFileInfo(nameFor(n)).exists() || QFileInfo(nameFor(n)).isSymLink())
+        ++n;
+    firstFree = n + 1;
+    return nameFor(n);
 }
 
 ChildResult runRegeditProgram(const Services& services, const QStringList& arguments)
 {
     return runHidden(services.regeditProgram, arguments,
                      {QStringLiteral("WINEPREFIX=") + services.prefixPath});
+}
+
+QString writeVerifiedBackup(Registry& registry, const QString& file, const EntrySource& source,
+                            const QString& subkey)
+{
+    const RegeditOutcome written = exportRegFile(registry, file, source.entryKeyName(subkey));
+    if (written.ok() && backupFileExists(file) &&
+        backupGivesKey(registry, file, source.root, source.entryPath(subkey)))
+        return {};
+    QFile::remove(file);
+    if (written.exitStatus == kRegeditTooLarge)
+        return kTooLarge;
+    if (written.ok())
+        return kNoReadBack;
+    return kCannotBackup + u' ' + written.error;
 }
 
 bool backupFileExists(const QString& path)

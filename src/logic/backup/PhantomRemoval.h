@@ -1,0 +1,60 @@
+#pragma once
+
+#include "EntrySource.h"
+#include "Workspace.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace nixora
+{
+
+// A phantom row of the entry list: where its key lives and the name the list shows.
+struct PhantomEntry {
+    const EntrySource* source = nullptr;
+    QString subkey;
+    QString name;
+};
+
+// What became of one phantom entry: removed with its backup file, or kept and why.
+struct PhantomOutcome {
+    PhantomEntry entry;
+    QString backupFile; // set when the entry was removed
+    QString reason;     // set when it was kept
+
+    [[nodiscard]] bool removed() const { return reason.isEmpty(); }
+};
+
+struct PhantomRemovalResult {
+    QString refused; // the whole run was refused (a wineserver runs): nothing was touched
+    std::vector<PhantomOutcome> outcomes;
+
+    [[nodiscard]] int removedCount() const;
+    [[nodiscard]] int keptCount() const;
+};
+
+// Every phantom row of the entry list (all sources), in list order.
+[[nodiscard]] std::vector<PhantomEntry> phantomEntries(const ListViewModel& list);
+
+// Asked before each entry with the number done and the total: true ends the run there; the
+// entries not yet backed up are kept.
+using PhantomCancel = std::function<bool(int done, int total)>;
+
+// Backs every entry up as "&Remove Entry..." does (a REGEDIT4 file in the backup folder, read
+// back through the restore's reader and compared with the key), then deletes every entry whose
+// backup holds in one registry write, so that the hive is rewritten once however many entries
+// go. An entry is never deleted without its verified backup; the backup of an entry that stays
+// is removed again.
+[[nodiscard]] PhantomRemovalResult removePhantomEntries(Workspace& ctx,
+                                                        const std::vector<PhantomEntry>& entries,
+                                                        const PhantomCancel& cancelled = {});
+
+// "File > Remove Phantom Entries...": one question naming the count and the prefix, the
+// removal (with a wait box and Cancel for more than kPhantomWaitThreshold entries), one refresh
+// of both lists and one summary.
+void mRemovePhantoms_Click(Workspace& ctx);
+inline constexpr int kPhantomWaitThreshold = 20;
+
+} // namespace nixora
