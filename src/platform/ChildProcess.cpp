@@ -3,6 +3,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <vector>
+
 namespace nixora
 {
 
@@ -55,12 +57,26 @@ ChildResult runHidden(const QString& program, const QStringList& arguments,
     return result;
 }
 
+namespace
+{
+
+// The children whose wait was cancelled, still running: their QProcess objects are kept here
+// until the children end (destroying one would kill its child). Never destroyed itself, so what
+// it holds stays reachable while the program runs.
+std::vector<QProcess*>& abandonedProcesses()
+{
+    static auto* processes = new std::vector<QProcess*>;
+    return *processes;
+}
+
+} // namespace
+
 ChildResult runHiddenWatched(const QString& program, const QStringList& arguments,
                              const QStringList& extraEnvironment,
                              const std::function<bool()>& keepWaiting)
 {
     // On the heap: a QProcess that is destroyed kills its child, and a cancelled wait must leave
-    // the child running. It is freed when the child ends (or with the process, if it outlives us).
+    // the child running. It is freed when the child ends.
     auto* process = new QProcess;
     prepare(*process, program, arguments, extraEnvironment);
     process->setStandardErrorFile(QProcess::nullDevice());
@@ -76,7 +92,11 @@ ChildResult runHiddenWatched(const QString& program, const QStringList& argument
             break;
         if (!keepWaiting()) {
             result.cancelled = true;
-            QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+            abandonedProcesses().push_back(process);
+            QObject::connect(process, &QProcess::finished, process, [process] {
+                std::erase(abandonedProcesses(), process);
+                process->deleteLater();
+            });
             return result;
         }
     }
