@@ -99,6 +99,7 @@ private:
     void linkBlock(HiveKey* key, qsizetype blockStart);
     enum class QuickScan { Done, NotAHive, Ambiguous };
     [[nodiscard]] QuickScan scanSubtrees();
+    [[nodiscard]] bool mayCover(const char* p, const char* e) const;
     [[nodiscard]] bool keyLineAt(const char* bracket, const char*& blockStart, const char*& lineEnd,
                                  bool& ambiguous) const;
     [[nodiscard]] qsizetype skipHexContinuation(qsizetype lineStart, qsizetype lineEnd) const;
@@ -122,6 +123,7 @@ private:
     bool m_modified = false;
     bool m_partial = false;
     std::vector<std::vector<QString>> m_subtrees; // parseSubtrees' keys, split into names
+    std::vector<QByteArray> m_plainSubtrees;      // the same as written, when plain ASCII
     QString m_scratch;
     QString m_previousPath; // the key line scanned last, and its key
     HiveKey* m_previousKey = nullptr;

@@ -47,7 +47,65 @@ QStringView nextName(QStringView path, qsizetype& at)
     return path.mid(start, at - start);
 }
 
+// True when scan() would take the text after '[' as a key: parseEscaped finds its ']'.
+bool wellFormedKeyLine(const char* p, const char* e)
+{
+    for (; p != e; ++p) {
+        if (*p == ']')
+            return true;
+        if (*p == '\0')
+            return false;
+        if (*p == '\\' && (++p == e || *p == '\0'))
+            return false;
+    }
+    return false;
+}
+
+// The subtree's path as Wine writes plain ASCII names, lower case; empty when a name needs
+// escaping or folding beyond ASCII.
+QByteArray plainKeyText(const std::vector<QString>& names)
+{
+    QByteArray text;
+    for (const QString& name : names) {
+        if (!text.isEmpty())
+            text += "\\\\";
+        for (QChar c : name) {
+            if (c.unicode() < 0x20 || c.unicode() > 0x7e || c == u'[' || c == u']')
+                return {};
+            text += char(hive::foldNameUnit(c.unicode()));
+        }
+    }
+    return text;
+}
+
+// True when the raw key text certainly names no key at or below `plain`: it differs from it at
+// a plain ASCII character. An escape or a byte beyond ASCII could still spell the name.
+bool plainlyOutside(const char* p, const char* e, const QByteArray& plain)
+{
+    for (const char want : plain) {
+        if (p == e)
+            return true;
+        const char c = *p++;
+        if (c == want || (c >= 'A' && c <= 'Z' && char(c + 32) == want))
+            continue;
+        return c != '\\' && (static_cast<unsigned char>(c) & 0x80) == 0;
+    }
+    return false;
+}
+
 } // namespace
+
+// A quick look at the raw key text; false only when no subtree can hold the key.
+bool HiveFile::mayCover(const char* p, const char* e) const
+{
+    if (m_plainSubtrees.size() != m_subtrees.size())
+        return true;
+    for (const QByteArray& plain : m_plainSubtrees) {
+        if (!plainlyOutside(p, e, plain))
+            return true;
+    }
+    return false;
+}
 
 std::unique_ptr<HiveFile> HiveFile::parseSubtrees(QByteArray bytes, const QStringList& subtrees)
 {
@@ -58,6 +116,9 @@ std::unique_ptr<HiveFile> HiveFile::parseSubtrees(QByteArray bytes, const QStrin
         std::vector<QString> names;
         for (QStringView name : splitPath(path))
             names.push_back(name.toString());
+        const QByteArray plain = plainKeyText(names);
+        if (!plain.isEmpty())
+            hive->m_plainSubtrees.push_back(plain);
         hive->m_subtrees.push_back(std::move(names));
     }
     switch (hive->scanSubtrees()) {
@@ -141,14 +202,18 @@ HiveFile::QuickScan HiveFile::scanSubtrees()
         if (ambiguous)
             return QuickScan::Ambiguous;
         p = lineEnd;
-        m_scratch.clear();
-        if (hive::parseEscaped(bracket + 1, lineEnd, ']', m_scratch) == nullptr)
+        if (!wellFormedKeyLine(bracket + 1, lineEnd))
             continue; // a malformed key line stays in the block before it, as in scan()
         if (!anyKey)
             m_headerEnd = blockStart - data;
         anyKey = true;
         if (inBlock)
             m_blocks.back().end = blockStart - data;
+        inBlock = mayCover(bracket + 1, lineEnd);
+        if (!inBlock)
+            continue;
+        m_scratch.clear();
+        (void)hive::parseEscaped(bracket + 1, lineEnd, ']', m_scratch);
         inBlock = covers(m_scratch);
         if (!inBlock)
             continue;
