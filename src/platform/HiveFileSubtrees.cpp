@@ -119,6 +119,7 @@ std::unique_ptr<HiveFile> HiveFile::parseSubtrees(QByteArray bytes, const QStrin
         const QByteArray plain = plainKeyText(names);
         if (!plain.isEmpty())
             hive->m_plainSubtrees.push_back(plain);
+        hive->m_spelledSubtrees.push_back(QStringList(names.begin(), names.end()).join(u'\\'));
         hive->m_subtrees.push_back(std::move(names));
     }
     switch (hive->scanSubtrees()) {
@@ -136,6 +137,12 @@ bool HiveFile::covers(QStringView path) const
 {
     if (!m_partial)
         return true;
+    // Readers spell the paths as they were asked for: an exact prefix settles most reads.
+    for (const QString& spelled : m_spelledSubtrees) {
+        if (path.startsWith(spelled) &&
+            (path.size() == spelled.size() || path[spelled.size()] == u'\\'))
+            return true;
+    }
     for (const std::vector<QString>& subtree : m_subtrees) {
         qsizetype at = 0;
         bool below = true;
