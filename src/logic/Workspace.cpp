@@ -1,5 +1,6 @@
 #include "Workspace.h"
 
+#include "EntrySource.h"
 #include "Settings.h"
 #include "StatusBar.h"
 #include "WineRegistry.h"
@@ -48,6 +49,15 @@ Workspace::~Workspace() = default;
 PrefixStatus Workspace::openPrefix(const Prefix& prefix)
 {
     auto registry = std::make_unique<WineRegistry>(prefix);
+    // What the lists and the settings read; everything else of the hives is parsed only when
+    // something else is read or anything is written.
+    QStringList machineKeys;
+    for (SourceKind kind : {SourceKind::Machine, SourceKind::Machine32})
+        machineKeys << entrySource(kind).uninstallPath << entrySource(kind).activeSetupPath;
+    registry->setReadSubtrees(RegRoot::LocalMachine, machineKeys);
+    registry->setReadSubtrees(RegRoot::CurrentUser,
+                              {entrySource(SourceKind::User).uninstallPath,
+                               entrySource(SourceKind::User).activeSetupPath, settings::kReadPath});
     PrefixStatus status{prefix.path(), prefix.exists(), prefix.error(), false};
     status.wineserverRunning = status.exists && registry->wineserverRunning();
 

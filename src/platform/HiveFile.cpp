@@ -86,6 +86,18 @@ uint64_t currentFileTime()
     return uint64_t(now.tv_sec) * kTicksPerSecond + uint64_t(now.tv_nsec) / 100 + kTicks1601To1970;
 }
 
+// Where the first line ends (past its '\n'), or -1 when it is not exactly Wine's header.
+qsizetype HiveFile::headerLineEnd(const QByteArray& bytes)
+{
+    const char* data = bytes.constData();
+    hive::LineCursor cursor{data, data + bytes.size()};
+    const char* b = nullptr;
+    const char* e = nullptr;
+    if (!cursor.next(b, e) || QByteArrayView(b, e - b) != QByteArrayView(kHeader))
+        return -1;
+    return cursor.pos - data;
+}
+
 std::unique_ptr<HiveFile> HiveFile::parse(QByteArray bytes)
 {
     std::unique_ptr<HiveFile> hive(new HiveFile);
@@ -183,6 +195,12 @@ void HiveFile::scanKeyLine(const char* p, const char* lineEnd, qsizetype blockSt
         m_headerEnd = blockStart;
     else
         m_blocks.back().end = blockStart;
+    linkBlock(key, blockStart);
+}
+
+// A new block of `key` starting at `blockStart`, chained after the key's earlier blocks.
+void HiveFile::linkBlock(HiveKey* key, qsizetype blockStart)
+{
     const auto index = int32_t(m_blocks.size());
     m_blocks.push_back({blockStart, blockStart, -1});
     if (key->firstBlock < 0) {
@@ -334,6 +352,7 @@ void HiveFile::deleteKey(HiveKey* key, uint64_t now)
 
 void HiveFile::touch(HiveKey* key, uint64_t now)
 {
+    Q_ASSERT(!m_partial); // a tree of a few subtrees would save the file without the rest
     loadDetails(key);
     key->dirty = true;
     key->modified = now;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <cstdint>
@@ -46,6 +47,12 @@ class HiveFile
 public:
     // nullptr when the first line is not exactly Wine's header.
     [[nodiscard]] static std::unique_ptr<HiveFile> parse(QByteArray bytes);
+    // Builds the tree of the given keys and their subkeys only, for reading: key lines are
+    // found by scanning for '[' and every other key is skipped. Such a tree lacks the rest of
+    // the file, so it must never be changed or written; `covers` tells which paths it answers.
+    // Falls back to the whole tree where the quick scan cannot tell key lines for certain.
+    [[nodiscard]] static std::unique_ptr<HiveFile> parseSubtrees(QByteArray bytes,
+                                                                 const QStringList& subtrees);
     // A hive holding only Wine's header for the given root.
     [[nodiscard]] static QByteArray emptyHiveText(RegRoot root, const QByteArray& arch);
 
@@ -64,6 +71,10 @@ public:
     bool deleteValue(HiveKey* key, QStringView name, uint64_t now);
 
     [[nodiscard]] bool isModified() const { return m_modified; }
+    // True for a tree built by parseSubtrees (unless it fell back to the whole file).
+    [[nodiscard]] bool isPartial() const { return m_partial; }
+    // True when the tree holds the key at `path` and everything below it as the file has them.
+    [[nodiscard]] bool covers(QStringView path) const;
     [[nodiscard]] const QByteArray& bytes() const { return m_bytes; }
     [[nodiscard]] QByteArray arch() const; // "win32", "win64" or empty
 
@@ -82,8 +93,15 @@ private:
     };
 
     HiveFile() = default;
+    [[nodiscard]] static qsizetype headerLineEnd(const QByteArray& bytes);
     bool scan();
     void scanKeyLine(const char* p, const char* lineEnd, qsizetype blockStart);
+    void linkBlock(HiveKey* key, qsizetype blockStart);
+    enum class QuickScan { Done, NotAHive, Ambiguous };
+    [[nodiscard]] QuickScan scanSubtrees();
+    [[nodiscard]] bool mayCover(const char* p, const char* e) const;
+    [[nodiscard]] bool keyLineAt(const char* bracket, const char*& blockStart, const char*& lineEnd,
+                                 bool& ambiguous) const;
     [[nodiscard]] qsizetype skipHexContinuation(qsizetype lineStart, qsizetype lineEnd) const;
     HiveKey* newKey(HiveKey* parent, QStringView name);
     HiveKey* childFor(HiveKey* parent, QStringView name, bool create);
@@ -103,6 +121,10 @@ private:
     std::deque<HiveKey> m_keys;
     HiveKey* m_root = nullptr;
     bool m_modified = false;
+    bool m_partial = false;
+    std::vector<std::vector<QString>> m_subtrees; // parseSubtrees' keys, split into names
+    std::vector<QByteArray> m_plainSubtrees;      // the same as written, when plain ASCII
+    std::vector<QString> m_spelledSubtrees;       // the same joined with single backslashes
     QString m_scratch;
     QString m_previousPath; // the key line scanned last, and its key
     HiveKey* m_previousKey = nullptr;

@@ -76,6 +76,7 @@ struct WineRegistry::HiveSlot {
     FileIdentity identity;
     int64_t lastCheckNs = 0;
     std::unique_ptr<HiveFile> hive;
+    QStringList subtrees; // what reads need; empty: the whole tree
 
     // Brings the slot up to date with the file as it is now; cheap when nothing changed. A
     // stat() costs microseconds in some sandboxes, so a burst of reads checks the file at most
@@ -127,8 +128,25 @@ struct WineRegistry::HiveSlot {
             bytes.size() != after.st_size)
             return; // changed while being read: the next call reads it again
         identity = identityOf(after);
-        hive = HiveFile::parse(std::move(bytes));
+        hive = parse(std::move(bytes));
         state = hive ? State::Loaded : State::NotAHive;
+    }
+
+    [[nodiscard]] std::unique_ptr<HiveFile> parse(QByteArray bytes) const
+    {
+        return subtrees.isEmpty() ? HiveFile::parse(std::move(bytes))
+                                  : HiveFile::parseSubtrees(std::move(bytes), subtrees);
+    }
+
+    // A tree of a few subtrees is never edited or saved: the rest of the file is not in it.
+    // The bytes are shared, not copied; the identity stays that of the file they came from.
+    void parseWhole()
+    {
+        if (!hive || !hive->isPartial())
+            return;
+        hive = HiveFile::parse(hive->bytes());
+        if (!hive)
+            forget();
     }
 
     // A hive that is a symbolic link is replaced where the link points, so the link (to a hive
@@ -169,10 +187,25 @@ HiveFile* WineRegistry::current(RegRoot root)
     return hiveSlot.hive.get();
 }
 
+HiveFile* WineRegistry::currentFor(RegRoot root, QStringView path)
+{
+    HiveFile* hive = current(root);
+    if (hive == nullptr || hive->covers(path))
+        return hive;
+    HiveSlot& hiveSlot = slot(root);
+    hiveSlot.parseWhole();
+    return hiveSlot.hive.get();
+}
+
+void WineRegistry::setReadSubtrees(RegRoot root, const QStringList& subtrees)
+{
+    slot(root).subtrees = subtrees;
+}
+
 std::optional<RegValue> WineRegistry::queryValue(RegRoot root, const QString& path,
                                                  const QString& name)
 {
-    HiveFile* hive = current(root);
+    HiveFile* hive = currentFor(root, path);
     HiveKey* key = hive != nullptr ? hive->findKey(path) : nullptr;
     const HiveValue* value = key != nullptr ? hive->findValue(key, name) : nullptr;
     if (value == nullptr)
@@ -182,7 +215,7 @@ std::optional<RegValue> WineRegistry::queryValue(RegRoot root, const QString& pa
 
 std::optional<QString> WineRegistry::subkeyName(RegRoot root, const QString& path, uint32_t index)
 {
-    HiveFile* hive = current(root);
+    HiveFile* hive = currentFor(root, path);
     HiveKey* key = hive != nullptr ? hive->findKey(path) : nullptr;
     if (key == nullptr || index >= key->children.size())
         return std::nullopt;
@@ -227,13 +260,13 @@ std::optional<RegKeySnapshot> snapshotOf(HiveFile& hive, HiveKey* top)
 
 bool WineRegistry::keyExists(RegRoot root, const QString& path)
 {
-    HiveFile* hive = current(root);
+    HiveFile* hive = currentFor(root, path);
     return hive != nullptr && hive->findKey(path) != nullptr;
 }
 
 std::optional<RegKeySnapshot> WineRegistry::exportKey(RegRoot root, const QString& path)
 {
-    HiveFile* hive = current(root);
+    HiveFile* hive = currentFor(root, path);
     HiveKey* key = hive != nullptr ? hive->findKey(path) : nullptr;
     if (key == nullptr)
         return std::nullopt;
@@ -322,6 +355,7 @@ RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
     for (RegRoot root : roots) {
         HiveSlot& s = slot(root);
         s.refresh(true);
+        s.parseWhole();
         if (s.state == HiveSlot::State::Missing && root == RegRoot::CurrentUser) {
             m_machine->refresh(true);
             const QByteArray arch = m_machine->hive ? m_machine->hive->arch() : QByteArray();
@@ -377,7 +411,7 @@ RegResult WineRegistry::saveAll(const std::vector<RegRoot>& roots)
         // Keep the tree of what was just written, so the next read need not parse it again.
         struct stat info {
         };
-        s->hive = HiveFile::parse(std::move(pending[i].second));
+        s->hive = s->parse(std::move(pending[i].second));
         if (!s->hive || ::stat(s->nativePath.constData(), &info) != 0) {
             s->forget();
             continue;

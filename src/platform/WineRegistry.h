@@ -3,6 +3,8 @@
 #include "Prefix.h"
 #include "Registry.h"
 
+#include <QStringList>
+
 #include <functional>
 #include <memory>
 
@@ -38,6 +40,11 @@ public:
 
     [[nodiscard]] const Prefix& prefix() const { return m_prefix; }
 
+    // The keys (with everything below them) that reads of `root` are expected under: the hive
+    // is then parsed for those alone. A read elsewhere, and every write, parses the whole file
+    // first, so this changes what a call costs, never what it sees or writes.
+    void setReadSubtrees(RegRoot root, const QStringList& subtrees);
+
     // True while a wineserver runs for this prefix (it owns the registry then).
     [[nodiscard]] bool wineserverRunning() const;
 
@@ -46,6 +53,8 @@ public:
 private:
     HiveSlot& slot(RegRoot root);
     HiveFile* current(RegRoot root);
+    // The hive with a tree that holds `path` (parsing the whole file if it must).
+    HiveFile* currentFor(RegRoot root, QStringView path);
     using Edit = std::function<RegResult(RegRoot root, HiveFile& hive, uint64_t now)>;
     // Locks, checks for a wineserver, reloads, edits and saves the hives `edit` is run on;
     // nothing is saved unless the edit succeeds on every one of them.

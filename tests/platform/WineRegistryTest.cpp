@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <chrono>
 #include <csignal>
@@ -93,6 +94,42 @@ TEST(WineRegistry, UnchangedKeysAreWrittenBackByteForByte)
     EXPECT_TRUE(block.contains("\"DisplayName\"=\"Caf\\x20ac \\\"quoted\\\" back\\\\slash "
                                "\\xe4\\x4e2dx1 \\xd83d\\xde00\"\n\"DisplayVersion\"=\"2.0\"\n"))
         << block.toStdString();
+}
+
+// Reads may parse only the Uninstall key; a write must still save every other key of the file,
+// exactly as it would after parsing the whole hive.
+TEST(WineRegistry, ReadingOneSubtreeChangesNothingAReadOrAWriteGives)
+{
+    const QByteArray original = test::readDataFile(QStringLiteral("wine8/1000/system.reg"));
+    ASSERT_FALSE(original.isEmpty());
+    const QString uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    const QString entry = uninstall + "\\FeasApp0001";
+    const QString outside = "Software\\Microsoft\\Windows NT\\CurrentVersion";
+    std::vector<QByteArray> written;
+    for (bool subtreeOnly : {false, true}) {
+        test::TempPrefix prefix;
+        writeAll(prefix.hivePath(RegRoot::LocalMachine), original);
+        WineRegistry registry(prefix.prefix());
+        if (subtreeOnly)
+            registry.setReadSubtrees(RegRoot::LocalMachine, {uninstall});
+        EXPECT_EQ(registry.subkeyName(RegRoot::LocalMachine, uninstall, 1), "FeasApp0001");
+        EXPECT_EQ(registry.queryValue(RegRoot::LocalMachine, entry, "DisplayName"),
+                  makeStringValue("Feas Test App 0001"));
+        ASSERT_TRUE(
+            registry
+                .setValue(RegRoot::LocalMachine, entry, "DisplayName", makeStringValue("Renamed"))
+                .ok());
+        ASSERT_TRUE(registry.deleteKey(RegRoot::LocalMachine, uninstall + "\\FeasApp0002").ok());
+        EXPECT_EQ(registry.queryValue(RegRoot::LocalMachine, outside, "CurrentBuild"),
+                  makeStringValue("7601"));
+        // The keys written afresh carry the time of the write; everything else is as read.
+        static const QRegularExpression times("\\] \\d+\\n#time=[0-9a-f]+\\n");
+        written.push_back(QString::fromLatin1(readAll(prefix.hivePath(RegRoot::LocalMachine)))
+                              .replace(times, "] T\n#time=T\n")
+                              .toLatin1());
+    }
+    EXPECT_TRUE(written[0] == written[1]);
+    EXPECT_FALSE(written[1].contains("FeasApp0002"));
 }
 
 TEST(WineRegistry, KeepsTheFileMode)

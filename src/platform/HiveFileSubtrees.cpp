@@ -1,0 +1,234 @@
+#include "HiveFile.h"
+
+#include "HiveText.h"
+
+#include <cstring>
+
+// Reading a few subtrees of a large hive: the entry list needs the Uninstall and Active Setup
+// keys and the settings key, a small part of the megabytes of keys Wine writes into a prefix.
+namespace nixora
+{
+namespace
+{
+
+bool isLineBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// True when the line ending just before `lineStart` (which follows a '\n') ends in a backslash:
+// a hex value continued there would take the next line as data, whatever it holds.
+bool continuedBefore(const char* data, const char* lineStart)
+{
+    const char* e = lineStart - 1;
+    if (e > data && e[-1] == '\r')
+        --e;
+    return e > data && e[-1] == '\\';
+}
+
+// The start of the empty line ("" or "\r") just before `lineStart`, or nullptr.
+const char* emptyLineBefore(const char* data, const char* lineStart)
+{
+    if (lineStart - 2 >= data && lineStart[-2] == '\n')
+        return lineStart - 1;
+    if (lineStart - 3 >= data && lineStart[-2] == '\r' && lineStart[-3] == '\n')
+        return lineStart - 2;
+    return nullptr;
+}
+
+// The next non-empty name of `path` from `at` on, as splitPath would give it.
+QStringView nextName(QStringView path, qsizetype& at)
+{
+    while (at < path.size() && path[at] == u'\\')
+        ++at;
+    const qsizetype start = at;
+    while (at < path.size() && path[at] != u'\\')
+        ++at;
+    return path.mid(start, at - start);
+}
+
+// True when scan() would take the text after '[' as a key: parseEscaped finds its ']'.
+bool wellFormedKeyLine(const char* p, const char* e)
+{
+    for (; p != e; ++p) {
+        if (*p == ']')
+            return true;
+        if (*p == '\0')
+            return false;
+        if (*p == '\\' && (++p == e || *p == '\0'))
+            return false;
+    }
+    return false;
+}
+
+// The subtree's path as Wine writes plain ASCII names, lower case; empty when a name needs
+// escaping or folding beyond ASCII.
+QByteArray plainKeyText(const std::vector<QString>& names)
+{
+    QByteArray text;
+    for (const QString& name : names) {
+        if (!text.isEmpty())
+            text += "\\\\";
+        for (QChar c : name) {
+            if (c.unicode() < 0x20 || c.unicode() > 0x7e || c == u'[' || c == u']')
+                return {};
+            text += char(hive::foldNameUnit(c.unicode()));
+        }
+    }
+    return text;
+}
+
+// True when the raw key text certainly names no key at or below `plain`: it differs from it at
+// a plain ASCII character. An escape or a byte beyond ASCII could still spell the name.
+bool plainlyOutside(const char* p, const char* e, const QByteArray& plain)
+{
+    for (const char want : plain) {
+        if (p == e)
+            return true;
+        const char c = *p++;
+        if (c == want || (c >= 'A' && c <= 'Z' && char(c + 32) == want))
+            continue;
+        return c != '\\' && (static_cast<unsigned char>(c) & 0x80) == 0;
+    }
+    return false;
+}
+
+} // namespace
+
+// A quick look at the raw key text; false only when no subtree can hold the key.
+bool HiveFile::mayCover(const char* p, const char* e) const
+{
+    if (m_plainSubtrees.size() != m_subtrees.size())
+        return true;
+    for (const QByteArray& plain : m_plainSubtrees) {
+        if (!plainlyOutside(p, e, plain))
+            return true;
+    }
+    return false;
+}
+
+std::unique_ptr<HiveFile> HiveFile::parseSubtrees(QByteArray bytes, const QStringList& subtrees)
+{
+    std::unique_ptr<HiveFile> hive(new HiveFile);
+    hive->m_bytes = std::move(bytes);
+    hive->m_partial = true;
+    for (const QString& path : subtrees) {
+        std::vector<QString> names;
+        for (QStringView name : splitPath(path))
+            names.push_back(name.toString());
+        const QByteArray plain = plainKeyText(names);
+        if (!plain.isEmpty())
+            hive->m_plainSubtrees.push_back(plain);
+        hive->m_spelledSubtrees.push_back(QStringList(names.begin(), names.end()).join(u'\\'));
+        hive->m_subtrees.push_back(std::move(names));
+    }
+    switch (hive->scanSubtrees()) {
+    case QuickScan::Done:
+        return hive;
+    case QuickScan::NotAHive:
+        return nullptr;
+    case QuickScan::Ambiguous:
+        break;
+    }
+    return parse(std::move(hive->m_bytes));
+}
+
+bool HiveFile::covers(QStringView path) const
+{
+    if (!m_partial)
+        return true;
+    // Readers spell the paths as they were asked for: an exact prefix settles most reads.
+    for (const QString& spelled : m_spelledSubtrees) {
+        if (path.startsWith(spelled) &&
+            (path.size() == spelled.size() || path[spelled.size()] == u'\\'))
+            return true;
+    }
+    for (const std::vector<QString>& subtree : m_subtrees) {
+        qsizetype at = 0;
+        bool below = true;
+        for (const QString& name : subtree) {
+            if (!hive::sameName(nextName(path, at), name)) {
+                below = false;
+                break;
+            }
+        }
+        if (below)
+            return true;
+    }
+    return false;
+}
+
+// Decides whether the '[' at `bracket` opens a key line as the line-by-line scan would see it:
+// only blanks before it on its line. That scan takes a key's block to start at the empty line
+// Wine writes before it. A line that may continue hex data of the line before is `ambiguous`:
+// telling needs the values parsed, which is what this scan avoids.
+bool HiveFile::keyLineAt(const char* bracket, const char*& blockStart, const char*& lineEnd,
+                         bool& ambiguous) const
+{
+    const char* data = m_bytes.constData();
+    const char* end = data + m_bytes.size();
+    const char* lineStart = bracket;
+    while (lineStart > data && isLineBlank(lineStart[-1]))
+        --lineStart;
+    if (lineStart == data || lineStart[-1] != '\n')
+        return false;
+    const auto* newline = static_cast<const char*>(memchr(bracket, '\n', size_t(end - bracket)));
+    lineEnd = newline != nullptr ? newline : end;
+    if (lineEnd != bracket && lineEnd[-1] == '\r')
+        --lineEnd;
+    const char* empty = emptyLineBefore(data, lineStart);
+    blockStart = empty != nullptr ? empty : lineStart;
+    ambiguous = continuedBefore(data, blockStart);
+    return true;
+}
+
+// Finds the key lines with memchr and builds keys only below the subtrees asked for; the
+// blocks of all other keys are never looked at. Block bounds are those scan() finds.
+HiveFile::QuickScan HiveFile::scanSubtrees()
+{
+    m_root = newKey(nullptr, {});
+    const qsizetype firstLineEnd = headerLineEnd(m_bytes);
+    if (firstLineEnd < 0)
+        return QuickScan::NotAHive;
+    const char* data = m_bytes.constData();
+    const char* end = data + m_bytes.size();
+    m_headerEnd = m_bytes.size();
+    bool anyKey = false;
+    bool inBlock = false; // the block being passed belongs to a key of the tree
+    const char* p = data + firstLineEnd;
+    while (p < end) {
+        const auto* bracket = static_cast<const char*>(memchr(p, '[', size_t(end - p)));
+        if (bracket == nullptr)
+            break;
+        const char* blockStart = nullptr;
+        const char* lineEnd = nullptr;
+        bool ambiguous = false;
+        p = bracket + 1;
+        if (!keyLineAt(bracket, blockStart, lineEnd, ambiguous))
+            continue;
+        if (ambiguous)
+            return QuickScan::Ambiguous;
+        p = lineEnd;
+        if (!wellFormedKeyLine(bracket + 1, lineEnd))
+            continue; // a malformed key line stays in the block before it, as in scan()
+        if (!anyKey)
+            m_headerEnd = blockStart - data;
+        anyKey = true;
+        if (inBlock)
+            m_blocks.back().end = blockStart - data;
+        inBlock = mayCover(bracket + 1, lineEnd);
+        if (!inBlock)
+            continue;
+        m_scratch.clear();
+        (void)hive::parseEscaped(bracket + 1, lineEnd, ']', m_scratch);
+        inBlock = covers(m_scratch);
+        if (!inBlock)
+            continue;
+        linkBlock(keyAfter(m_scratch), blockStart - data);
+    }
+    if (inBlock)
+        m_blocks.back().end = m_bytes.size();
+    return QuickScan::Done;
+}
+
+} // namespace nixora
