@@ -384,15 +384,13 @@ void appendValueLine(QByteArray& out, QStringView name, const RegValue& value)
         if (value.type != kRegSz)
             out += "str(" + QByteArray::number(value.type, 16) + "):";
         out += '"';
-        const auto* units = reinterpret_cast<const char16_t*>(data.constData());
-        appendEscaped(out, QStringView(units, data.size() / 2), "\"");
+        appendEscaped(out, textFromUtf16Le(data), "\"");
         out += "\"\n";
         return;
     }
     if (value.type == kRegDword && data.size() == 4) {
-        uint32_t number = 0;
-        memcpy(&number, data.constData(), 4);
-        out += "dword:" + QByteArray::number(number, 16).rightJustified(8, '0') + '\n';
+        out +=
+            "dword:" + QByteArray::number(dwordFromBytes(data), 16).rightJustified(8, '0') + '\n';
         return;
     }
     out += value.type == kRegBinary ? QByteArray("hex:")
