@@ -1,6 +1,7 @@
 #include "HiveFile.h"
 
 #include "HiveText.h"
+#include "TextUtil.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,11 +15,6 @@ namespace
 constexpr char kHeader[] = "WINE REGISTRY Version 2";
 constexpr uint64_t kTicksPerSecond = 10000000;
 constexpr uint64_t kTicks1601To1970 = 116444736000000000ULL;
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-}
 
 bool isEmptyLine(const char* b, const char* e)
 {
@@ -45,9 +41,7 @@ uint64_t parseHexNumber(const char* p, const char* e)
 // "[path] <unix seconds>": the seconds, when no "#time=" line gives the exact time.
 uint64_t headerTime(const char* afterBracket, const char* e)
 {
-    const char* p = afterBracket;
-    while (p != e && isBlank(*p))
-        ++p;
+    const char* p = skipLineSpace(afterBracket, e);
     uint64_t seconds = 0;
     bool any = false;
     for (; p != e && *p >= '0' && *p <= '9'; ++p, any = true)
@@ -146,9 +140,7 @@ bool HiveFile::scan()
     const char* previousLine = nullptr;
     bool previousEmpty = false;
     while (cursor.next(b, e)) {
-        const char* p = b;
-        while (p != e && isBlank(*p))
-            ++p;
+        const char* p = skipLineSpace(b, e);
         if (p != e && *p == '[') {
             // Wine writes an empty line before each key; it belongs to the key's block.
             const char* start = previousEmpty ? previousLine : b;
@@ -410,9 +402,7 @@ void HiveFile::parseBlock(HiveKey* key, const Block& block)
     bool opaque = false; // after a malformed "[" line nothing belongs to this key
     QString name;
     while (cursor.next(b, e)) {
-        const char* p = b;
-        while (p != e && isBlank(*p))
-            ++p;
+        const char* p = skipLineSpace(b, e);
         const char first = p != e ? *p : '\0';
         if (!opaque && first == '[' && !seenHeader) {
             seenHeader = true;

@@ -2,6 +2,7 @@
 
 #include "HiveText.h"
 #include "RegularFile.h"
+#include "TextUtil.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -48,26 +49,6 @@ int decodeLines(const QByteArray& bytes, std::vector<QString>& lines)
             badLine = int(lines.size());
     });
     return badLine;
-}
-
-[[nodiscard]] bool isBlank(QChar c)
-{
-    return c == u' ' || c == u'\t';
-}
-
-[[nodiscard]] QStringView skipBlanks(QStringView text)
-{
-    while (!text.isEmpty() && isBlank(text.front()))
-        text = text.mid(1);
-    return text;
-}
-
-[[nodiscard]] QStringView trimBlanks(QStringView text)
-{
-    text = skipBlanks(text);
-    while (!text.isEmpty() && isBlank(text.back()))
-        text.chop(1);
-    return text;
 }
 
 class RegParser
