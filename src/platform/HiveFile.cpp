@@ -4,8 +4,8 @@
 #include "TextUtil.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
-#include <ctime>
 
 namespace nixora
 {
@@ -13,8 +13,6 @@ namespace
 {
 
 constexpr char kHeader[] = "WINE REGISTRY Version 2";
-constexpr uint64_t kTicksPerSecond = 10000000;
-constexpr uint64_t kTicks1601To1970 = 116444736000000000ULL;
 
 bool isEmptyLine(const char* b, const char* e)
 {
@@ -75,9 +73,9 @@ bool lineStartsWith(const char* b, const char* e, const char* prefix)
 
 uint64_t currentFileTime()
 {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return uint64_t(now.tv_sec) * kTicksPerSecond + uint64_t(now.tv_nsec) / 100 + kTicks1601To1970;
+    using Ticks = std::chrono::duration<uint64_t, std::ratio<1, kTicksPerSecond>>;
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<Ticks>(sinceEpoch).count() + kTicks1601To1970;
 }
 
 std::unique_ptr<HiveFile> HiveFile::parse(QByteArray bytes)

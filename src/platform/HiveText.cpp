@@ -150,12 +150,18 @@ void appendEscaped(QByteArray& out, QStringView text, const char* delimiters)
     }
 }
 
-char16_t foldNameUnit(char16_t c)
+namespace
+{
+
+// Wine's case folding of one UTF-16 unit: simple lower-casing.
+[[nodiscard]] char16_t foldNameUnit(char16_t c)
 {
     if (c < 128)
         return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
     return char16_t(QChar::toLower(char32_t(c)));
 }
+
+} // namespace
 
 bool startsWithName(QStringView path, QStringView prefix)
 {

@@ -141,13 +141,14 @@ void appendValue(QByteArray& out, const RegNamedValue& named)
     return true;
 }
 
-} // namespace
-
-QString regRootName(RegRoot root)
+// The root as a .reg file names it.
+[[nodiscard]] QString regRootName(RegRoot root)
 {
     return root == RegRoot::LocalMachine ? QStringLiteral("HKEY_LOCAL_MACHINE")
                                          : QStringLiteral("HKEY_CURRENT_USER");
 }
+
+} // namespace
 
 RegExportText writeRegText(RegRoot root, const QString& path, const RegKeySnapshot& key)
 {
