@@ -1,16 +1,9 @@
 #include "mdlProsessi.h"
 
+#include "TextUtil.h"
+
 namespace nixora
 {
-namespace
-{
-
-[[nodiscard]] bool isBlank(QChar c)
-{
-    return c == u' ' || c == u'\t';
-}
-
-} // namespace
 
 // The rules of the Microsoft C runtime since 2008: 2n backslashes before a quote give n
 // backslashes and the quote opens or closes quoted text, 2n+1 give n backslashes and a literal

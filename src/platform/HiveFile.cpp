@@ -1,10 +1,11 @@
 #include "HiveFile.h"
 
 #include "HiveText.h"
+#include "TextUtil.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
-#include <ctime>
 
 namespace nixora
 {
@@ -12,13 +13,6 @@ namespace
 {
 
 constexpr char kHeader[] = "WINE REGISTRY Version 2";
-constexpr uint64_t kTicksPerSecond = 10000000;
-constexpr uint64_t kTicks1601To1970 = 116444736000000000ULL;
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-}
 
 bool isEmptyLine(const char* b, const char* e)
 {
@@ -45,9 +39,7 @@ uint64_t parseHexNumber(const char* p, const char* e)
 // "[path] <unix seconds>": the seconds, when no "#time=" line gives the exact time.
 uint64_t headerTime(const char* afterBracket, const char* e)
 {
-    const char* p = afterBracket;
-    while (p != e && isBlank(*p))
-        ++p;
+    const char* p = skipLineSpace(afterBracket, e);
     uint64_t seconds = 0;
     bool any = false;
     for (; p != e && *p >= '0' && *p <= '9'; ++p, any = true)
@@ -81,9 +73,9 @@ bool lineStartsWith(const char* b, const char* e, const char* prefix)
 
 uint64_t currentFileTime()
 {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return uint64_t(now.tv_sec) * kTicksPerSecond + uint64_t(now.tv_nsec) / 100 + kTicks1601To1970;
+    using Ticks = std::chrono::duration<uint64_t, std::ratio<1, kTicksPerSecond>>;
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<Ticks>(sinceEpoch).count() + kTicks1601To1970;
 }
 
 // Where the first line ends (past its '\n'), or -1 when it is not exactly Wine's header.
@@ -158,9 +150,7 @@ bool HiveFile::scan()
     const char* previousLine = nullptr;
     bool previousEmpty = false;
     while (cursor.next(b, e)) {
-        const char* p = b;
-        while (p != e && isBlank(*p))
-            ++p;
+        const char* p = skipLineSpace(b, e);
         if (p != e && *p == '[') {
             // Wine writes an empty line before each key; it belongs to the key's block.
             const char* start = previousEmpty ? previousLine : b;
@@ -429,9 +419,7 @@ void HiveFile::parseBlock(HiveKey* key, const Block& block)
     bool opaque = false; // after a malformed "[" line nothing belongs to this key
     QString name;
     while (cursor.next(b, e)) {
-        const char* p = b;
-        while (p != e && isBlank(*p))
-            ++p;
+        const char* p = skipLineSpace(b, e);
         const char first = p != e ? *p : '\0';
         if (!opaque && first == '[' && !seenHeader) {
             seenHeader = true;

@@ -102,7 +102,6 @@ private:
     [[nodiscard]] bool mayCover(const char* p, const char* e) const;
     [[nodiscard]] bool keyLineAt(const char* bracket, const char*& blockStart, const char*& lineEnd,
                                  bool& ambiguous) const;
-    [[nodiscard]] qsizetype skipHexContinuation(qsizetype lineStart, qsizetype lineEnd) const;
     HiveKey* newKey(HiveKey* parent, QStringView name);
     HiveKey* childFor(HiveKey* parent, QStringView name, bool create);
     [[nodiscard]] HiveKey* walk(HiveKey* key, QStringView path);
@@ -132,7 +131,11 @@ private:
     std::vector<std::pair<QString, HiveKey*>> m_parents; // recent findKey parents, by path
 };
 
-// Converts between FILETIME ticks and the current time.
+// FILETIME ticks: 100 ns since 1601-01-01 UTC, as a key's modification time is kept.
+inline constexpr uint64_t kTicksPerSecond = 10000000;
+inline constexpr uint64_t kTicks1601To1970 = 116444736000000000ULL;
+
+// The current time in FILETIME ticks.
 [[nodiscard]] uint64_t currentFileTime();
 
 } // namespace nixora

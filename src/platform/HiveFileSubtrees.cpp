@@ -1,6 +1,7 @@
 #include "HiveFile.h"
 
 #include "HiveText.h"
+#include "TextUtil.h"
 
 #include <cstring>
 
@@ -10,11 +11,6 @@ namespace nixora
 {
 namespace
 {
-
-bool isLineBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // True when the line ending just before `lineStart` (which follows a '\n') ends in a backslash:
 // a hex value continued there would take the next line as data, whatever it holds.
@@ -168,7 +164,7 @@ bool HiveFile::keyLineAt(const char* bracket, const char*& blockStart, const cha
     const char* data = m_bytes.constData();
     const char* end = data + m_bytes.size();
     const char* lineStart = bracket;
-    while (lineStart > data && isLineBlank(lineStart[-1]))
+    while (lineStart > data && isLineSpace(lineStart[-1]))
         --lineStart;
     if (lineStart == data || lineStart[-1] != '\n')
         return false;

@@ -9,9 +9,6 @@ namespace nixora
 namespace
 {
 
-constexpr uint64_t kTicksPerSecond = 10000000;
-constexpr uint64_t kTicks1601To1970 = 116444736000000000ULL;
-
 // The key's path below the root; keys may be nested far deeper than calls could follow.
 void appendPath(QByteArray& out, const HiveKey* key)
 {

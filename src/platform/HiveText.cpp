@@ -1,5 +1,7 @@
 #include "HiveText.h"
 
+#include "TextUtil.h"
+
 #include <QChar>
 
 #include <cstring>
@@ -178,18 +180,6 @@ namespace nixora::hive
 namespace
 {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-}
-
-const char* skipBlanks(const char* p, const char* e)
-{
-    while (p != e && isBlank(*p))
-        ++p;
-    return p;
-}
-
 bool startsWith(const char* p, const char* e, const char* prefix)
 {
     const qsizetype n = qstrlen(prefix);
@@ -204,10 +194,10 @@ const char* parseValueName(const char* b, const char* e, QString& name)
         if (p == nullptr)
             return nullptr;
     }
-    p = skipBlanks(p, e);
+    p = skipLineSpace(p, e);
     if (p == e || *p != '=')
         return nullptr;
-    return skipBlanks(p + 1, e);
+    return skipLineSpace(p + 1, e);
 }
 
 enum class DataKind { Text, Hex, Dword };
@@ -259,9 +249,9 @@ const char* parseHexBytes(const char* p, const char* e, QByteArray& data)
                 return nullptr;
         }
         data.append(char(number));
-        p = skipBlanks(p, e);
+        p = skipLineSpace(p, e);
         if (p != e && *p == ',')
-            p = skipBlanks(p + 1, e);
+            p = skipLineSpace(p + 1, e);
     }
     return p;
 }
@@ -272,18 +262,18 @@ bool parseHexData(const char* p, const char* e, LineCursor* cursor, QByteArray& 
         p = parseHexBytes(p, e, data);
         if (p == nullptr)
             return false;
-        p = skipBlanks(p, e);
+        p = skipLineSpace(p, e);
         if (p == e || *p == '\0')
             return true;
         if (*p != '\\' || cursor == nullptr || !cursor->next(p, e))
             return false;
-        p = skipBlanks(p, e);
+        p = skipLineSpace(p, e);
     }
 }
 
 bool parseDword(const char* p, const char* e, QByteArray& data)
 {
-    p = skipBlanks(p, e);
+    p = skipLineSpace(p, e);
     bool negative = false;
     if (p != e && (*p == '+' || *p == '-'))
         negative = *p++ == '-';
@@ -361,7 +351,7 @@ bool hexContinues(const char* b, const char* e)
     p = parseHexBytes(p, e, bytes);
     if (p == nullptr)
         return false;
-    p = skipBlanks(p, e);
+    p = skipLineSpace(p, e);
     return p != e && *p == '\\';
 }
 
@@ -384,15 +374,13 @@ void appendValueLine(QByteArray& out, QStringView name, const RegValue& value)
         if (value.type != kRegSz)
             out += "str(" + QByteArray::number(value.type, 16) + "):";
         out += '"';
-        const auto* units = reinterpret_cast<const char16_t*>(data.constData());
-        appendEscaped(out, QStringView(units, data.size() / 2), "\"");
+        appendEscaped(out, textFromUtf16Le(data), "\"");
         out += "\"\n";
         return;
     }
     if (value.type == kRegDword && data.size() == 4) {
-        uint32_t number = 0;
-        memcpy(&number, data.constData(), 4);
-        out += "dword:" + QByteArray::number(number, 16).rightJustified(8, '0') + '\n';
+        out +=
+            "dword:" + QByteArray::number(dwordFromBytes(data), 16).rightJustified(8, '0') + '\n';
         return;
     }
     out += value.type == kRegBinary ? QByteArray("hex:")

@@ -19,13 +19,14 @@ namespace nixora::hive
 // backslash. A NUL as the very last unit is not written (it is a string's terminator).
 void appendEscaped(QByteArray& out, QStringView text, const char* delimiters);
 
-// Wine's case folding of key and value names: each UTF-16 unit on its own, simple
-// lower-casing. It is the only folding used for names anywhere in the program; Unicode's full
-// folding would let a look-alike such as U+017F pass for "s" where the hive keeps them apart.
-[[nodiscard]] char16_t foldNameUnit(char16_t unit);
-
-// Wine's name order: UTF-16 units compared after simple lower-casing, then the length.
+// Wine's name order: UTF-16 units compared after simple lower-casing, then the length. Each
+// unit is folded on its own; this is the only folding used for names anywhere in the program,
+// since Unicode's full folding would let a look-alike such as U+017F pass for "s" where the hive
+// keeps them apart.
 [[nodiscard]] int compareNames(QStringView a, QStringView b);
+
+// Wine's case folding of one UTF-16 unit (simple lower-casing), which compareNames applies.
+[[nodiscard]] char16_t foldNameUnit(char16_t c);
 
 // True when `path` begins with `prefix`, compared as the hive compares names.
 [[nodiscard]] bool startsWithName(QStringView path, QStringView prefix);

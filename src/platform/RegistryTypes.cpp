@@ -1,5 +1,9 @@
 #include "RegistryTypes.h"
 
+#include <QtEndian>
+
+#include <algorithm>
+
 namespace nixora
 {
 
@@ -7,13 +11,8 @@ RegValue makeStringValue(const QString& text, uint32_t type)
 {
     RegValue value;
     value.type = type;
-    value.data.resize((text.size() + 1) * 2);
-    char* out = value.data.data();
-    for (const QChar c : text) {
-        *out++ = char(c.unicode() & 0xff);
-        *out++ = char(c.unicode() >> 8);
-    }
-    out[0] = out[1] = '\0';
+    value.data = QByteArray((text.size() + 1) * 2, '\0');
+    qToLittleEndian<char16_t>(text.utf16(), text.size(), value.data.data());
     return value;
 }
 
@@ -21,9 +20,23 @@ RegValue makeDwordValue(uint32_t number)
 {
     RegValue value;
     value.type = kRegDword;
-    for (int i = 0; i < 4; ++i)
-        value.data.append(char((number >> (8 * i)) & 0xff));
+    value.data = QByteArray(4, Qt::Uninitialized);
+    qToLittleEndian(number, value.data.data());
     return value;
+}
+
+QString textFromUtf16Le(QByteArrayView data)
+{
+    QString text(data.size() / 2, Qt::Uninitialized);
+    qFromLittleEndian<char16_t>(data.data(), text.size(), text.data());
+    return text;
+}
+
+uint32_t dwordFromBytes(QByteArrayView data)
+{
+    char bytes[4] = {};
+    std::copy_n(data.data(), std::min<qsizetype>(data.size(), 4), bytes);
+    return qFromLittleEndian<uint32_t>(bytes);
 }
 
 } // namespace nixora

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
@@ -33,6 +34,12 @@ struct RegValue {
 // Helpers for the text kinds: encode a string with one terminating NUL, decode without it.
 [[nodiscard]] RegValue makeStringValue(const QString& text, uint32_t type = kRegSz);
 [[nodiscard]] RegValue makeDwordValue(uint32_t number);
+
+// The data's UTF-16LE code units as text, whatever the host's byte order; an odd last byte is
+// left out and terminating NULs are kept.
+[[nodiscard]] QString textFromUtf16Le(QByteArrayView data);
+// The little-endian number in the data's first four bytes; missing bytes count as zero.
+[[nodiscard]] uint32_t dwordFromBytes(QByteArrayView data);
 
 struct RegNamedValue {
     QString name; // empty: the key's unnamed default value

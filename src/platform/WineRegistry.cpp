@@ -11,7 +11,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <ctime>
+#include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,14 +40,7 @@ FileIdentity identityOf(const struct stat& info)
 
 // The longest time a read trusts the last identity check: far below the time any other
 // process needs to start, write a hive and hand over to us.
-constexpr int64_t kRecheckNs = 1000000;
-
-int64_t monotonicNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
+constexpr std::chrono::milliseconds kRecheckInterval{1};
 
 // Names are C strings to Wine: a NUL inside one would cut the name short when the hive is read
 // back, and the key or value would come back under another name.
@@ -74,19 +67,19 @@ struct WineRegistry::HiveSlot {
     QByteArray nativePath;
     State state = State::Unknown;
     FileIdentity identity;
-    int64_t lastCheckNs = 0;
+    std::chrono::steady_clock::time_point lastCheck;
     std::unique_ptr<HiveFile> hive;
     QStringList subtrees; // what reads need; empty: the whole tree
 
     // Brings the slot up to date with the file as it is now; cheap when nothing changed. A
     // stat() costs microseconds in some sandboxes, so a burst of reads checks the file at most
-    // once per kRecheckNs; writes always check.
+    // once per kRecheckInterval; writes always check.
     void refresh(bool force = false)
     {
-        const int64_t now = monotonicNs();
-        if (!force && state != State::Unknown && now - lastCheckNs < kRecheckNs)
+        const auto now = std::chrono::steady_clock::now();
+        if (!force && state != State::Unknown && now - lastCheck < kRecheckInterval)
             return;
-        lastCheckNs = now;
+        lastCheck = now;
         struct stat info {
         };
         if (::stat(nativePath.constData(), &info) != 0) {

@@ -55,9 +55,11 @@ QString storedServerName(const QString& prefixPath)
     return QString::fromUtf8(file.read(4096)).trimmed();
 }
 
-} // namespace
-
-QStringList serverDirectories(const QString& prefixPath)
+// The folders where the prefix's server could keep its "lock" file:
+// server-<dev>-<ino> (lower-case hex, unpadded) of the prefix folder under /tmp/.wine-<uid>/
+// and /run/user/<uid>/wine/, and $TMPDIR (else /tmp) joined with the name stored in
+// <prefix>/wineserver when that exists, as well as the server-<dev>-<ino> folder inside it.
+[[nodiscard]] QStringList serverDirectories(const QString& prefixPath)
 {
     QStringList folders;
     QString name;
@@ -87,6 +89,8 @@ QStringList serverDirectories(const QString& prefixPath)
     }
     return folders;
 }
+
+} // namespace
 
 bool isRunning(const QString& prefixPath)
 {

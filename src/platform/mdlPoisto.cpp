@@ -38,24 +38,18 @@ qsizetype utf8Length(QStringView text)
 // bytes with the terminating NUL.
 std::optional<QString> textOf(const RegValue& value)
 {
-    const QByteArray& data = value.data;
-    const auto* units = reinterpret_cast<const char16_t*>(data.constData());
-    qsizetype count = data.size() / 2;
+    QString text = nixora::textFromUtf16Le(value.data);
     // Only a terminator is dropped; text stored without one keeps its last character.
-    if (count > 0 && units[count - 1] == 0)
-        --count;
-    const QStringView text(units, count);
+    if (!text.isEmpty() && text.back() == QChar(0))
+        text.chop(1);
     if (utf8Length(text) + 1 > kValueBufferBytes)
         return std::nullopt;
-    return text.toString();
+    return text;
 }
 
 QString dwordText(const QByteArray& data)
 {
-    uint32_t number = 0;
-    for (int i = 0; i < 4 && i < data.size(); ++i)
-        number |= uint32_t(static_cast<unsigned char>(data[i])) << (8 * i);
-    return QString::number(number).rightJustified(3, u'0');
+    return QString::number(nixora::dwordFromBytes(data)).rightJustified(3, u'0');
 }
 
 // Kinds the program does not know are handed over as their bytes, less the last one, as text.

@@ -1,4 +1,5 @@
 #include "mdlProsessi.h"
+#include "TextUtil.h"
 
 #include "FileQuery.h"
 #include "PrefixProcesses.h"
@@ -38,11 +39,6 @@ struct Program {
     QString unixPath;
     QString argumentText;
 };
-
-[[nodiscard]] bool isBlank(QChar c)
-{
-    return c == u' ' || c == u'\t';
-}
 
 // Windows' rules with no application name: a quoted name ends at the closing quote; otherwise
 // every stretch that ends before a blank is tried, shortest first, then the whole line.
@@ -202,10 +198,7 @@ int32_t AjaProsessi(const QString& prefixPath, const QString& commandLine)
 RunOutcome AjaProsessiOdottaen(const QString& prefixPath, const QString& commandLine,
                                const std::function<bool()>& keepWaiting)
 {
-    qsizetype start = 0;
-    while (start < commandLine.size() && nixora::isBlank(commandLine[start]))
-        ++start;
-    const QString line = commandLine.mid(start);
+    const QString line = nixora::skipBlanks(commandLine).toString();
     if (line.isEmpty())
         return {};
     const std::optional<nixora::Program> program = nixora::findProgram(prefixPath, line);

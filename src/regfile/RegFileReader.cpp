@@ -2,6 +2,7 @@
 
 #include "HiveText.h"
 #include "RegularFile.h"
+#include "TextUtil.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -48,38 +49,6 @@ int decodeLines(const QByteArray& bytes, std::vector<QString>& lines)
             badLine = int(lines.size());
     });
     return badLine;
-}
-
-[[nodiscard]] bool isBlank(QChar c)
-{
-    return c == u' ' || c == u'\t';
-}
-
-[[nodiscard]] QStringView skipBlanks(QStringView text)
-{
-    while (!text.isEmpty() && isBlank(text.front()))
-        text = text.mid(1);
-    return text;
-}
-
-[[nodiscard]] QStringView trimBlanks(QStringView text)
-{
-    text = skipBlanks(text);
-    while (!text.isEmpty() && isBlank(text.back()))
-        text.chop(1);
-    return text;
-}
-
-[[nodiscard]] QByteArray utf16Bytes(const QString& text)
-{
-    QByteArray data;
-    data.reserve((text.size() + 1) * 2);
-    for (const QChar c : text) {
-        data += char(c.unicode() & 0xff);
-        data += char(c.unicode() >> 8);
-    }
-    data += QByteArray(2, '\0');
-    return data;
 }
 
 class RegParser
@@ -222,7 +191,7 @@ bool RegParser::parseData(QStringView data, RegChange change)
             return false;
         if (!trimBlanks(data).isEmpty())
             return fail(QStringLiteral("text after the closing quote"));
-        change.value = RegValue{kRegSz, utf16Bytes(text)};
+        change.value = makeStringValue(text);
         m_result.changes.push_back(std::move(change));
         return true;
     }
@@ -232,10 +201,7 @@ bool RegParser::parseData(QStringView data, RegChange change)
         const uint32_t number = digits.size() <= 8 ? digits.toUInt(&ok, 16) : 0;
         if (!ok || digits.isEmpty() || digits.front() == u'+' || digits.front() == u'-')
             return fail(QStringLiteral("bad dword value"));
-        QByteArray bytes(4, '\0');
-        for (int i = 0; i < 4; ++i)
-            bytes[i] = char((number >> (8 * i)) & 0xff);
-        change.value = RegValue{kRegDword, bytes};
+        change.value = makeDwordValue(number);
         m_result.changes.push_back(std::move(change));
         return true;
     }

@@ -13,45 +13,21 @@ namespace
 constexpr int kMaxLineLength = 80;
 constexpr char kLineEnd[] = "\r\n";
 
-[[nodiscard]] char16_t unitAt(const QByteArray& data, qsizetype index)
-{
-    return char16_t(uchar(data[2 * index]) | (uchar(data[2 * index + 1]) << 8));
-}
-
-// True when every surrogate is part of a pair, so UTF-8 carries the text unchanged.
-[[nodiscard]] bool wellFormed(QStringView text)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isLowSurrogate())
-            return false;
-        if (c.isHighSurrogate()) {
-            if (i + 1 >= text.size() || !text[i + 1].isLowSurrogate())
-                return false;
-            ++i;
-        }
-    }
-    return true;
-}
-
 // The text of REG_SZ data when a quoted string can carry it exactly: one terminating NUL,
-// no other NUL, no line breaks, well-formed UTF-16.
+// no other NUL, no line breaks, well-formed UTF-16 (so UTF-8 carries it unchanged).
 [[nodiscard]] std::optional<QString> quotableText(const QByteArray& data)
 {
     if (data.size() < 2 || data.size() % 2 != 0)
         return std::nullopt;
-    const qsizetype units = data.size() / 2;
-    if (unitAt(data, units - 1) != 0)
+    QString text = textFromUtf16Le(data);
+    if (text.back() != QChar(0))
         return std::nullopt;
-    QString text;
-    text.reserve(units - 1);
-    for (qsizetype i = 0; i + 1 < units; ++i) {
-        const char16_t unit = unitAt(data, i);
-        if (unit == 0 || unit == u'\r' || unit == u'\n')
+    text.chop(1);
+    for (const QChar c : text) {
+        if (c == QChar(0) || c == u'\r' || c == u'\n')
             return std::nullopt;
-        text.append(QChar(unit));
     }
-    if (!wellFormed(text))
+    if (!QStringView(text).isValidUtf16())
         return std::nullopt;
     return text;
 }
@@ -112,9 +88,7 @@ void appendValue(QByteArray& out, const RegNamedValue& named)
         }
     }
     if (value.type == kRegDword && value.data.size() == 4) {
-        const uint32_t number =
-            uint32_t(uchar(value.data[0])) | uint32_t(uchar(value.data[1])) << 8 |
-            uint32_t(uchar(value.data[2])) << 16 | uint32_t(uchar(value.data[3])) << 24;
+        const uint32_t number = dwordFromBytes(value.data);
         out += lead + "dword:" + QByteArray::number(number, 16).rightJustified(8, '0') + kLineEnd;
         return;
     }
@@ -126,7 +100,7 @@ void appendValue(QByteArray& out, const RegNamedValue& named)
 
 [[nodiscard]] bool fitsHeader(const QString& name)
 {
-    if (name.isEmpty() || name.contains(u'\\') || !wellFormed(name))
+    if (name.isEmpty() || name.contains(u'\\') || !QStringView(name).isValidUtf16())
         return false;
     return !name.contains(u'\r') && !name.contains(u'\n');
 }
@@ -136,7 +110,7 @@ void appendValue(QByteArray& out, const RegNamedValue& named)
 {
     out += QByteArray(kLineEnd) + '[' + header.toUtf8() + ']' + kLineEnd;
     for (const RegNamedValue& named : key.values) {
-        if (!wellFormed(named.name)) {
+        if (!QStringView(named.name).isValidUtf16()) {
             error = QStringLiteral("value name in %1 cannot be written").arg(header);
             return false;
         }
@@ -167,13 +141,14 @@ void appendValue(QByteArray& out, const RegNamedValue& named)
     return true;
 }
 
-} // namespace
-
-QString regRootName(RegRoot root)
+// The root as a .reg file names it.
+[[nodiscard]] QString regRootName(RegRoot root)
 {
     return root == RegRoot::LocalMachine ? QStringLiteral("HKEY_LOCAL_MACHINE")
                                          : QStringLiteral("HKEY_CURRENT_USER");
 }
+
+} // namespace
 
 RegExportText writeRegText(RegRoot root, const QString& path, const RegKeySnapshot& key)
 {

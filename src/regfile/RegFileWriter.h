@@ -8,9 +8,6 @@
 namespace nixora
 {
 
-// The root as a .reg file names it: HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER.
-[[nodiscard]] QString regRootName(RegRoot root);
-
 struct RegExportText {
     QByteArray bytes; // the whole file
     QString error;    // empty on success

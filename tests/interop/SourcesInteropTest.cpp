@@ -8,6 +8,7 @@
 #include "backup/RestoreDelete.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
+#include "support/TestData.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,15 +24,11 @@ namespace nixora::interop
 namespace
 {
 
+using test::readAll;
+
 // The native path; real Wine's `reg` moves it into the 32-bit view with /reg:32.
 const QString kUninstall =
     QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
-
-[[nodiscard]] QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // A hive's header and its key blocks, each by its "[key]" text, exactly as in the file.
 [[nodiscard]] std::map<QByteArray, QByteArray> hiveBlocks(const QByteArray& hive)

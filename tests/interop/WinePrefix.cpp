@@ -1,4 +1,5 @@
 #include "interop/WinePrefix.h"
+#include "support/TestData.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,6 +19,8 @@ namespace nixora::interop
 namespace
 {
 
+using test::readAll;
+
 namespace fs = std::filesystem;
 
 constexpr std::uintmax_t kShareFromBytes = 64 * 1024;
@@ -30,12 +33,6 @@ constexpr std::uintmax_t kShareFromBytes = 64 * 1024;
 [[nodiscard]] QString pristinePath()
 {
     return cacheFolder() + QStringLiteral("/pristine");
-}
-
-[[nodiscard]] QByteArray readAll(const QString& fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Holds an exclusive flock for its life, so that test processes started side by side make the

@@ -2,6 +2,7 @@
 
 #include "mdlProsessi.h"
 #include "support/TempPrefix.h"
+#include "support/TestData.h"
 #include "support/TestNames.h"
 
 #include <QDir>
@@ -124,8 +125,7 @@ protected:
     }
     [[nodiscard]] QString argumentsSeen() const
     {
-        QFile file(m_prefix.hostPath(QStringLiteral("args.txt")));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return QString::fromUtf8(test::readAll(m_prefix.hostPath(QStringLiteral("args.txt"))));
     }
 
     TempPrefix m_prefix;
@@ -252,8 +252,7 @@ protected:
     }
     [[nodiscard]] QString recorded(const char* name) const
     {
-        QFile file(m_prefix.hostPath(QString::fromLatin1(name)));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return QString::fromUtf8(test::readAll(m_prefix.hostPath(QString::fromLatin1(name))));
     }
 
     QTemporaryDir m_bin;

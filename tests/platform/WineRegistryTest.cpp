@@ -26,20 +26,10 @@ using nixora::test::FakeWineserver;
 namespace
 {
 
+using test::readAll;
+using test::writeAll;
+
 const QString kApp = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App";
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
 
 int waitExit(pid_t child)
 {

@@ -15,16 +15,12 @@ namespace nixora
 namespace
 {
 
+using test::readAll;
+
 using test::TempPrefix;
 
 const QString kUninstall =
     QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray utf16(const QString& text)
 {

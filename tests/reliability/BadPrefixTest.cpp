@@ -1,6 +1,7 @@
 #include "support/TempPrefix.h"
 
 #include "WineRegistry.h"
+#include "support/TestData.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +16,7 @@ namespace nixora
 namespace
 {
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using test::readAll;
 
 // Something other than a hive file where system.reg belongs.
 struct OddHive {

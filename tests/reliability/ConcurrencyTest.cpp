@@ -2,6 +2,7 @@
 
 #include "WineRegistry.h"
 #include "mdlProsessi.h"
+#include "support/TestData.h"
 
 #include <gtest/gtest.h>
 
@@ -62,8 +63,7 @@ protected:
 
     [[nodiscard]] QByteArray hiveBytes() const
     {
-        QFile file(m_prefix.hivePath(RegRoot::LocalMachine));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return test::readAll(m_prefix.hivePath(RegRoot::LocalMachine));
     }
 
     [[nodiscard]] QStringList leftovers() const

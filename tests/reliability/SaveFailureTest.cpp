@@ -13,6 +13,9 @@ namespace nixora
 namespace
 {
 
+using test::readAll;
+using test::writeAll;
+
 const QString kTool = QStringLiteral(NIXORA_BIN_DIR "/nixora-reliability-tool");
 const QString kRegedit = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit");
 
@@ -24,32 +27,19 @@ struct FullDiskCase {
     const char* errorText; // part of what the writer reports, empty when it reports by status
 };
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
 class FullDisk : public ::testing::TestWithParam<FullDiskCase>
 {
 protected:
     void SetUp() override
     {
         // Real Wine hives, far larger than the file-size limit below.
-        writeFile(m_prefix.hivePath(RegRoot::LocalMachine),
-                  test::readDataFile(QStringLiteral("wine8/fresh/system.reg")));
-        writeFile(m_prefix.hivePath(RegRoot::CurrentUser),
-                  test::readDataFile(QStringLiteral("wine8/fresh/user.reg")));
-        writeFile(m_prefix.hostPath(QStringLiteral("new.reg")),
-                  "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Full]\r\n\"v\"=\"1\"\r\n");
-        writeFile(m_prefix.hostPath(QStringLiteral("backup.reg")), "old backup\r\n");
+        writeAll(m_prefix.hivePath(RegRoot::LocalMachine),
+                 test::readDataFile(QStringLiteral("wine8/fresh/system.reg")));
+        writeAll(m_prefix.hivePath(RegRoot::CurrentUser),
+                 test::readDataFile(QStringLiteral("wine8/fresh/user.reg")));
+        writeAll(m_prefix.hostPath(QStringLiteral("new.reg")),
+                 "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Full]\r\n\"v\"=\"1\"\r\n");
+        writeAll(m_prefix.hostPath(QStringLiteral("backup.reg")), "old backup\r\n");
     }
 
     test::TempPrefix m_prefix;

@@ -13,4 +13,10 @@ namespace nixora::test
 // path it looked at, so a checkout without its data can never pass by reading nothing.
 [[nodiscard]] QByteArray readDataFile(const QString& relative);
 
+// The bytes of any file; empty when it cannot be read.
+[[nodiscard]] QByteArray readAll(const QString& path);
+
+// Replaces a file's bytes; fails the running test when the file cannot be written.
+void writeAll(const QString& path, const QByteArray& bytes);
+
 } // namespace nixora::test

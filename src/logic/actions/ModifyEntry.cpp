@@ -40,14 +40,14 @@ void writeField(Registry& registry, const SelectedEntry& entry, const QString& p
     const EntrySource& source = entrySource(entry.SelectedEntrySource);
     const QString readPath = source.entryPath(entry.SelectedEntryKey);
     const QString writePath = readPath + u'\\';
-    const QString newText = trimBlanks(edited);
+    const QString newText = trimSpaces(edited);
 
     if (mdlPoisto::LueRekisteriarvo(registry, source.root, readPath, plainName) !=
         mdlPoisto::kNotFound)
         writes.store(registry, source.root, writePath, plainName, newText);
 
     const QString quiet = mdlPoisto::LueRekisteriarvo(registry, source.root, readPath, quietName);
-    if (trimBlanks(quiet.toLower()) == trimBlanks(shown.toLower()))
+    if (trimSpaces(quiet.toLower()) == trimSpaces(shown.toLower()))
         writes.store(registry, source.root, writePath, quietName, newText);
 }
 

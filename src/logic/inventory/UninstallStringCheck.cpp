@@ -60,14 +60,14 @@ private:
 
     [[nodiscard]] Outcome examine(QString& piece)
     {
-        piece = trimBlanks(piece);
+        piece = trimSpaces(piece);
         if (!piece.contains(kDriveSeparator) || !piece.contains(u'.'))
             return Outcome::NextPiece;
         cutOption(piece, QStringLiteral(" -"));
         cutOption(piece, QStringLiteral(" /"));
         cutBeforeDrive(piece);
         if (piece.contains(u',') && !exists(piece))
-            piece = trimBlanks(piece.left(piece.indexOf(u',')));
+            piece = trimSpaces(piece.left(piece.indexOf(u',')));
         if (cutAtSpace(piece))
             return Outcome::Restart;
         if (!exists(piece))
@@ -85,14 +85,14 @@ private:
         const QString tail = piece.mid(at + 3);
         if (tail.contains(kDriveSeparator) || tail.contains(u'.'))
             m_remembered = u'"' + tail + u'"';
-        piece = trimBlanks(piece.left(at));
+        piece = trimSpaces(piece.left(at));
     }
 
     void cutBeforeDrive(QString& piece)
     {
         const qsizetype at = piece.indexOf(kDriveSeparator);
         if (at >= 2 && !exists(piece))
-            piece = trimBlanks(piece.mid(at - 1));
+            piece = trimSpaces(piece.mid(at - 1));
     }
 
     // Returns true when the scan has to start again on the (possibly replaced) piece list.
@@ -112,7 +112,7 @@ private:
             return true;
         }
         if (!tail.contains(u' '))
-            piece = trimBlanks(piece.left(space));
+            piece = trimSpaces(piece.left(space));
         return false;
     }
 

@@ -4,6 +4,7 @@
 #include "backup/RestoreDelete.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
+#include "support/TestData.h"
 #include "support/TestWorkspace.h"
 
 #include <QDir>
@@ -20,16 +21,11 @@ namespace nixora
 namespace
 {
 
+using test::writeAll;
+
 using test::FixedClock;
 using test::ScriptedUi;
 using test::TempPrefix;
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
 
 QByteArray utf16WithBom(const QString& text)
 {
@@ -58,7 +54,7 @@ TEST_P(ReadBackupFile, AppliesTheLineRules)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("x.reg"));
-    writeFile(path, GetParam().content);
+    writeAll(path, GetParam().content);
     const BackupFileInfo info = readBackupFile(path);
     EXPECT_EQ(info.entryName, QString::fromUtf8(GetParam().entryName));
     EXPECT_EQ(info.version, QString::fromUtf8(GetParam().version));
@@ -380,7 +376,7 @@ TEST_P(RefusedRestore, KeepsTheFileAndTheRegistry)
     if (GetParam().win32Prefix)
         m_prefix.setArch("win32");
     QDir().mkpath(m_folder);
-    writeFile(backupPath(QStringLiteral("20090302080509.reg")), GetParam().content);
+    writeAll(backupPath(QStringLiteral("20090302080509.reg")), GetParam().content);
     ListaaPalautettavatOhjelmat(ctx);
     const auto hives = [this] {
         QByteArray bytes;
@@ -520,12 +516,12 @@ TEST_F(BackupCommands, EmptyFolderGivesNoRowsAndNoPopup)
 TEST_F(BackupCommands, RefillListsEveryFileSortedAndSelectsTheFirstUnhighlighted)
 {
     QDir().mkpath(m_folder);
-    writeFile(backupPath(QStringLiteral("20100101000000.reg")),
-              "\"DisplayName\"=\"B\"\r\n\"DisplayVersion\"=\"9\"\r\n");
-    writeFile(backupPath(QStringLiteral("20090302080509.reg")),
-              "\"DisplayName\"=\"A\"\r\n\"DisplayVersion\"=\"10\"\r\n");
-    writeFile(backupPath(QStringLiteral("short.REG")), "");
-    writeFile(backupPath(QStringLiteral("notes.txt")), "");
+    writeAll(backupPath(QStringLiteral("20100101000000.reg")),
+             "\"DisplayName\"=\"B\"\r\n\"DisplayVersion\"=\"9\"\r\n");
+    writeAll(backupPath(QStringLiteral("20090302080509.reg")),
+             "\"DisplayName\"=\"A\"\r\n\"DisplayVersion\"=\"10\"\r\n");
+    writeAll(backupPath(QStringLiteral("short.REG")), "");
+    writeAll(backupPath(QStringLiteral("notes.txt")), "");
     int tabClicks = 0;
     m_ws.view.onShowSelectedPage = [&] { ++tabClicks; };
     ListaaPalautettavatOhjelmat(ctx);
@@ -578,8 +574,8 @@ TEST_F(BackupCommands, ABackupFolderThatIsALinkIsNotFollowed)
 {
     const QString elsewhere = m_prefix.hostPath(QStringLiteral("elsewhere"));
     QDir().mkpath(elsewhere);
-    writeFile(elsewhere + QStringLiteral("/20010101000000.reg"),
-              "REGEDIT4\r\n\r\n" HDR "Other]\r\n");
+    writeAll(elsewhere + QStringLiteral("/20010101000000.reg"),
+             "REGEDIT4\r\n\r\n" HDR "Other]\r\n");
     ASSERT_TRUE(QFile::link(elsewhere, m_folder));
     m_ui.queueAnswer(MsgAnswer::Yes);
     mPoistaRekisterista_Click(ctx);
@@ -608,7 +604,7 @@ TEST_F(BackupCommands, FilesThatCannotBeReadAreListedAsSuch)
     sparse.close();
     ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/pagemap"),
                             backupPath(QStringLiteral("20010101000002.reg"))));
-    writeFile(backupPath(QStringLiteral("20010101000003.reg")), "REGEDIT4\r\n\r\n" HDR "Fine]\r\n");
+    writeAll(backupPath(QStringLiteral("20010101000003.reg")), "REGEDIT4\r\n\r\n" HDR "Fine]\r\n");
     ListaaPalautettavatOhjelmat(ctx);
     ASSERT_EQ(m_state.lvwPalauta.rowCount(), 4);
     for (int i = 0; i < 3; ++i)

@@ -1,6 +1,7 @@
 #include "prefixes/PrefixDiscovery.h"
 #include "PrefixListing.h"
 #include "support/TempPrefix.h"
+#include "support/TestData.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,9 +28,7 @@ public:
     void write(const QString& relative, const QByteArray& content) const
     {
         QDir().mkpath(QFileInfo(path(relative)).path());
-        QFile file(path(relative));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        test::writeAll(path(relative), content);
     }
 
     // A prefix as wineboot leaves it: both hives, drive_c and dosdevices/c:.
