@@ -3,10 +3,10 @@
 // open window. Offscreen unless QT_QPA_PLATFORM says otherwise (e.g. xcb under xvfb-run). The
 // "paints" counter is how often the entry list was drawn during one start-up: the fill repaints now
 // and then, so it grows with the entry count instead of staying at one paint at the end.
-#include "frmPoisto.h"
 #include "FileQuery.h"
 #include "UiServices.h"
 #include "WineRegistry.h"
+#include "frmPoisto.h"
 
 #include <QApplication>
 #include <QDir>

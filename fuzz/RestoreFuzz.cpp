@@ -43,7 +43,7 @@ namespace
 // Every key of the hive outside the restorable keys, with its values as text; walked with a
 // stack of our own, as the fuzzer may build deep keys.
 [[nodiscard]] QMap<QString, QByteArray> keysOutside(const QByteArray& bytes, RegRoot root,
-                                                      bool wow64View)
+                                                    bool wow64View)
 {
     QMap<QString, QByteArray> keys;
     std::unique_ptr<HiveFile> hive = HiveFile::parse(bytes);
@@ -99,16 +99,14 @@ QString restoreBackup(QByteArrayView input)
     const bool wow64View = registry.hasWow64View();
     if (isUninstallEntryBackup(backup, wow64View))
         (void)importRegFile(registry, backup);
-    const QString failure =
-        firstChange(
-            keysOutside(kSystemHive, RegRoot::LocalMachine, wow64View),
-            keysOutside(ScratchPrefix::read(prefix.file("system.reg")), RegRoot::LocalMachine,
-                        wow64View),
-            "system.reg") +
-        firstChange(keysOutside(kUserHive, RegRoot::CurrentUser, wow64View),
-                    keysOutside(ScratchPrefix::read(prefix.file("user.reg")), RegRoot::CurrentUser,
-                                wow64View),
-                    "user.reg");
+    const QString failure = firstChange(keysOutside(kSystemHive, RegRoot::LocalMachine, wow64View),
+                                        keysOutside(ScratchPrefix::read(prefix.file("system.reg")),
+                                                    RegRoot::LocalMachine, wow64View),
+                                        "system.reg") +
+                            firstChange(keysOutside(kUserHive, RegRoot::CurrentUser, wow64View),
+                                        keysOutside(ScratchPrefix::read(prefix.file("user.reg")),
+                                                    RegRoot::CurrentUser, wow64View),
+                                        "user.reg");
     prefix.reset();
     return failure;
 }

@@ -1,7 +1,7 @@
 #include "frmMuokkaa.h"
 
-#include "actions/ModifyEntry.h"
 #include "Twips.h"
+#include "actions/ModifyEntry.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -3,13 +3,13 @@
 #include "Twips.h"
 
 #include "FindBar.h"
-#include "prefixes/RecentPrefixes.h"
 #include "ListViewQtModel.h"
+#include "Settings.h"
 #include "StatusBar.h"
 #include "backup/BackupList.h"
 #include "inventory/EntryEnumeration.h"
 #include "inventory/EntryListInteraction.h"
-#include "Settings.h"
+#include "prefixes/RecentPrefixes.h"
 
 #include <QAction>
 #include <QApplication>

@@ -41,7 +41,7 @@ class WorkspaceView
 {
 public:
     virtual ~WorkspaceView() = default;
-    virtual void showSelectedPage() = 0;     // the selected tab's page and status text
+    virtual void showSelectedPage() = 0;      // the selected tab's page and status text
     virtual void entrySelectionChanged() = 0; // after a row of the entry list was selected
     virtual void backupSelectionChanged() = 0;
     virtual void fillEntries() = 0; // refill the entry list

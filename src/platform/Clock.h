@@ -2,16 +2,19 @@
 
 #include <QDateTime>
 
-namespace nixora {
+namespace nixora
+{
 
 // The current local date and time; tests set it.
-class Clock {
+class Clock
+{
 public:
     virtual ~Clock() = default;
     [[nodiscard]] virtual QDateTime now() const = 0;
 };
 
-class SystemClock final : public Clock {
+class SystemClock final : public Clock
+{
 public:
     [[nodiscard]] QDateTime now() const override { return QDateTime::currentDateTime(); }
 };

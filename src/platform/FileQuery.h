@@ -6,12 +6,14 @@
 #include <memory>
 #include <optional>
 
-namespace nixora {
+namespace nixora
+{
 
 // The file-existence query of the phantom check: the first ordinary file that matches a
 // Windows path, or nothing. Directories, hidden and system files never match; '*' and '?' are
 // wildcards in the last component; a query that fails in any way is no match.
-class FileQuery {
+class FileQuery
+{
 public:
     virtual ~FileQuery() = default;
     [[nodiscard]] virtual std::optional<QString> findFirstFile(const QString& windowsPath) = 0;
@@ -27,7 +29,8 @@ class FolderListings;
 // Answers as Wine would for a prefix: "X:\rest" goes through <prefix>/dosdevices/x:, each
 // component matches exactly, then case-insensitively, then by Wine's hashed 8.3 short name.
 // A path without a drive is relative to the current folder.
-class PrefixFileQuery final : public FileQuery {
+class PrefixFileQuery final : public FileQuery
+{
 public:
     explicit PrefixFileQuery(QString prefixPath);
     ~PrefixFileQuery() override;

@@ -5,7 +5,8 @@
 #include <QString>
 
 // Per-user on/off preferences under HKEY_CURRENT_USER\Software\Qelvaro\Nixora.
-namespace nixora::settings {
+namespace nixora::settings
+{
 
 inline const QString kReadPath = QStringLiteral("Software\\Qelvaro\\Nixora");
 inline const QString kWritePath = QStringLiteral("Software\\Qelvaro\\Nixora\\");

@@ -1,8 +1,8 @@
 #include "support/GuiTestApp.h"
 #include "support/ScriptedUi.h"
 
-#include "help/HelpLinks.h"
 #include "frmTietoja.h"
+#include "help/HelpLinks.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,20 +1,21 @@
-#include "support/GuiTestApp.h"
 #include "support/FixedClock.h"
+#include "support/GuiTestApp.h"
 #include "support/ScriptedUi.h"
 #include "support/TempPrefix.h"
 
+#include "FileQuery.h"
+#include "ListViewQtModel.h"
+#include "Settings.h"
+#include "WineRegistry.h"
+#include "backup/RestoreDelete.h"
+#include "frmPoisto.h"
 #include "help/HelpLinks.h"
 #include "inventory/EntryTags.h"
-#include "ListViewQtModel.h"
-#include "frmPoisto.h"
-#include "FileQuery.h"
-#include "Settings.h"
-#include "backup/RestoreDelete.h"
 #include "prefixes/RecentPrefixes.h"
-#include "WineRegistry.h"
 
 #include <QAction>
 #include <QDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,10 +24,9 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -313,8 +313,8 @@ TEST_F(MainWindowTest, PrefixesMenuSwitchesBothListsTheOptionsAndTheTitle)
 {
     addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0"));
     TempPrefix other;
-    other.setHiveBody(RegRoot::LocalMachine, entry("B", "Beta", "C:\\y.exe", "") +
-                                                 entry("C", "Gamma", "C:\\z.exe", ""));
+    other.setHiveBody(RegRoot::LocalMachine,
+                      entry("B", "Beta", "C:\\y.exe", "") + entry("C", "Gamma", "C:\\z.exe", ""));
     other.setHiveBody(RegRoot::CurrentUser,
                       test::hiveKeyBlock(settings::kReadPath, {{settings::kTilarivi, "ei"}}));
     QDir().mkpath(other.hostPath(QStringLiteral("nixora-backups")));

@@ -1,6 +1,7 @@
 #include "ScriptedUi.h"
 
-namespace nixora::test {
+namespace nixora::test
+{
 
 MsgAnswer ScriptedUi::messageBox(const MessageBoxRequest& request)
 {

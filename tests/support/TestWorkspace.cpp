@@ -47,7 +47,13 @@ void ScriptedView::refresh()
 }
 
 TestWorkspace::TestWorkspace()
-    : ctx(Services{nullptr, nullptr, &ui, &clock, {}, {}, QStringLiteral("/opt/nixora/bin"),
+    : ctx(Services{nullptr,
+                   nullptr,
+                   &ui,
+                   &clock,
+                   {},
+                   {},
+                   QStringLiteral("/opt/nixora/bin"),
                    QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")})
 {
     reopen();

@@ -1,10 +1,10 @@
 #include "actions/ModifyEntry.h"
 
+#include "EntrySource.h"
 #include "Settings.h"
 #include "TextUtil.h"
 #include "backup/BackupList.h"
 #include "backup/BackupRemoval.h"
-#include "EntrySource.h"
 #include "mdlPoisto.h"
 
 #include <QFile>

@@ -71,8 +71,8 @@ void mAjaPoistoohjelma_Click(Workspace& ctx)
         // removed only when its key is gone (most entries have no default value to look at). It
         // is looked for in its own source only: a twin in the other view is another program's.
         const EntrySource& source = entrySource(entry.SelectedEntrySource);
-        const bool stillThere = ctx.services.registry->keyExists(
-            source.root, source.entryPath(entry.SelectedEntryKey));
+        const bool stillThere =
+            ctx.services.registry->keyExists(source.root, source.entryPath(entry.SelectedEntryKey));
         if (stillThere && run.serverRanBefore) {
             sayChangesArePending(ui);
         } else if (stillThere) {

@@ -78,8 +78,8 @@ const ActiveSetupComponents::Component& ActiveSetupComponents::at(int index)
         Component c;
         // Only the end of the keys ends a walk: a key named "Not Found" is a component, and one
         // whose name cannot be read reads as "Not Found" throughout but is no end.
-        const mdlPoisto::SubkeyEntry subkey = mdlPoisto::readSubkeyEntry(
-            m_registry, RegRoot::LocalMachine, m_path, index);
+        const mdlPoisto::SubkeyEntry subkey =
+            mdlPoisto::readSubkeyEntry(m_registry, RegRoot::LocalMachine, m_path, index);
         c.pastEnd = subkey.status == mdlPoisto::SubkeyStatus::PastEnd;
         c.keyName = subkey.status == mdlPoisto::SubkeyStatus::Name ? subkey.name : kNotFound;
         const QString path = m_path + c.keyName;

@@ -55,19 +55,20 @@ QByteArray entryListHtml(const std::vector<const ListRow*>& rows, const QString&
     const QString heading = QStringLiteral("Add/Remove Programs entries of %1, %2")
                                 .arg(prefixPath, when.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
                                 .toHtmlEscaped();
-    QString html = QStringLiteral(
-        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>") +
-                   heading +
-                   QStringLiteral(
-                       "</title>\n<style>\n"
+    QString html =
+        QStringLiteral(
+            "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>") +
+        heading +
+        QStringLiteral("</title>\n<style>\n"
                        "body { font-family: sans-serif; }\n"
                        "table { border-collapse: collapse; }\n"
                        "th, td { border: 1px solid #999; padding: 2px 6px; text-align: left; }\n"
                        "tr.phantom td { color: #c00000; font-weight: bold; }\n"
                        "</style>\n</head>\n<body>\n<h1>") +
-                   heading + QStringLiteral("</h1>\n<table>\n<tr><th>Application Name</th>"
-                                            "<th>Uninstaller Location</th><th>Version</th>"
-                                            "<th>Phantom</th></tr>\n");
+        heading +
+        QStringLiteral("</h1>\n<table>\n<tr><th>Application Name</th>"
+                       "<th>Uninstaller Location</th><th>Version</th>"
+                       "<th>Phantom</th></tr>\n");
     for (const ListRow* row : rows) {
         html += isPhantom(*row) ? QStringLiteral("<tr class=\"phantom\">") : QStringLiteral("<tr>");
         for (const ListCell& cell : row->cells)

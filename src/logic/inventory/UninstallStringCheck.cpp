@@ -1,7 +1,7 @@
 #include "inventory/UninstallStringCheck.h"
 
-#include "inventory/EntryTags.h"
 #include "TextUtil.h"
+#include "inventory/EntryTags.h"
 
 namespace nixora
 {

@@ -240,9 +240,10 @@ TEST_F(ModifyEntryTest, RefusedWhileTheWineserverRunsWithAMessageAndNoBackup)
     EXPECT_EQ(m_ui.shown[0].title, QStringLiteral("Error"));
     EXPECT_TRUE(m_ui.shown[0].text.contains(QStringLiteral("Wine programs are running")));
     EXPECT_EQ(m_prefix.backupFileCount(), 0);
-    EXPECT_EQ(mdlPoisto::LueRekisteriarvo(m_registry, RegRoot::LocalMachine,
-                                          entrySource(SourceKind::Machine).entryPath(QStringLiteral("App")),
-                                          QStringLiteral("DisplayName")),
+    EXPECT_EQ(mdlPoisto::LueRekisteriarvo(
+                  m_registry, RegRoot::LocalMachine,
+                  entrySource(SourceKind::Machine).entryPath(QStringLiteral("App")),
+                  QStringLiteral("DisplayName")),
               QStringLiteral("App"));
 }
 

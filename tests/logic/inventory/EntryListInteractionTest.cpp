@@ -1,6 +1,6 @@
 #include "inventory/EntryListInteraction.h"
-#include "inventory/EntryTags.h"
 #include "StatusBar.h"
+#include "inventory/EntryTags.h"
 #include "support/TestNames.h"
 
 #include <gtest/gtest.h>

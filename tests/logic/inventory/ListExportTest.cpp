@@ -23,7 +23,8 @@ TEST(ListExport, CsvQuotesWhatNeedsItAndHtmlEscapesEveryText)
 {
     const ListRow odd = row(QStringLiteral("A \"quoted\", name"), QStringLiteral("C:\\a\r\nb.exe"),
                             QStringLiteral("1,0"), true);
-    const ListRow plain = row(QStringLiteral("Ångström <b>"), QStringLiteral("C:\\x.exe"), {}, false);
+    const ListRow plain =
+        row(QStringLiteral("Ångström <b>"), QStringLiteral("C:\\x.exe"), {}, false);
     const std::vector<const ListRow*> rows{&odd, &plain};
 
     EXPECT_EQ(entryListCsv(rows),
