@@ -27,6 +27,9 @@ RegValue makeDwordValue(uint32_t number)
 
 QString textFromUtf16Le(QByteArrayView data)
 {
+    // An empty view may carry no pointer at all, which the copy below must not be handed.
+    if (data.size() < 2)
+        return {};
     QString text(data.size() / 2, Qt::Uninitialized);
     qFromLittleEndian<char16_t>(data.data(), text.size(), text.data());
     return text;
@@ -35,7 +38,8 @@ QString textFromUtf16Le(QByteArrayView data)
 uint32_t dwordFromBytes(QByteArrayView data)
 {
     char bytes[4] = {};
-    std::copy_n(data.data(), std::min<qsizetype>(data.size(), 4), bytes);
+    if (!data.isEmpty())
+        std::copy_n(data.data(), std::min<qsizetype>(data.size(), 4), bytes);
     return qFromLittleEndian<uint32_t>(bytes);
 }
 
