@@ -249,7 +249,8 @@ void ListViewModel::setColumnWidth(int column, int widthTwips)
 
 void ListViewModel::repaint()
 {
-    sortIfNeeded();
+    // Every read puts the rows in order first, so a view that draws sorts them then; sorting here
+    // would only repeat that work, or do it for nobody when no view listens.
     if (m_listener)
         m_listener->repaintRequested();
 }
