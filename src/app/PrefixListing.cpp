@@ -83,13 +83,4 @@ int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
     return 0;
 }
 
-prefixes::DiscoveryInput userDiscoveryInput()
-{
-    prefixes::DiscoveryInput input;
-    input.home = QDir::homePath();
-    input.environment = QProcessEnvironment::systemEnvironment();
-    input.recent = prefixes::RecentPrefixes(prefixes::RecentPrefixes::defaultFile()).list();
-    return input;
-}
-
 } // namespace nixora

@@ -2,6 +2,7 @@
 
 #include "ListingOutput.h"
 #include "prefixes/PrefixDiscovery.h"
+#include "prefixes/RecentPrefixes.h"
 
 #include <QStringList>
 
@@ -18,9 +19,5 @@ namespace nixora
 // skipped goes to stderr, one line each. Reads only. Returns the exit status.
 [[nodiscard]] int runPrefixListing(const prefixes::DiscoveryInput& input,
                                    OutputFormat format = OutputFormat::Tsv);
-
-// What discovery is given for the user running the program: their home, environment and recent
-// prefixes.
-[[nodiscard]] prefixes::DiscoveryInput userDiscoveryInput();
 
 } // namespace nixora

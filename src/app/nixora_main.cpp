@@ -50,11 +50,11 @@ int runWithoutWindow(int argc, char* argv[], const nixora::ParsedCommandLine& pa
                                             ? nixora::OutputFormat::Json
                                             : nixora::OutputFormat::Tsv;
     if (parsed.options.listPrefixes)
-        return nixora::runPrefixListing(nixora::userDiscoveryInput(), format);
+        return nixora::runPrefixListing(nixora::prefixes::userDiscoveryInput(), format);
     if (parsed.options.removePhantoms) {
         nixora::PhantomRequest phantoms;
         phantoms.prefixes = parsed.options.allPrefixes
-                                ? nixora::discoveredPrefixes(nixora::userDiscoveryInput())
+                                ? nixora::discoveredPrefixes(nixora::prefixes::userDiscoveryInput())
                                 : std::vector<nixora::Prefix>{chosenPrefix(parsed.options)};
         phantoms.dryRun = parsed.options.dryRun;
         phantoms.format = format;

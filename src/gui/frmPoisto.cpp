@@ -93,10 +93,7 @@ frmPoisto::frmPoisto(Workspace& workspace, PrefixStatus prefixStatus, QWidget* p
     createMenus();
     connectMenuCommands();
     m_ctx.setView(this);
-    prefixes::DiscoveryInput discovery;
-    discovery.home = QDir::homePath();
-    discovery.environment = QProcessEnvironment::systemEnvironment();
-    setPrefixSources(discovery, prefixes::RecentPrefixes::defaultFile());
+    setPrefixSources(prefixes::userDiscoveryInput(), prefixes::RecentPrefixes::defaultFile());
 }
 
 frmPoisto::~frmPoisto()

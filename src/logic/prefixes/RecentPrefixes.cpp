@@ -14,6 +14,15 @@ const QString kKey = QStringLiteral("recent/prefixes");
 
 RecentPrefixes::RecentPrefixes(QString settingsFile) : m_file(std::move(settingsFile)) {}
 
+DiscoveryInput userDiscoveryInput(const QString& recentFile)
+{
+    DiscoveryInput input;
+    input.home = QDir::homePath();
+    input.environment = QProcessEnvironment::systemEnvironment();
+    input.recent = RecentPrefixes(recentFile).list();
+    return input;
+}
+
 QString RecentPrefixes::defaultFile()
 {
     return QStandardPaths::writableLocation(QStandardPaths::ConfigLocation) +

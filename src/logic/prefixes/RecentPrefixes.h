@@ -1,5 +1,7 @@
 #pragma once
 
+#include "prefixes/DiscoverySource.h"
+
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -29,6 +31,11 @@ public:
 private:
     QString m_file;
 };
+
+// Where discovery looks for the user running the program: the real home folder and environment,
+// and the prefixes remembered in `recentFile`.
+[[nodiscard]] DiscoveryInput
+userDiscoveryInput(const QString& recentFile = RecentPrefixes::defaultFile());
 
 // The prefix to open at start-up: the --prefix option, else $WINEPREFIX, else the prefix last
 // opened from the window when that folder still exists, else ~/.wine.
