@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace nixora
@@ -34,17 +35,36 @@ struct SplitPath {
 
 [[nodiscard]] bool hasWildcard(QStringView name)
 {
-    return name.contains(u'*') || name.contains(u'?');
+    for (const QChar c : name) {
+        if (c == u'*' || c == u'?')
+            return true;
+    }
+    return false;
 }
 
 // Characters Windows refuses in a path component (the wildcards are judged by the caller).
 [[nodiscard]] bool hasInvalidCharacter(QStringView name)
 {
     for (const QChar c : name) {
-        if (c.unicode() < 0x20 || QStringView(u"<>:\"|").contains(c))
+        switch (c.unicode()) {
+        case u'<':
+        case u'>':
+        case u':':
+        case u'"':
+        case u'|':
             return true;
+        default:
+            if (c.unicode() < 0x20)
+                return true;
+        }
     }
     return false;
+}
+
+// A name that can be looked up as it stands: no character Windows refuses, no wildcard.
+[[nodiscard]] bool isPlainName(QStringView name)
+{
+    return !hasInvalidCharacter(name) && !hasWildcard(name);
 }
 
 [[nodiscard]] bool pathExists(const QString& unixPath)
@@ -57,6 +77,23 @@ struct SplitPath {
 [[nodiscard]] QString joinPath(const QString& dir, const QString& name)
 {
     return dir.endsWith(u'/') ? dir + name : dir + u'/' + name;
+}
+
+// The path of `components` below `base`, joined as joinPath would join them one by one.
+[[nodiscard]] QString joinAll(const QString& base, const QStringList& components)
+{
+    qsizetype size = base.size();
+    for (const QString& name : components)
+        size += name.size() + 1;
+    QString path;
+    path.reserve(size);
+    path += base;
+    for (const QString& name : components) {
+        if (!path.endsWith(u'/'))
+            path += u'/';
+        path += name;
+    }
+    return path;
 }
 
 // Windows' own lexical clean-up of a full path: "." and ".." go, repeated separators collapse,
@@ -196,34 +233,43 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
 [[nodiscard]] std::optional<QString> resolveComponent(const QString& dir, const QString& name,
                                                       FolderListings* listings)
 {
-    if (hasInvalidCharacter(name) || hasWildcard(name))
+    if (!isPlainName(name))
         return std::nullopt;
     const QString exact = joinPath(dir, name);
-    if (pathExists(exact))
-        return exact;
-    const std::optional<QString> found =
-        listings ? listings->find(dir, name) : findInListing(dir, name);
-    if (!found)
-        return std::nullopt;
-    return joinPath(dir, *found);
+    if (listings) {
+        if (const std::optional<QString>* known = listings->resolved(exact))
+            return *known;
+    }
+    std::optional<QString> found;
+    if (pathExists(exact)) {
+        found = exact;
+    } else {
+        const std::optional<QString> listed =
+            listings ? listings->find(dir, name) : findInListing(dir, name);
+        if (listed)
+            found = joinPath(dir, *listed);
+    }
+    if (listings)
+        listings->remember(exact, found);
+    return found;
 }
 
+enum class ExactPath { Try, Tried };
+
+// With `exactPath` Tried the caller has already looked for the path exactly as written, in vain.
 [[nodiscard]] std::optional<QString> resolveComponents(const QString& base,
                                                        const QStringList& components,
-                                                       FolderListings* listings = nullptr)
+                                                       FolderListings* listings = nullptr,
+                                                       ExactPath exactPath = ExactPath::Try)
 {
-    QString exact = base;
-    for (const QString& name : components)
-        exact = joinPath(exact, name);
-    bool clean = true;
-    for (const QString& name : components)
-        clean = clean && !hasInvalidCharacter(name) && !hasWildcard(name);
-    if (clean && pathExists(exact))
-        return exact;
-
-    struct stat info {
-    };
-    if (::stat(QFile::encodeName(base).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+    if (exactPath == ExactPath::Try &&
+        std::all_of(components.begin(), components.end(),
+                    [](const QString& name) { return isPlainName(name); })) {
+        QString exact = joinAll(base, components);
+        if (pathExists(exact))
+            return exact;
+    }
+    if (!(listings ? listings->isFolder(base) : isFolderPath(base)))
         return std::nullopt;
     QString current = base;
     for (const QString& name : components) {
@@ -247,18 +293,30 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
     return ok ? attributes : 0;
 }
 
-// An ordinary file: not a folder, not hidden (a dot name, as Wine shows them, or the DOS
-// attribute Wine keeps in an extended attribute), not a system file.
-[[nodiscard]] bool isOrdinaryFile(const QString& unixPath, const QString& name)
+[[nodiscard]] bool isHiddenName(QStringView name)
 {
-    if (name.startsWith(u'.') && name != u"." && name != u"..")
+    return name.startsWith(u'.') && name != u"." && name != u"..";
+}
+
+// An ordinary file: not a folder, not hidden (a dot name, as Wine shows them, or the DOS
+// attribute Wine keeps in an extended attribute), not a system file. `info` is the file's
+// stat(), which the caller has made.
+[[nodiscard]] bool isOrdinaryFile(const QByteArray& encodedPath, const struct stat& info,
+                                  QStringView name)
+{
+    if (isHiddenName(name) || S_ISDIR(info.st_mode))
+        return false;
+    return (dosAttributes(encodedPath) & (kAttributeHidden | kAttributeSystem)) == 0;
+}
+
+[[nodiscard]] bool isOrdinaryFile(const QString& unixPath, QStringView name)
+{
+    if (isHiddenName(name))
         return false;
     const QByteArray encoded = QFile::encodeName(unixPath);
     struct stat info {
     };
-    if (::stat(encoded.constData(), &info) != 0 || S_ISDIR(info.st_mode))
-        return false;
-    return (dosAttributes(encoded) & (kAttributeHidden | kAttributeSystem)) == 0;
+    return ::stat(encoded.constData(), &info) == 0 && isOrdinaryFile(encoded, info, name);
 }
 
 // Windows' pattern match: '*' any run of characters, '?' one character, ignoring case.
@@ -346,8 +404,23 @@ std::optional<QString> PrefixFileQuery::findUncached(const QString& windowsPath)
             resolveComponents(split->base, split->components, m_listings.get());
         return dir ? findByPattern(*dir, pattern, m_listings.get()) : std::nullopt;
     }
+    // Most uninstallers are where the entry says, spelled as on disk: one stat() answers.
+    ExactPath exactPath = ExactPath::Try;
+    if (std::all_of(split->components.begin(), split->components.end(),
+                    [](const QString& name) { return isPlainName(name); })) {
+        const QByteArray exact = QFile::encodeName(joinAll(split->base, split->components));
+        struct stat info {
+        };
+        if (::stat(exact.constData(), &info) == 0) {
+            const QString& name = split->components.last();
+            return isOrdinaryFile(exact, info, name) ? std::optional<QString>(name) : std::nullopt;
+        }
+        // Not there as written: each component is looked up in turn below (a link that leads
+        // nowhere is found there too, and is no ordinary file).
+        exactPath = ExactPath::Tried;
+    }
     const std::optional<QString> file =
-        resolveComponents(split->base, split->components, m_listings.get());
+        resolveComponents(split->base, split->components, m_listings.get(), exactPath);
     if (!file)
         return std::nullopt;
     const QString name = file->mid(file->lastIndexOf(u'/') + 1);

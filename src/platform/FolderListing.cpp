@@ -6,11 +6,19 @@
 #include <QFile>
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <memory>
 
 namespace nixora
 {
+
+bool isFolderPath(const QString& unixPath)
+{
+    struct stat info {
+    };
+    return ::stat(QFile::encodeName(unixPath).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
 
 QStringList readFolder(const QString& unixDir)
 {
@@ -61,6 +69,27 @@ std::optional<QString> FolderListings::find(const QString& unixDir, const QStrin
     if (hashed != entries.byShortName.cend())
         return *hashed;
     return std::nullopt;
+}
+
+const std::optional<QString>* FolderListings::resolved(const QString& unixPath) const
+{
+    const auto found = m_resolved.constFind(unixPath);
+    return found != m_resolved.cend() ? &*found : nullptr;
+}
+
+void FolderListings::remember(const QString& unixPath, std::optional<QString> resolvedPath)
+{
+    m_resolved.insert(unixPath, std::move(resolvedPath));
+}
+
+bool FolderListings::isFolder(const QString& unixPath)
+{
+    const auto found = m_folders.constFind(unixPath);
+    if (found != m_folders.cend())
+        return *found;
+    const bool folder = isFolderPath(unixPath);
+    m_folders.insert(unixPath, folder);
+    return folder;
 }
 
 } // namespace nixora

@@ -9,6 +9,9 @@
 namespace nixora
 {
 
+// True when the path is a folder or a link to one.
+[[nodiscard]] bool isFolderPath(const QString& unixPath);
+
 // A folder's entry names in listing order ("." and ".." included); empty when it cannot be read.
 [[nodiscard]] QStringList readFolder(const QString& unixDir);
 
@@ -22,6 +25,13 @@ public:
     [[nodiscard]] std::optional<QString> find(const QString& unixDir, const QString& name);
     [[nodiscard]] const QStringList& names(const QString& unixDir);
 
+    // What a path asked for earlier resolved to (nothing when it did not), or nullptr when it
+    // has not been asked for.
+    [[nodiscard]] const std::optional<QString>* resolved(const QString& unixPath) const;
+    void remember(const QString& unixPath, std::optional<QString> resolvedPath);
+    // True when the path is a folder (or a link to one), asked once per batch.
+    [[nodiscard]] bool isFolder(const QString& unixPath);
+
 private:
     struct Listing {
         QStringList names;
@@ -32,6 +42,8 @@ private:
     Listing& listing(const QString& unixDir);
 
     QHash<QString, Listing> m_listings;
+    QHash<QString, std::optional<QString>> m_resolved;
+    QHash<QString, bool> m_folders;
 };
 
 } // namespace nixora
