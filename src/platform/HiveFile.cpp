@@ -172,7 +172,7 @@ bool HiveFile::scan()
 
 void HiveFile::scanKeyLine(const char* p, const char* lineEnd, qsizetype blockStart)
 {
-    m_scratch.clear();
+    m_scratch.resize(0); // keeps its room for the next key line
     if (hive::parseEscaped(p, lineEnd, ']', m_scratch) == nullptr)
         return; // Wine skips a malformed key and the values after it; they stay where they are
     HiveKey* key = keyAfter(m_scratch);
@@ -237,7 +237,9 @@ HiveKey* HiveFile::keyAfter(const QString& path)
     forEachComponent(previous.mid(same), [&key](QStringView) { key = key->parent; });
     forEachComponent(QStringView(path).mid(same),
                      [this, &key](QStringView part) { key = childFor(key, part, true); });
-    m_previousPath = path;
+    // A copy into the room already held: sharing `path` would make its next reuse allocate.
+    m_previousPath.resize(0);
+    m_previousPath += path;
     m_previousKey = key;
     return key;
 }
@@ -293,6 +295,19 @@ HiveKey* HiveFile::walk(HiveKey* key, QStringView path)
 // parents found last are remembered and only the last component is looked up.
 HiveKey* HiveFile::findKey(QStringView path)
 {
+    // A reader takes value after value of one key: the same path again finds the same key.
+    if (m_foundKey != nullptr && path == m_foundPath)
+        return m_foundKey;
+    HiveKey* key = findKeyUncached(path);
+    if (key != nullptr) {
+        m_foundPath = path.toString();
+        m_foundKey = key;
+    }
+    return key;
+}
+
+HiveKey* HiveFile::findKeyUncached(QStringView path)
+{
     const qsizetype cut = path.lastIndexOf(u'\\');
     if (cut <= 0)
         return walk(m_root, path);
@@ -338,6 +353,7 @@ void HiveFile::deleteKey(HiveKey* key, uint64_t now)
     siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
     key->parent = nullptr;
     m_parents.clear();
+    m_foundKey = nullptr;
 }
 
 void HiveFile::touch(HiveKey* key, uint64_t now)

@@ -105,6 +105,7 @@ private:
     HiveKey* newKey(HiveKey* parent, QStringView name);
     HiveKey* childFor(HiveKey* parent, QStringView name, bool create);
     [[nodiscard]] HiveKey* walk(HiveKey* key, QStringView path);
+    [[nodiscard]] HiveKey* findKeyUncached(QStringView path);
     [[nodiscard]] HiveKey* keyAfter(const QString& path);
     void loadDetails(HiveKey* key);
     void parseBlock(HiveKey* key, const Block& block);
@@ -129,6 +130,8 @@ private:
     HiveKey* m_previousKey = nullptr;
     static constexpr size_t kRememberedParents = 4;
     std::vector<std::pair<QString, HiveKey*>> m_parents; // recent findKey parents, by path
+    QString m_foundPath;                                 // the path findKey found last, and its key
+    HiveKey* m_foundKey = nullptr;
 };
 
 // FILETIME ticks: 100 ns since 1601-01-01 UTC, as a key's modification time is kept.

@@ -215,7 +215,7 @@ HiveFile::QuickScan HiveFile::scanSubtrees()
         inBlock = mayCover(bracket + 1, lineEnd);
         if (!inBlock)
             continue;
-        m_scratch.clear();
+        m_scratch.resize(0); // keeps its room for the next key line
         (void)hive::parseEscaped(bracket + 1, lineEnd, ']', m_scratch);
         inBlock = covers(m_scratch);
         if (!inBlock)

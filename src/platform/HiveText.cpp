@@ -27,57 +27,56 @@ bool isOctal(char c)
     return c >= '0' && c <= '7';
 }
 
-// One escape after a backslash; `p` points at the character after it.
-const char* parseEscape(const char* p, const char* end, QString& out)
+// One escape after a backslash; `p` points at the character after it. Every escape stands
+// for one UTF-16 unit.
+const char* parseEscape(const char* p, const char* end, char16_t& unit)
 {
     switch (*p) {
     case 'a':
-        out += QChar(7);
+        unit = 7;
         return p + 1;
     case 'b':
-        out += QChar(8);
+        unit = 8;
         return p + 1;
     case 't':
-        out += QChar(9);
+        unit = 9;
         return p + 1;
     case 'n':
-        out += QChar(10);
+        unit = 10;
         return p + 1;
     case 'v':
-        out += QChar(11);
+        unit = 11;
         return p + 1;
     case 'f':
-        out += QChar(12);
+        unit = 12;
         return p + 1;
     case 'r':
-        out += QChar(13);
+        unit = 13;
         return p + 1;
     case 'e':
-        out += QChar(27);
+        unit = 27;
         return p + 1;
     case 'x': {
         ++p;
         if (p == end || hexDigit(*p) < 0) {
-            out += u'x';
+            unit = u'x';
             return p;
         }
-        char16_t unit = 0;
+        unit = 0;
         for (int i = 0; i < 4 && p != end && hexDigit(*p) >= 0; ++i, ++p)
             unit = char16_t(unit * 16 + hexDigit(*p));
-        out += QChar(unit);
         return p;
     }
     default:
         break;
     }
     if (isOctal(*p)) {
-        char16_t unit = 0;
+        unit = 0;
         for (int i = 0; i < 3 && p != end && isOctal(*p); ++i, ++p)
             unit = char16_t(unit * 8 + (*p - '0'));
-        out += QChar(unit);
         return p;
     }
-    out += QChar(char16_t(static_cast<unsigned char>(*p)));
+    unit = char16_t(static_cast<unsigned char>(*p));
     return p + 1;
 }
 
@@ -85,35 +84,54 @@ const char* parseEscape(const char* p, const char* end, QString& out)
 
 const char* parseEscaped(const char* p, const char* end, char endChar, QString& out)
 {
+    // Most names and strings are plain ASCII up to their end: one allocation of the right size.
+    const char* plainEnd = p;
+    while (plainEnd != end && static_cast<unsigned char>(*plainEnd) < 0x80 &&
+           *plainEnd != endChar && *plainEnd != '\\' && *plainEnd != '\0')
+        ++plainEnd;
+    if (plainEnd != end && *plainEnd == endChar) {
+        if (out.isEmpty())
+            out = QString::fromLatin1(p, plainEnd - p);
+        else
+            out += QLatin1StringView(p, plainEnd - p);
+        return plainEnd + 1;
+    }
+    // Every byte of the text gives at most one UTF-16 unit: write into room for all of them.
+    const qsizetype start = out.size();
+    out.resize(start + (end - p));
+    char16_t* const first = reinterpret_cast<char16_t*>(out.data()) + start;
+    char16_t* w = first;
+    const auto finish = [&out, start, first, &w](const char* result) {
+        out.resize(start + (w - first));
+        return result;
+    };
     while (p != end) {
         const char c = *p;
         if (c == endChar)
-            return p + 1;
+            return finish(p + 1);
         if (c == '\0')
-            return nullptr;
+            return finish(nullptr);
         if (c == '\\') {
             if (++p == end || *p == '\0') {
-                out += u'\\';
+                *w++ = u'\\';
                 continue;
             }
-            p = parseEscape(p, end, out);
+            p = parseEscape(p, end, *w++);
             continue;
         }
         if (static_cast<unsigned char>(c) < 0x80) {
-            // Most text is plain ASCII: take the whole run at once.
-            const char* run = p;
-            while (p != end && static_cast<unsigned char>(*p) < 0x80 && *p != endChar &&
-                   *p != '\\' && *p != '\0')
-                ++p;
-            out += QLatin1StringView(run, p - run);
+            *w++ = char16_t(c);
+            ++p;
             continue;
         }
         const char* run = p;
         while (p != end && static_cast<unsigned char>(*p) >= 0x80)
             ++p;
-        out += QString::fromUtf8(run, p - run);
+        const QString decoded = QString::fromUtf8(run, p - run);
+        std::memcpy(w, decoded.utf16(), size_t(decoded.size()) * sizeof(char16_t));
+        w += decoded.size();
     }
-    return nullptr;
+    return finish(nullptr);
 }
 
 void appendEscaped(QByteArray& out, QStringView text, const char* delimiters)
@@ -166,6 +184,8 @@ int compareNames(QStringView a, QStringView b)
 {
     const qsizetype n = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < n; ++i) {
+        if (a[i] == b[i])
+            continue;
         const int diff = int(foldNameUnit(a[i].unicode())) - int(foldNameUnit(b[i].unicode()));
         if (diff != 0)
             return diff;
@@ -300,6 +320,18 @@ bool parseData(const char* p, const char* e, LineCursor* cursor, RegValue& value
         return parseDword(p, e, value.data);
     if (kind == DataKind::Hex)
         return parseHexData(p, e, cursor, value.data);
+    // Plain ASCII up to the closing quote goes straight into UTF-16 bytes.
+    const char* plainEnd = p;
+    while (plainEnd != e && static_cast<unsigned char>(*plainEnd) < 0x80 && *plainEnd != '"' &&
+           *plainEnd != '\\' && *plainEnd != '\0')
+        ++plainEnd;
+    if (plainEnd != e && *plainEnd == '"') {
+        value.data = QByteArray((plainEnd - p + 1) * 2, '\0');
+        char* out = value.data.data();
+        for (; p != plainEnd; ++p, out += 2)
+            *out = *p;
+        return true;
+    }
     QString text;
     if (parseEscaped(p, e, '"', text) == nullptr)
         return false;
