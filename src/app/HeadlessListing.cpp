@@ -15,21 +15,6 @@ namespace nixora
 namespace
 {
 
-// Control characters would break the one-row-per-line, tab-separated layout.
-QString escapeField(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20)
-            out += QStringLiteral("\\x") +
-                   QString::number(c.unicode(), 16).rightJustified(2, u'0').toUpper();
-        else
-            out += c;
-    }
-    return out;
-}
-
 // The tooltip's first line; the source's line follows it.
 QString verdictOf(const ListRow& row)
 {
@@ -113,14 +98,70 @@ void printBackups(HeadlessWindow& window, ListingOutput& out, const QString& sta
 
 } // namespace
 
+namespace
+{
+
+// UTF-8 as QString::toUtf8 writes it: a surrogate without its partner becomes '?'.
+char* appendUtf8(char* out, QStringView text)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80) {
+            *out++ = char(c);
+        } else if (c < 0x800) {
+            *out++ = char(0xc0 | (c >> 6));
+            *out++ = char(0x80 | (c & 0x3f));
+        } else if (QChar::isHighSurrogate(c) && i + 1 < n &&
+                   QChar::isLowSurrogate(text[i + 1].unicode())) {
+            const char32_t u = QChar::surrogateToUcs4(c, text[++i].unicode());
+            *out++ = char(0xf0 | (u >> 18));
+            *out++ = char(0x80 | ((u >> 12) & 0x3f));
+            *out++ = char(0x80 | ((u >> 6) & 0x3f));
+            *out++ = char(0x80 | (u & 0x3f));
+        } else if (QChar::isSurrogate(c)) {
+            *out++ = '?';
+        } else {
+            *out++ = char(0xe0 | (c >> 12));
+            *out++ = char(0x80 | ((c >> 6) & 0x3f));
+            *out++ = char(0x80 | (c & 0x3f));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+// Control characters would break the one-row-per-line, tab-separated layout: they are
+// written as \xHH. The line is encoded straight into one buffer.
 void printListingLine(const QStringList& fields)
 {
-    QStringList escaped;
-    escaped.reserve(fields.size());
+    qsizetype bytes = 1;
     for (const QString& field : fields)
-        escaped << escapeField(field);
-    const QByteArray line = escaped.join(u'\t').toUtf8() + '\n';
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+        bytes += 4 * field.size() + 1; // a unit takes at most four bytes (an escape: "\x1F")
+    QByteArray line(bytes, Qt::Uninitialized);
+    char* out = line.data();
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            *out++ = '\t';
+        const QStringView field(fields[i]);
+        qsizetype start = 0;
+        for (qsizetype j = 0; j < field.size(); ++j) {
+            const char16_t c = field[j].unicode();
+            if (c >= 0x20)
+                continue;
+            out = appendUtf8(out, field.mid(start, j - start));
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            *out++ = '\\';
+            *out++ = 'x';
+            *out++ = kHex[c >> 4];
+            *out++ = kHex[c & 15];
+            start = j + 1;
+        }
+        out = appendUtf8(out, field.mid(start));
+    }
+    *out++ = '\n';
+    std::fwrite(line.constData(), 1, static_cast<size_t>(out - line.constData()), stdout);
 }
 
 HeadlessWindow::HeadlessWindow(const Prefix& prefix)
