@@ -124,6 +124,7 @@ private:
     bool m_partial = false;
     std::vector<std::vector<QString>> m_subtrees; // parseSubtrees' keys, split into names
     std::vector<QByteArray> m_plainSubtrees;      // the same as written, when plain ASCII
+    std::vector<QByteArray> m_plainCaseBits;      // and the bits that fold their letters
     std::vector<QString> m_spelledSubtrees;       // the same joined with single backslashes
     QString m_scratch;
     QString m_previousPath; // the key line scanned last, and its key

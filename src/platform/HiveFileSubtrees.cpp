@@ -3,6 +3,8 @@
 #include "HiveText.h"
 #include "TextUtil.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 // Reading a few subtrees of a large hive: the entry list needs the Uninstall and Active Setup
@@ -43,16 +45,20 @@ QStringView nextName(QStringView path, qsizetype& at)
     return path.mid(start, at - start);
 }
 
-// True when scan() would take the text after '[' as a key: parseEscaped finds its ']'.
+// True when scan() would take the text after '[' as a key: parseEscaped finds its ']', one
+// that no backslash escapes, with no NUL before it.
 bool wellFormedKeyLine(const char* p, const char* e)
 {
-    for (; p != e; ++p) {
-        if (*p == ']')
-            return true;
-        if (*p == '\0')
+    for (const char* from = p; from != e;) {
+        const auto* close = static_cast<const char*>(memchr(from, ']', size_t(e - from)));
+        if (close == nullptr)
             return false;
-        if (*p == '\\' && (++p == e || *p == '\0'))
-            return false;
+        const char* run = close;
+        while (run != p && run[-1] == '\\')
+            --run;
+        if ((close - run) % 2 == 0)
+            return memchr(p, '\0', size_t(close - p)) == nullptr;
+        from = close + 1;
     }
     return false;
 }
@@ -74,17 +80,42 @@ QByteArray plainKeyText(const std::vector<QString>& names)
     return text;
 }
 
-// True when the raw key text certainly names no key at or below `plain`: it differs from it at
-// a plain ASCII character. An escape or a byte beyond ASCII could still spell the name.
-bool plainlyOutside(const char* p, const char* e, const QByteArray& plain)
+// The bits that make an ASCII letter of `plain` lower case: set where `plain` holds a letter.
+QByteArray caseBits(const QByteArray& plain)
 {
-    for (const char want : plain) {
-        if (p == e)
-            return true;
-        const char c = *p++;
-        if (c == want || (c >= 'A' && c <= 'Z' && char(c + 32) == want))
-            continue;
+    QByteArray bits(plain.size(), '\0');
+    for (qsizetype i = 0; i < plain.size(); ++i)
+        bits[i] = plain[i] >= 'a' && plain[i] <= 'z' ? char(0x20) : char(0);
+    return bits;
+}
+
+// True when the raw key text certainly names no key at or below `plain`: it differs from it at
+// a plain ASCII character. An escape or a byte beyond ASCII could still spell the name. Eight
+// bytes are compared at a time; `bits` (caseBits of `plain`) folds their letters.
+bool plainlyOutside(const char* p, const char* e, const QByteArray& plain, const QByteArray& bits)
+{
+    const auto n = size_t(plain.size());
+    const auto available = size_t(e - p);
+    const auto differsPlainly = [](char c) {
         return c != '\\' && (static_cast<unsigned char>(c) & 0x80) == 0;
+    };
+    size_t i = 0;
+    for (; i + 8 <= n && i + 8 <= available; i += 8) {
+        uint64_t raw = 0;
+        uint64_t want = 0;
+        uint64_t fold = 0;
+        std::memcpy(&raw, p + i, 8);
+        std::memcpy(&want, plain.constData() + i, 8);
+        std::memcpy(&fold, bits.constData() + i, 8);
+        const uint64_t diff = (raw | fold) ^ want;
+        if (diff != 0)
+            return differsPlainly(p[i + size_t(std::countr_zero(diff)) / 8]);
+    }
+    for (; i < n; ++i) {
+        if (i == available)
+            return true;
+        if (char(p[i] | bits[qsizetype(i)]) != plain[qsizetype(i)])
+            return differsPlainly(p[i]);
     }
     return false;
 }
@@ -96,8 +127,8 @@ bool HiveFile::mayCover(const char* p, const char* e) const
 {
     if (m_plainSubtrees.size() != m_subtrees.size())
         return true;
-    for (const QByteArray& plain : m_plainSubtrees) {
-        if (!plainlyOutside(p, e, plain))
+    for (size_t i = 0; i < m_plainSubtrees.size(); ++i) {
+        if (!plainlyOutside(p, e, m_plainSubtrees[i], m_plainCaseBits[i]))
             return true;
     }
     return false;
@@ -113,8 +144,10 @@ std::unique_ptr<HiveFile> HiveFile::parseSubtrees(QByteArray bytes, const QStrin
         for (QStringView name : splitPath(path))
             names.push_back(name.toString());
         const QByteArray plain = plainKeyText(names);
-        if (!plain.isEmpty())
+        if (!plain.isEmpty()) {
             hive->m_plainSubtrees.push_back(plain);
+            hive->m_plainCaseBits.push_back(caseBits(plain));
+        }
         hive->m_spelledSubtrees.push_back(QStringList(names.begin(), names.end()).join(u'\\'));
         hive->m_subtrees.push_back(std::move(names));
     }

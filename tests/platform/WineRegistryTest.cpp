@@ -122,6 +122,47 @@ TEST(WineRegistry, ReadingOneSubtreeChangesNothingAReadOrAWriteGives)
     EXPECT_FALSE(written[1].contains("FeasApp0002"));
 }
 
+// The quick scan of a subtree judges key lines from their raw text; every spelling of a key
+// must be read exactly as a whole parse reads it.
+TEST(WineRegistry, OneSubtreeReadsEveryKeySpellingAsTheWholeHiveDoes)
+{
+    const QString uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    const QString raw = "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\";
+    QString body;
+    for (const QString& key :
+         {raw + "Uninstall\\\\Plain",
+          QString("SOFTWARE\\\\microsoft\\\\WINDOWS\\\\currentversion\\\\"
+                  "UNINSTALL\\\\Cased"),
+          raw + "Uninst\\x0061ll\\\\Escaped", raw + "Uninstall\\\\Br\\]acket",
+          raw + "Uninstall\\\\Tail\\\\\\\\", raw + "UninstallX\\\\Beside",
+          raw + "Uninstall\\\\\\x00dcml\\x00e4ut", raw + "Uninstall\\\\Zero\\0x",
+          raw + "Uninstall\\\\Nul" + QChar(0) + "x"})
+        body += "\n[" + key + "] 1700000000\n#time=1d9a0000000000\n\"v\"=\"" + key + "\"\n";
+    // Only an escaped bracket: no key line at all, its value belongs to the key before it.
+    body += "\n[" + raw + "Uninstall\\\\Open\\] 1700000000\n\"w\"=\"open\"\n";
+    std::vector<std::vector<std::optional<RegValue>>> reads;
+    for (bool subtreeOnly : {false, true}) {
+        test::TempPrefix prefix;
+        prefix.setHiveBody(RegRoot::LocalMachine, body);
+        WineRegistry registry(prefix.prefix());
+        if (subtreeOnly)
+            registry.setReadSubtrees(RegRoot::LocalMachine, {uninstall});
+        std::vector<std::optional<RegValue>>& read = reads.emplace_back();
+        for (uint32_t i = 0;; ++i) {
+            const std::optional<QString> name =
+                registry.subkeyName(RegRoot::LocalMachine, uninstall, i);
+            if (!name)
+                break;
+            read.push_back(makeStringValue(*name));
+            for (const QString value : {"v", "w"})
+                read.push_back(
+                    registry.queryValue(RegRoot::LocalMachine, uninstall + "\\" + *name, value));
+        }
+    }
+    EXPECT_EQ(reads[0].size(), 21u);
+    EXPECT_TRUE(reads[0] == reads[1]);
+}
+
 TEST(WineRegistry, KeepsTheFileMode)
 {
     test::TempPrefix prefix;
