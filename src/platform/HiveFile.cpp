@@ -227,6 +227,15 @@ HiveKey* HiveFile::keyAfter(const QString& path)
     const QStringView previous(m_previousPath);
     const qsizetype n = std::min(previous.size(), path.size());
     qsizetype same = 0;
+    // Four units at a time, then one by one.
+    for (; same + 4 <= n; same += 4) {
+        uint64_t a = 0;
+        uint64_t b = 0;
+        std::memcpy(&a, previous.utf16() + same, 8);
+        std::memcpy(&b, path.constData() + same, 8);
+        if (a != b)
+            break;
+    }
     while (same < n && previous[same] == path[same])
         ++same;
     const bool boundary = (same == previous.size() || previous[same] == u'\\') &&
