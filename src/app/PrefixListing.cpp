@@ -48,9 +48,13 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
         return {arch, prefix.problem};
     HeadlessWindow window{Prefix(prefix.path)};
     window.loadPreferences();
+    // Only counts are shown. Component names and versions change the texts of rows, never
+    // which rows there are or which are phantoms, and the rows' order does not matter here.
+    WindowState& state = window.state();
+    state.friendlyNames = false;
+    state.lvwOhjelmat.setSorted(false);
     window.fillEntries();
     window.fillBackups();
-    const WindowState& state = window.state();
     return {arch, QString::number(state.lvwOhjelmat.rowCount()),
             QString::number(state.lvwOhjelmat.phantomRowCount()),
             QString::number(state.lvwPalauta.rowCount())};

@@ -377,19 +377,39 @@ void HiveFile::touch(HiveKey* key, uint64_t now)
 const std::vector<HiveValue>& HiveFile::values(HiveKey* key)
 {
     loadDetails(key);
+    decodeAll(key);
     return key->values;
 }
 
 const HiveValue* HiveFile::findValue(HiveKey* key, QStringView name)
 {
-    const auto& list = values(key);
+    loadDetails(key);
+    auto& list = key->values;
     auto it = std::lower_bound(list.begin(), list.end(), name,
                                [](const HiveValue& value, QStringView wanted) {
                                    return hive::compareNames(value.name, wanted) < 0;
                                });
     if (it == list.end() || hive::compareNames(it->name, name) != 0)
         return nullptr;
+    decode(*it);
     return &*it;
+}
+
+void HiveFile::decode(HiveValue& value) const
+{
+    const HiveValue::Pending pending = value.pending;
+    if (pending.data < 0)
+        return;
+    value.pending = {};
+    const char* data = m_bytes.constData();
+    if (!hive::parseOneLineData(data + pending.data, data + pending.dataEnd, value.value))
+        value.rawText = QByteArray(data + pending.line, pending.lineEnd - pending.line);
+}
+
+void HiveFile::decodeAll(HiveKey* key) const
+{
+    for (HiveValue& value : key->values)
+        decode(value);
 }
 
 void HiveFile::storeValue(HiveKey* key, HiveValue value)
@@ -403,6 +423,7 @@ void HiveFile::storeValue(HiveKey* key, HiveValue value)
         // A later line for the same name replaces the data; the stored name stays.
         it->value = std::move(value.value);
         it->rawText = std::move(value.rawText);
+        it->pending = value.pending;
         return;
     }
     list.insert(it, std::move(value));
@@ -411,7 +432,7 @@ void HiveFile::storeValue(HiveKey* key, HiveValue value)
 void HiveFile::setValue(HiveKey* key, const QString& name, const RegValue& value, uint64_t now)
 {
     touch(key, now);
-    storeValue(key, HiveValue{name, value, {}});
+    storeValue(key, HiveValue{name, value, {}, {}});
 }
 
 bool HiveFile::deleteValue(HiveKey* key, QStringView name, uint64_t now)
@@ -468,6 +489,15 @@ void HiveFile::parseBlock(HiveKey* key, const Block& block)
             key->isLink = true;
         } else if (first == '"' || first == '@') {
             HiveValue value;
+            const char* dataStart = hive::parseValueLineName(p, e, value.name);
+            if (dataStart != nullptr && hive::isOneLineData(dataStart, e)) {
+                const char* lineEnd = cursor.pos;
+                if (lineEnd > b && lineEnd[-1] == '\n')
+                    --lineEnd;
+                value.pending = {b - data, dataStart - data, e - data, lineEnd - data};
+                storeValue(key, std::move(value));
+                continue;
+            }
             bool malformed = false;
             const char* lineStart = b;
             if (hive::parseValueLine(p, e, cursor, value.name, value.value, malformed)) {

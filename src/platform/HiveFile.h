@@ -22,6 +22,14 @@ struct HiveValue {
     // A value line Wine could not read is kept as it was written (it reads as an empty REG_NONE
     // value, as in Wine); empty for every well-formed value.
     QByteArray rawText;
+    // A string or dword is decoded when it is first read: until then these are offsets into the
+    // file of its line, its data, the data's end and the line's end (before '\n').
+    struct Pending {
+        qsizetype line = -1;
+        qsizetype data = -1;
+        qsizetype dataEnd = -1;
+        qsizetype lineEnd = -1;
+    } pending;
 };
 
 // One key of a hive. Keys are parsed from their "[path]" lines when the file loads; their
@@ -110,6 +118,8 @@ private:
     void loadDetails(HiveKey* key);
     void parseBlock(HiveKey* key, const Block& block);
     void storeValue(HiveKey* key, HiveValue value);
+    void decode(HiveValue& value) const;
+    void decodeAll(HiveKey* key) const;
     void touch(HiveKey* key, uint64_t now);
     void writeKey(HiveKey* key, QByteArray& out);
     void writeFreshBlock(HiveKey* key, QByteArray& out);

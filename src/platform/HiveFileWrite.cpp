@@ -71,6 +71,7 @@ void HiveFile::appendPiece(QByteArray& out, const char* data, qsizetype size)
 // with subkeys and nothing else is implied by its subkeys' paths.
 void HiveFile::writeFreshBlock(HiveKey* key, QByteArray& out)
 {
+    decodeAll(key);
     const bool needed = !key->values.empty() || key->children.empty() ||
                         !key->classLine.isEmpty() || key->isLink || !key->otherLines.isEmpty();
     if (!needed)

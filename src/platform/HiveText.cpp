@@ -368,6 +368,27 @@ bool parseValueLine(const char* b, const char* e, LineCursor& cursor, QString& n
     return true;
 }
 
+const char* parseValueLineName(const char* b, const char* e, QString& name)
+{
+    return parseValueName(b, e, name);
+}
+
+bool isOneLineData(const char* p, const char* e)
+{
+    uint32_t type = 0;
+    DataKind kind = DataKind::Text;
+    return parseDataType(p, e, type, kind) != nullptr && kind != DataKind::Hex;
+}
+
+bool parseOneLineData(const char* p, const char* e, RegValue& value)
+{
+    value = RegValue{};
+    if (parseData(p, e, nullptr, value))
+        return true;
+    value = RegValue{};
+    return false;
+}
+
 bool hexContinues(const char* b, const char* e)
 {
     QString name;

@@ -49,6 +49,17 @@ struct LineCursor {
 bool parseValueLine(const char* b, const char* e, LineCursor& cursor, QString& name,
                     RegValue& value, bool& malformed);
 
+// A value line's name (`b` points at '@' or '"'), and where its data starts after the '=';
+// nullptr when not even the name could be read.
+[[nodiscard]] const char* parseValueLineName(const char* b, const char* e, QString& name);
+
+// True when the data from `p` on is a string or a dword: one line that can be decoded on its own,
+// later, with parseOneLineData.
+[[nodiscard]] bool isOneLineData(const char* p, const char* e);
+
+// Decodes such data as parseValueLine would; false when Wine could not read it.
+[[nodiscard]] bool parseOneLineData(const char* p, const char* e, RegValue& value);
+
 // True when a value line holds hex data that Wine continues on the next line.
 [[nodiscard]] bool hexContinues(const char* b, const char* e);
 
