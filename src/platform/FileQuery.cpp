@@ -161,7 +161,8 @@ struct SplitPath {
 }
 
 [[nodiscard]] std::optional<SplitPath> splitWindowsPath(const QString& prefixPath,
-                                                        const QString& windowsPath)
+                                                        const QString& windowsPath,
+                                                        DriveRoots* knownRoots = nullptr)
 {
     if (windowsPath.isEmpty() || windowsPath.contains(QChar(0)))
         return std::nullopt;
@@ -170,7 +171,12 @@ struct SplitPath {
         if (text[0].unicode() > 0x7f || !text[0].isLetter())
             return std::nullopt;
         // "C:name" is taken from the drive's root: a program of ours has no per-drive folder.
-        return SplitPath{driveRoot(prefixPath, text[0]), normalizedComponents(text.mid(2))};
+        if (knownRoots == nullptr)
+            return SplitPath{driveRoot(prefixPath, text[0]), normalizedComponents(text.mid(2))};
+        QString& root = (*knownRoots)[size_t(text[0].toLower().unicode() - u'a')];
+        if (root.isEmpty())
+            root = driveRoot(prefixPath, text[0]);
+        return SplitPath{root, normalizedComponents(text.mid(2))};
     }
     if (isSeparator(text[0])) {
         if (text.size() >= 2 && isSeparator(text[1]))
@@ -393,9 +399,56 @@ std::optional<QString> PrefixFileQuery::findFirstFile(const QString& windowsPath
     return answer;
 }
 
+namespace
+{
+
+// A drive path that Windows' clean-up leaves as it is: "X:\" and names that are not empty,
+// "." or "..", do not end in a dot or blank, and hold no character Windows refuses and no
+// wildcard. Gives where its last name starts, or -1.
+qsizetype plainDrivePath(QStringView path)
+{
+    if (path.size() < 4 || path[0].unicode() > 0x7f || !path[0].isLetter() || path[1] != u':' ||
+        !isSeparator(path[2]))
+        return -1;
+    qsizetype start = 3;
+    for (qsizetype i = 3; i <= path.size(); ++i) {
+        if (i < path.size() && !isSeparator(path[i]))
+            continue;
+        const QStringView name = path.mid(start, i - start);
+        if (name.isEmpty() || name.endsWith(u'.') || name.endsWith(u' ') || !isPlainName(name))
+            return -1;
+        if (i == path.size())
+            return start;
+        start = i + 1;
+    }
+    return -1;
+}
+
+} // namespace
+
 std::optional<QString> PrefixFileQuery::findUncached(const QString& windowsPath)
 {
-    std::optional<SplitPath> split = splitWindowsPath(m_prefixPath, windowsPath);
+    // Most uninstallers are where the entry says, spelled as on disk: one stat() answers.
+    ExactPath exactPath = ExactPath::Try;
+    if (const qsizetype last = plainDrivePath(windowsPath); last > 0) {
+        QString& root = m_driveRoots[size_t(windowsPath[0].toLower().unicode() - u'a')];
+        if (root.isEmpty())
+            root = driveRoot(m_prefixPath, windowsPath[0]);
+        QString tail = windowsPath.mid(2);
+        tail.replace(u'\\', u'/');
+        const QByteArray exact = QFile::encodeName(root + tail);
+        struct stat info {
+        };
+        if (::stat(exact.constData(), &info) == 0) {
+            const QStringView name = QStringView(windowsPath).mid(last);
+            return isOrdinaryFile(exact, info, name) ? std::optional<QString>(name.toString())
+                                                     : std::nullopt;
+        }
+        // Not there as written: each component is looked up in turn below (a link that leads
+        // nowhere is found there too, and is no ordinary file).
+        exactPath = ExactPath::Tried;
+    }
+    std::optional<SplitPath> split = splitWindowsPath(m_prefixPath, windowsPath, &m_driveRoots);
     if (!split || split->components.isEmpty())
         return std::nullopt;
     if (hasWildcard(split->components.last())) {
@@ -404,9 +457,8 @@ std::optional<QString> PrefixFileQuery::findUncached(const QString& windowsPath)
             resolveComponents(split->base, split->components, m_listings.get());
         return dir ? findByPattern(*dir, pattern, m_listings.get()) : std::nullopt;
     }
-    // Most uninstallers are where the entry says, spelled as on disk: one stat() answers.
-    ExactPath exactPath = ExactPath::Try;
-    if (std::all_of(split->components.begin(), split->components.end(),
+    if (exactPath == ExactPath::Try &&
+        std::all_of(split->components.begin(), split->components.end(),
                     [](const QString& name) { return isPlainName(name); })) {
         const QByteArray exact = QFile::encodeName(joinAll(split->base, split->components));
         struct stat info {
@@ -415,8 +467,6 @@ std::optional<QString> PrefixFileQuery::findUncached(const QString& windowsPath)
             const QString& name = split->components.last();
             return isOrdinaryFile(exact, info, name) ? std::optional<QString>(name) : std::nullopt;
         }
-        // Not there as written: each component is looked up in turn below (a link that leads
-        // nowhere is found there too, and is no ordinary file).
         exactPath = ExactPath::Tried;
     }
     const std::optional<QString> file =

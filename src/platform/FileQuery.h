@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QString>
 
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -26,6 +27,9 @@ public:
 
 class FolderListings;
 
+// The Unix folder of each drive letter a to z, filled in as letters are asked for.
+using DriveRoots = std::array<QString, 26>;
+
 // Answers as Wine would for a prefix: "X:\rest" goes through <prefix>/dosdevices/x:, each
 // component matches exactly, then case-insensitively, then by Wine's hashed 8.3 short name.
 // A path without a drive is relative to the current folder.
@@ -42,6 +46,7 @@ private:
     [[nodiscard]] std::optional<QString> findUncached(const QString& windowsPath);
 
     QString m_prefixPath;
+    DriveRoots m_driveRoots;
     std::unique_ptr<FolderListings> m_listings; // kept folder listings during a batch
     // The answer to each path asked during a batch: the phantom check asks about the same
     // path several times while it takes a command apart.

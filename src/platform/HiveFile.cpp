@@ -415,6 +415,11 @@ void HiveFile::decodeAll(HiveKey* key) const
 void HiveFile::storeValue(HiveKey* key, HiveValue value)
 {
     auto& list = key->values;
+    // Wine writes a key's values in order, so a value read from the file usually goes last.
+    if (list.empty() || hive::compareNames(list.back().name, value.name) < 0) {
+        list.push_back(std::move(value));
+        return;
+    }
     auto it = std::lower_bound(list.begin(), list.end(), value.name,
                                [](const HiveValue& existing, const QString& wanted) {
                                    return hive::compareNames(existing.name, wanted) < 0;
