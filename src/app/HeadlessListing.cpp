@@ -8,7 +8,10 @@
 #include "inventory/EntryListInteraction.h"
 #include "inventory/EntryTags.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace nixora
 {
@@ -193,8 +196,18 @@ void HeadlessWindow::fillBackups()
     m_ctx.state.selectedTab = kTabBackups;
 }
 
-int runHeadlessListing(const ListingRequest& request,
-                       std::chrono::steady_clock::time_point mainStarted)
+void endListingProcess(int status)
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "nixora: cannot write the listing: %s\n", std::strerror(errno));
+        status = 1;
+    }
+    std::fflush(stderr);
+    std::_Exit(status);
+}
+
+void runHeadlessListing(const ListingRequest& request,
+                        std::chrono::steady_clock::time_point mainStarted)
 {
     PhaseTimer timer(request.timings, mainStarted);
     timer.lap("startup");
@@ -204,7 +217,7 @@ int runHeadlessListing(const ListingRequest& request,
                                    ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
                                    : prefix.error();
         std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(reason));
-        return 1;
+        endListingProcess(1);
     }
 
     HeadlessWindow window(prefix);
@@ -223,7 +236,7 @@ int runHeadlessListing(const ListingRequest& request,
     out.finish();
     timer.lap("print");
     timer.total();
-    return 0;
+    endListingProcess(0);
 }
 
 } // namespace nixora

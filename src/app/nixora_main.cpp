@@ -66,7 +66,7 @@ int runWithoutWindow(int argc, char* argv[], const nixora::ParsedCommandLine& pa
     request.backups = parsed.options.listBackups;
     request.timings = parsed.options.timings;
     request.format = format;
-    return nixora::runHeadlessListing(request, started);
+    nixora::runHeadlessListing(request, started);
 }
 
 // The window module, found relative to this program's own folder: beside it in the build tree's
