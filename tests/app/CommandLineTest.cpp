@@ -104,6 +104,15 @@ TEST(CommandLine, PrefixOptionChoosesThePrefixToList)
             prefix.path());
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains(QLatin1String("not-here")));
+
+    // A listing that cannot be written is a failure, not a success.
+    QProcess full;
+    full.setStandardOutputFile(QStringLiteral("/dev/full"));
+    full.start(QStringLiteral(NIXORA_BIN_DIR "/nixora"),
+               {QStringLiteral("--prefix"), prefix.path(), QStringLiteral("--list")});
+    ASSERT_TRUE(full.waitForFinished(30000));
+    EXPECT_EQ(full.exitCode(), 1);
+    EXPECT_TRUE(full.readAllStandardError().contains("cannot write the listing"));
 }
 
 // A copy of the demo prefix (its dosdevices links included) at `where`.
