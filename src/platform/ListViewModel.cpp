@@ -5,9 +5,34 @@
 namespace nixora
 {
 
+namespace
+{
+
+// QString::compare without case, with plain ASCII (the usual text) compared here: Qt folds ASCII
+// letters to lower case too. From the first unit beyond ASCII on, Qt compares the rest.
+int compareFolded(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        if (x >= 0x80 || y >= 0x80)
+            return QtPrivate::compareStrings(a.mid(i), b.mid(i), Qt::CaseInsensitive);
+        if (x == y)
+            continue;
+        const int lowerX = x >= u'A' && x <= u'Z' ? x + 32 : x;
+        const int lowerY = y >= u'A' && y <= u'Z' ? y + 32 : y;
+        if (lowerX != lowerY)
+            return lowerX - lowerY;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+} // namespace
+
 int compareListText(const QString& a, const QString& b)
 {
-    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    const int folded = compareFolded(a, b);
     if (folded != 0)
         return folded;
     return QString::compare(a, b, Qt::CaseSensitive);

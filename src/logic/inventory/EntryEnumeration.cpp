@@ -36,10 +36,10 @@ public:
     void run();
 
 private:
-    [[nodiscard]] QString read(const QString& subkey, const QString& valueName)
+    // `entryPath` is the entry's key below the root (EntrySource::entryPath).
+    [[nodiscard]] QString read(const QString& entryPath, const QString& valueName)
     {
-        return mdlPoisto::LueRekisteriarvo(m_registry, m_source->root, m_source->entryPath(subkey),
-                                           valueName);
+        return mdlPoisto::LueRekisteriarvo(m_registry, m_source->root, entryPath, valueName);
     }
     [[nodiscard]] ActiveSetupComponents& componentsOf(const EntrySource& source)
     {
@@ -48,8 +48,9 @@ private:
 
     void addSource(const EntrySource& source);
     void addEntry(const QString& subkey);
-    [[nodiscard]] UninstallerChoice chooseUninstaller(const QString& subkey,
+    [[nodiscard]] UninstallerChoice chooseUninstaller(const QString& entryPath,
                                                       const QString& uninstallString);
+    [[nodiscard]] const QString& withSourceLine(const QString& tip);
     void showProgress();
     void selectFirstRow();
     Workspace& m_ctx;
@@ -58,18 +59,20 @@ private:
     const std::vector<const EntrySource*> m_sources;
     const EntrySource* m_source = nullptr; // the source being read
     int m_visited = 0;                     // subkeys read in all sources so far
+    // Tooltips with the source's line under them: a few distinct tips, each built once per source.
+    std::vector<std::pair<QString, QString>> m_sourceTips;
     ActiveSetupComponents m_components;
     ActiveSetupComponents m_components32;
 };
 
-UninstallerChoice EntryFill::chooseUninstaller(const QString& subkey,
+UninstallerChoice EntryFill::chooseUninstaller(const QString& entryPath,
                                                const QString& uninstallString)
 {
     if (uninstallString.isEmpty())
         return {QString(), tags::kNormaali, true, false, false};
     if (uninstallString != kNotFound)
         return {uninstallString, tags::kNormaali, false, true, true};
-    const QString quiet = read(subkey, QStringLiteral("QuietUninstallString"));
+    const QString quiet = read(entryPath, QStringLiteral("QuietUninstallString"));
     if (quiet == kNotFound)
         return {QString(), tags::kLukittuNormaaliJaQuiet, true, false, false};
     return {quiet, tags::kNormaaliQuiet, false, true, false};
@@ -79,14 +82,16 @@ void EntryFill::addEntry(const QString& subkey)
 {
     if (subkey == kInstallShieldInfo)
         return;
-    QString name = read(subkey, QStringLiteral("DisplayName"));
+    const QString path = m_source->entryPath(subkey);
+    QString name = read(path, QStringLiteral("DisplayName"));
     // An InstallShield installation registers itself twice; only its InstallShield_ twin is
     // listed. Two missing names count as equal here.
     if (subkey.startsWith(u'{') &&
-        name == read(QStringLiteral("InstallShield_") + subkey, QStringLiteral("DisplayName")))
+        name == read(m_source->entryPath(QStringLiteral("InstallShield_") + subkey),
+                     QStringLiteral("DisplayName")))
         return;
-    const QString uninstallString = read(subkey, QStringLiteral("UninstallString"));
-    QString version = read(subkey, QStringLiteral("DisplayVersion"));
+    const QString uninstallString = read(path, QStringLiteral("UninstallString"));
+    QString version = read(path, QStringLiteral("DisplayVersion"));
     QString versionTag = tags::kNormaali;
     if (version == kNotFound) {
         version.clear();
@@ -94,14 +99,14 @@ void EntryFill::addEntry(const QString& subkey)
     }
     QString nameTag = tags::kNormaali;
     if (name == kNotFound) {
-        name = read(subkey, QStringLiteral("QuietDisplayName"));
+        name = read(path, QStringLiteral("QuietDisplayName"));
         nameTag = tags::kNormaaliQuiet;
         if (name == kNotFound) {
             name = subkey;
             nameTag = tags::kLukittuQuiet;
         }
     }
-    const UninstallerChoice uninstaller = chooseUninstaller(subkey, uninstallString);
+    const UninstallerChoice uninstaller = chooseUninstaller(path, uninstallString);
 
     ListRow* row = m_list.addRow(entryRowKey(*m_source, subkey), name);
     if (!row)
@@ -131,12 +136,19 @@ void EntryFill::addEntry(const QString& subkey)
                                         m_ctx.state.boldPhantoms);
     // The source goes on a line of its own under the tooltip, so that twins of the two views
     // can be told apart.
-    for (int column = 0; column < 3; ++column) {
-        const QString& tip = row->cells[column].toolTip;
-        m_list.setToolTip(row, column,
-                          tip.isEmpty() ? m_source->description
-                                        : tip + u'\n' + m_source->description);
+    for (int column = 0; column < 3; ++column)
+        m_list.setToolTip(row, column, withSourceLine(row->cells[column].toolTip));
+}
+
+const QString& EntryFill::withSourceLine(const QString& tip)
+{
+    if (tip.isEmpty())
+        return m_source->description;
+    for (const auto& [known, combined] : m_sourceTips) {
+        if (known == tip)
+            return combined;
     }
+    return m_sourceTips.emplace_back(tip, tip + u'\n' + m_source->description).second;
 }
 
 void EntryFill::showProgress()
@@ -161,6 +173,7 @@ void EntryFill::selectFirstRow()
 void EntryFill::addSource(const EntrySource& source)
 {
     m_source = &source;
+    m_sourceTips.clear();
     // The walk ends where the keys end: neither a key named "Not Found" nor one whose name
     // cannot be read ends it (every entry after it would vanish from the list).
     for (int32_t i = 0;; ++i) {
