@@ -494,7 +494,17 @@ void HiveFile::parseBlock(HiveKey* key, const Block& block)
             key->isLink = true;
         } else if (first == '"' || first == '@') {
             HiveValue value;
-            const char* dataStart = hive::parseValueLineName(p, e, value.name);
+            // The same few names come back in every key: one copy of each is shared.
+            QByteArrayView rawName;
+            const char* dataStart = hive::plainValueLineName(p, e, rawName);
+            if (dataStart != nullptr) {
+                auto known = m_valueNames.constFind(rawName);
+                if (known == m_valueNames.cend())
+                    known = m_valueNames.insert(rawName, QString::fromLatin1(rawName));
+                value.name = *known;
+            } else {
+                dataStart = hive::parseValueLineName(p, e, value.name);
+            }
             if (dataStart != nullptr && hive::isOneLineData(dataStart, e)) {
                 const char* lineEnd = cursor.pos;
                 if (lineEnd > b && lineEnd[-1] == '\n')

@@ -3,6 +3,7 @@
 #include "RegistryTypes.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -141,6 +142,7 @@ private:
     HiveKey* m_previousKey = nullptr;
     static constexpr size_t kRememberedParents = 4;
     std::vector<std::pair<QString, HiveKey*>> m_parents; // recent findKey parents, by path
+    QHash<QByteArrayView, QString> m_valueNames;         // value names as written, and as read
     QString m_foundPath;                                 // the path findKey found last, and its key
     HiveKey* m_foundKey = nullptr;
 };

@@ -373,6 +373,22 @@ const char* parseValueLineName(const char* b, const char* e, QString& name)
     return parseValueName(b, e, name);
 }
 
+const char* plainValueLineName(const char* b, const char* e, QByteArrayView& name)
+{
+    if (b == e || *b != '"')
+        return nullptr;
+    const char* q = b + 1;
+    while (q != e && *q != '"' && *q != '\\' && *q != '\0' && static_cast<unsigned char>(*q) < 0x80)
+        ++q;
+    if (q == e || *q != '"')
+        return nullptr;
+    const char* p = skipLineSpace(q + 1, e);
+    if (p == e || *p != '=')
+        return nullptr;
+    name = QByteArrayView(b + 1, q - b - 1);
+    return skipLineSpace(p + 1, e);
+}
+
 bool isOneLineData(const char* p, const char* e)
 {
     uint32_t type = 0;

@@ -53,6 +53,10 @@ bool parseValueLine(const char* b, const char* e, LineCursor& cursor, QString& n
 // nullptr when not even the name could be read.
 [[nodiscard]] const char* parseValueLineName(const char* b, const char* e, QString& name);
 
+// The same for the usual name, plain ASCII without escapes: its bytes go to `name`. Nullptr
+// for any other line (parseValueLineName reads it then).
+[[nodiscard]] const char* plainValueLineName(const char* b, const char* e, QByteArrayView& name);
+
 // True when the data from `p` on is a string or a dword: one line that can be decoded on its own,
 // later, with parseOneLineData.
 [[nodiscard]] bool isOneLineData(const char* p, const char* e);
