@@ -468,13 +468,12 @@ void HiveFile::parseBlock(HiveKey* key, const Block& block)
     const char* e = nullptr;
     bool seenHeader = false;
     bool opaque = false; // after a malformed "[" line nothing belongs to this key
-    QString name;
     while (cursor.next(b, e)) {
         const char* p = skipLineSpace(b, e);
         const char first = p != e ? *p : '\0';
         if (!opaque && first == '[' && !seenHeader) {
             seenHeader = true;
-            const char* close = hive::parseEscaped(p + 1, e, ']', name);
+            const char* close = hive::keyNameEnd(p + 1, e);
             key->modified = headerTime(close != nullptr ? close : e, e);
             continue;
         }

@@ -45,24 +45,6 @@ QStringView nextName(QStringView path, qsizetype& at)
     return path.mid(start, at - start);
 }
 
-// True when scan() would take the text after '[' as a key: parseEscaped finds its ']', one
-// that no backslash escapes, with no NUL before it.
-bool wellFormedKeyLine(const char* p, const char* e)
-{
-    for (const char* from = p; from != e;) {
-        const auto* close = static_cast<const char*>(memchr(from, ']', size_t(e - from)));
-        if (close == nullptr)
-            return false;
-        const char* run = close;
-        while (run != p && run[-1] == '\\')
-            --run;
-        if ((close - run) % 2 == 0)
-            return memchr(p, '\0', size_t(close - p)) == nullptr;
-        from = close + 1;
-    }
-    return false;
-}
-
 // The subtree's path as Wine writes plain ASCII names, lower case; empty when a name needs
 // escaping or folding beyond ASCII.
 QByteArray plainKeyText(const std::vector<QString>& names)
@@ -238,7 +220,7 @@ HiveFile::QuickScan HiveFile::scanSubtrees()
         if (ambiguous)
             return QuickScan::Ambiguous;
         p = lineEnd;
-        if (!wellFormedKeyLine(bracket + 1, lineEnd))
+        if (hive::keyNameEnd(bracket + 1, lineEnd) == nullptr)
             continue; // a malformed key line stays in the block before it, as in scan()
         if (!anyKey)
             m_headerEnd = blockStart - data;

@@ -373,6 +373,22 @@ const char* parseValueLineName(const char* b, const char* e, QString& name)
     return parseValueName(b, e, name);
 }
 
+const char* keyNameEnd(const char* p, const char* e)
+{
+    for (const char* from = p; from != e;) {
+        const auto* close = static_cast<const char*>(memchr(from, ']', size_t(e - from)));
+        if (close == nullptr)
+            return nullptr;
+        const char* run = close;
+        while (run != p && run[-1] == '\\')
+            --run;
+        if ((close - run) % 2 == 0)
+            return memchr(p, '\0', size_t(close - p)) == nullptr ? close + 1 : nullptr;
+        from = close + 1;
+    }
+    return nullptr;
+}
+
 const char* plainValueLineName(const char* b, const char* e, QByteArrayView& name)
 {
     if (b == e || *b != '"')

@@ -49,6 +49,11 @@ struct LineCursor {
 bool parseValueLine(const char* b, const char* e, LineCursor& cursor, QString& name,
                     RegValue& value, bool& malformed);
 
+// Where the name of a key line ends: just after the ']' that parseEscaped would stop at (the
+// first one no backslash escapes, with no NUL before it), found without decoding the name;
+// nullptr when there is none.
+[[nodiscard]] const char* keyNameEnd(const char* p, const char* e);
+
 // A value line's name (`b` points at '@' or '"'), and where its data starts after the '=';
 // nullptr when not even the name could be read.
 [[nodiscard]] const char* parseValueLineName(const char* b, const char* e, QString& name);
