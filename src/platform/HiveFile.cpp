@@ -416,6 +416,8 @@ void HiveFile::storeValue(HiveKey* key, HiveValue value)
 {
     auto& list = key->values;
     // Wine writes a key's values in order, so a value read from the file usually goes last.
+    if (list.empty())
+        list.reserve(8); // a typical key's values, without regrowing
     if (list.empty() || hive::compareNames(list.back().name, value.name) < 0) {
         list.push_back(std::move(value));
         return;
@@ -485,11 +487,11 @@ void HiveFile::parseBlock(HiveKey* key, const Block& block)
         }
         if (p == e)
             continue; // empty lines separate blocks; the writer puts them back
-        if (lineStartsWith(p, e, "#time=")) {
+        if (first == '#' && lineStartsWith(p, e, "#time=")) {
             key->modified = parseHexNumber(p + 6, e);
-        } else if (lineStartsWith(p, e, "#class=")) {
+        } else if (first == '#' && lineStartsWith(p, e, "#class=")) {
             key->classLine = QByteArray(b, e - b);
-        } else if (lineStartsWith(p, e, "#link")) {
+        } else if (first == '#' && lineStartsWith(p, e, "#link")) {
             key->isLink = true;
         } else if (first == '"' || first == '@') {
             HiveValue value;

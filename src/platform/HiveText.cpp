@@ -238,7 +238,14 @@ const char* parseDataType(const char* p, const char* e, uint32_t& type, DataKind
         {"hex:", kRegBinary, DataKind::Hex},
         {"dword:", kRegDword, DataKind::Dword},
     };
+    if (p != e && *p == '"') { // the usual string, first in the table
+        type = kRegSz;
+        kind = DataKind::Text;
+        return p + 1;
+    }
     for (const Prefix& prefix : kPrefixes) {
+        if (p != e && *p != prefix.text[0])
+            continue;
         if (startsWith(p, e, prefix.text)) {
             type = prefix.type;
             kind = prefix.kind;
