@@ -324,7 +324,7 @@ HiveKey* HiveFile::findKeyUncached(QStringView path)
     const QStringView rest = path.mid(cut + 1);
     for (const auto& [known, parent] : m_parents) {
         if (known == parentPath)
-            return walk(parent, rest);
+            return walkBelow(parent, rest);
     }
     HiveKey* parent = walk(m_root, parentPath);
     if (parent == nullptr)
@@ -332,7 +332,22 @@ HiveKey* HiveFile::findKeyUncached(QStringView path)
     if (m_parents.size() >= kRememberedParents)
         m_parents.erase(m_parents.begin());
     m_parents.emplace_back(parentPath.toString(), parent);
+    return walkBelow(parent, rest);
+}
+
+// A reader that enumerates subkeys reads each one next: the subkey listed last is taken
+// without a search when the path names it as listed.
+HiveKey* HiveFile::walkBelow(HiveKey* parent, QStringView rest)
+{
+    if (m_listedChild != nullptr && m_listedChild->parent == parent && m_listedChild->name == rest)
+        return m_listedChild;
     return walk(parent, rest);
+}
+
+HiveKey* HiveFile::childAt(HiveKey* key, size_t index)
+{
+    m_listedChild = index < key->children.size() ? key->children[index] : nullptr;
+    return m_listedChild;
 }
 
 HiveKey* HiveFile::createKey(QStringView path, uint64_t now)
@@ -363,6 +378,7 @@ void HiveFile::deleteKey(HiveKey* key, uint64_t now)
     key->parent = nullptr;
     m_parents.clear();
     m_foundKey = nullptr;
+    m_listedChild = nullptr;
 }
 
 void HiveFile::touch(HiveKey* key, uint64_t now)

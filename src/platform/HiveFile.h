@@ -70,6 +70,8 @@ public:
 
     [[nodiscard]] HiveKey* root() { return m_root; }
     [[nodiscard]] HiveKey* findKey(QStringView path);
+    // The index-th subkey, or nullptr past the last one.
+    [[nodiscard]] HiveKey* childAt(HiveKey* key, size_t index);
     // Creates the key and every missing key above it; nullptr for an invalid path.
     HiveKey* createKey(QStringView path, uint64_t now);
     void deleteKey(HiveKey* key, uint64_t now); // the key with all its subkeys
@@ -115,6 +117,7 @@ private:
     HiveKey* childFor(HiveKey* parent, QStringView name, bool create);
     [[nodiscard]] HiveKey* walk(HiveKey* key, QStringView path);
     [[nodiscard]] HiveKey* findKeyUncached(QStringView path);
+    [[nodiscard]] HiveKey* walkBelow(HiveKey* parent, QStringView rest);
     [[nodiscard]] HiveKey* keyAfter(const QString& path);
     void loadDetails(HiveKey* key);
     void parseBlock(HiveKey* key, const Block& block);
@@ -145,6 +148,7 @@ private:
     QHash<QByteArrayView, QString> m_valueNames;         // value names as written, and as read
     QString m_foundPath;                                 // the path findKey found last, and its key
     HiveKey* m_foundKey = nullptr;
+    HiveKey* m_listedChild = nullptr; // the subkey childAt gave last
 };
 
 // FILETIME ticks: 100 ns since 1601-01-01 UTC, as a key's modification time is kept.

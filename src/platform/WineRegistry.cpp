@@ -210,9 +210,10 @@ std::optional<QString> WineRegistry::subkeyName(RegRoot root, const QString& pat
 {
     HiveFile* hive = currentFor(root, path);
     HiveKey* key = hive != nullptr ? hive->findKey(path) : nullptr;
-    if (key == nullptr || index >= key->children.size())
+    const HiveKey* child = key != nullptr ? hive->childAt(key, index) : nullptr;
+    if (child == nullptr)
         return std::nullopt;
-    return key->children[index]->name;
+    return child->name;
 }
 
 namespace
