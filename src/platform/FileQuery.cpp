@@ -138,6 +138,16 @@ struct SplitPath {
     return prefixPath + QStringLiteral("/dosdevices/") + letter.toLower() + u':';
 }
 
+// The same, built once per letter in `known` (an ASCII letter).
+[[nodiscard]] const QString& knownDriveRoot(DriveRoots& known, const QString& prefixPath,
+                                            QChar letter)
+{
+    QString& root = known[size_t(letter.toLower().unicode() - u'a')];
+    if (root.isEmpty())
+        root = driveRoot(prefixPath, letter);
+    return root;
+}
+
 // The drive whose root holds the current folder (the longest matching root), as Wine maps the
 // working directory of a process to a DOS drive.
 [[nodiscard]] std::optional<QString> currentDriveRoot(const QString& prefixPath)
@@ -173,10 +183,8 @@ struct SplitPath {
         // "C:name" is taken from the drive's root: a program of ours has no per-drive folder.
         if (knownRoots == nullptr)
             return SplitPath{driveRoot(prefixPath, text[0]), normalizedComponents(text.mid(2))};
-        QString& root = (*knownRoots)[size_t(text[0].toLower().unicode() - u'a')];
-        if (root.isEmpty())
-            root = driveRoot(prefixPath, text[0]);
-        return SplitPath{root, normalizedComponents(text.mid(2))};
+        return SplitPath{knownDriveRoot(*knownRoots, prefixPath, text[0]),
+                         normalizedComponents(text.mid(2))};
     }
     if (isSeparator(text[0])) {
         if (text.size() >= 2 && isSeparator(text[1]))
@@ -431,9 +439,7 @@ std::optional<QString> PrefixFileQuery::findUncached(const QString& windowsPath)
     // Most uninstallers are where the entry says, spelled as on disk: one stat() answers.
     ExactPath exactPath = ExactPath::Try;
     if (const qsizetype last = plainDrivePath(windowsPath); last > 0) {
-        QString& root = m_driveRoots[size_t(windowsPath[0].toLower().unicode() - u'a')];
-        if (root.isEmpty())
-            root = driveRoot(m_prefixPath, windowsPath[0]);
+        const QString& root = knownDriveRoot(m_driveRoots, m_prefixPath, windowsPath[0]);
         QString tail = windowsPath.mid(2);
         tail.replace(u'\\', u'/');
         const QByteArray exact = QFile::encodeName(root + tail);
