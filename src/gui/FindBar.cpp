@@ -15,7 +15,6 @@ FindBar::FindBar(QWidget* parent) : QToolBar(parent)
     auto* label = new QLabel(QStringLiteral("Find: "), this);
     m_field = new QLineEdit(this);
     m_field->setObjectName(QStringLiteral("findField"));
-    m_field->setClearButtonEnabled(true);
     m_field->setPlaceholderText(QStringLiteral("Name, uninstaller or version"));
     label->setBuddy(m_field);
     addWidget(label);
@@ -28,6 +27,9 @@ FindBar::FindBar(QWidget* parent) : QToolBar(parent)
 void FindBar::open()
 {
     const bool wasOpen = isOpen();
+    // The clear button's icon comes from the icon theme, whose first lookup reads the theme's
+    // folders: paid when the bar is first opened, not at every start of the window.
+    m_field->setClearButtonEnabled(true);
     show();
     m_field->setFocus(Qt::ShortcutFocusReason);
     m_field->selectAll();
