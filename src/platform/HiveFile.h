@@ -111,6 +111,7 @@ private:
     enum class QuickScan { Done, NotAHive, Ambiguous };
     [[nodiscard]] QuickScan scanSubtrees();
     [[nodiscard]] bool mayCover(const char* p, const char* e) const;
+    void decodeKeyName(const char* name, const char* nameEnd, const char* lineEnd);
     [[nodiscard]] bool keyLineAt(const char* bracket, const char*& blockStart, const char*& lineEnd,
                                  bool& ambiguous) const;
     HiveKey* newKey(HiveKey* parent, QStringView name);
@@ -141,6 +142,15 @@ private:
     std::vector<QByteArray> m_plainCaseBits;      // and the bits that fold their letters
     std::vector<QString> m_spelledSubtrees;       // the same joined with single backslashes
     QString m_scratch;
+    // The key name decoded last by the quick scan, and where its separators end, in its raw text
+    // and in m_scratch (see decodeKeyName).
+    struct KeyNameSeparator {
+        qsizetype raw = 0;
+        qsizetype decoded = 0;
+    };
+    const char* m_lastKeyName = nullptr;
+    qsizetype m_lastKeyNameSize = 0;
+    std::vector<KeyNameSeparator> m_keyNameSeparators;
     QString m_previousPath; // the key line scanned last, and its key
     HiveKey* m_previousKey = nullptr;
     static constexpr size_t kRememberedParents = 4;

@@ -3,6 +3,7 @@
 #include "HiveText.h"
 #include "TextUtil.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -193,6 +194,51 @@ bool HiveFile::keyLineAt(const char* bracket, const char*& blockStart, const cha
     return true;
 }
 
+// Decodes a key line's name, [name, nameEnd) before its ']', into m_scratch. Wine writes the keys
+// in order, so a name shares most of its text with the one decoded before it: the part up to the
+// last path separator the two share is kept as decoded, and only the rest is decoded. Separators
+// are remembered only while the text before them is plain ASCII and escaped backslashes, where
+// every escape is exactly one unit.
+void HiveFile::decodeKeyName(const char* name, const char* nameEnd, const char* lineEnd)
+{
+    const qsizetype size = nameEnd - name;
+    qsizetype same = 0;
+    const qsizetype n = std::min(size, m_lastKeyNameSize);
+    for (; same + 8 <= n; same += 8) {
+        uint64_t a = 0;
+        uint64_t b = 0;
+        std::memcpy(&a, name + same, 8);
+        std::memcpy(&b, m_lastKeyName + same, 8);
+        if (a != b)
+            break;
+    }
+    while (same < n && name[same] == m_lastKeyName[same])
+        ++same;
+    while (!m_keyNameSeparators.empty() && m_keyNameSeparators.back().raw > same)
+        m_keyNameSeparators.pop_back();
+    const KeyNameSeparator kept =
+        m_keyNameSeparators.empty() ? KeyNameSeparator{} : m_keyNameSeparators.back();
+    m_scratch.resize(kept.decoded);
+    (void)hive::parseEscaped(name + kept.raw, lineEnd, ']', m_scratch);
+    m_lastKeyName = name;
+    m_lastKeyNameSize = size;
+    qsizetype decoded = kept.decoded;
+    for (qsizetype raw = kept.raw; raw < size;) {
+        const char c = name[raw];
+        if (static_cast<unsigned char>(c) >= 0x80)
+            break;
+        if (c == '\\') {
+            if (raw + 1 >= size || name[raw + 1] != '\\')
+                break;
+            raw += 2;
+            m_keyNameSeparators.push_back({raw, ++decoded});
+            continue;
+        }
+        ++raw;
+        ++decoded;
+    }
+}
+
 // Finds the key lines with memchr and builds keys only below the subtrees asked for; the
 // blocks of all other keys are never looked at. Block bounds are those scan() finds.
 HiveFile::QuickScan HiveFile::scanSubtrees()
@@ -220,7 +266,8 @@ HiveFile::QuickScan HiveFile::scanSubtrees()
         if (ambiguous)
             return QuickScan::Ambiguous;
         p = lineEnd;
-        if (hive::keyNameEnd(bracket + 1, lineEnd) == nullptr)
+        const char* nameEnd = hive::keyNameEnd(bracket + 1, lineEnd);
+        if (nameEnd == nullptr)
             continue; // a malformed key line stays in the block before it, as in scan()
         if (!anyKey)
             m_headerEnd = blockStart - data;
@@ -230,8 +277,7 @@ HiveFile::QuickScan HiveFile::scanSubtrees()
         inBlock = mayCover(bracket + 1, lineEnd);
         if (!inBlock)
             continue;
-        m_scratch.resize(0); // keeps its room for the next key line
-        (void)hive::parseEscaped(bracket + 1, lineEnd, ']', m_scratch);
+        decodeKeyName(bracket + 1, nameEnd - 1, lineEnd);
         inBlock = covers(m_scratch);
         if (!inBlock)
             continue;
