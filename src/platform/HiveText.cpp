@@ -80,15 +80,22 @@ const char* parseEscape(const char* p, const char* end, char16_t& unit)
     return p + 1;
 }
 
+// Where the plain text from `p` on stops: at `endChar`, an escape, a NUL, a byte beyond ASCII,
+// or `end`.
+const char* plainRunEnd(const char* p, const char* end, char endChar)
+{
+    while (p != end && static_cast<unsigned char>(*p) < 0x80 && *p != endChar && *p != '\\' &&
+           *p != '\0')
+        ++p;
+    return p;
+}
+
 } // namespace
 
 const char* parseEscaped(const char* p, const char* end, char endChar, QString& out)
 {
     // Most names and strings are plain ASCII up to their end: one allocation of the right size.
-    const char* plainEnd = p;
-    while (plainEnd != end && static_cast<unsigned char>(*plainEnd) < 0x80 &&
-           *plainEnd != endChar && *plainEnd != '\\' && *plainEnd != '\0')
-        ++plainEnd;
+    const char* plainEnd = plainRunEnd(p, end, endChar);
     if (plainEnd != end && *plainEnd == endChar) {
         if (out.isEmpty())
             out = QString::fromLatin1(p, plainEnd - p);
@@ -328,10 +335,7 @@ bool parseData(const char* p, const char* e, LineCursor* cursor, RegValue& value
     if (kind == DataKind::Hex)
         return parseHexData(p, e, cursor, value.data);
     // Plain ASCII up to the closing quote goes straight into UTF-16 bytes.
-    const char* plainEnd = p;
-    while (plainEnd != e && static_cast<unsigned char>(*plainEnd) < 0x80 && *plainEnd != '"' &&
-           *plainEnd != '\\' && *plainEnd != '\0')
-        ++plainEnd;
+    const char* plainEnd = plainRunEnd(p, e, '"');
     if (plainEnd != e && *plainEnd == '"') {
         value.data = QByteArray((plainEnd - p + 1) * 2, '\0');
         char* out = value.data.data();
@@ -400,9 +404,7 @@ const char* plainValueLineName(const char* b, const char* e, QByteArrayView& nam
 {
     if (b == e || *b != '"')
         return nullptr;
-    const char* q = b + 1;
-    while (q != e && *q != '"' && *q != '\\' && *q != '\0' && static_cast<unsigned char>(*q) < 0x80)
-        ++q;
+    const char* q = plainRunEnd(b + 1, e, '"');
     if (q == e || *q != '"')
         return nullptr;
     const char* p = skipLineSpace(q + 1, e);
