@@ -2,6 +2,7 @@
 
 #include "RegistryTypes.h"
 
+#include <memory>
 #include <optional>
 
 namespace nixora
@@ -10,6 +11,16 @@ namespace nixora
 // The registry as the program sees it. Every call sees the registry as it is at that moment;
 // nothing a caller gets back stays tied to the backend. Paths are relative to the root, with
 // or without a trailing backslash; names of keys and values compare case-insensitively.
+// While one lives, other writers of the same registry (other processes of ours) wait for their
+// turn; the registry that gave it writes at once. A command that backs entries up, deletes them
+// and reads them back holds one from its first backup to its last delete, so that two such
+// commands on one prefix take turns instead of interleaving.
+class WriterTurn
+{
+public:
+    virtual ~WriterTurn() = default;
+};
+
 class Registry
 {
 public:
@@ -42,6 +53,10 @@ public:
     // Whether a write could happen now: a failure (PrefixBusy while the prefix's wineserver
     // runs, IoError for a missing prefix) with the text every refused write gives.
     [[nodiscard]] virtual RegResult checkWritable() = 0;
+
+    // Waits for the other writers and holds them off until the turn is destroyed; nothing when
+    // the turn cannot be had (the lock cannot be taken), and then no write should be tried.
+    [[nodiscard]] virtual std::unique_ptr<WriterTurn> takeWriterTurn() = 0;
 
     // Applies all changes or none. Changes to one root are saved in one write.
     [[nodiscard]] virtual RegResult apply(const std::vector<RegChange>& changes) = 0;

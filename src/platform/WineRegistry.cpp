@@ -326,6 +326,37 @@ RegResult WineRegistry::checkWritable()
     return RegResult::success();
 }
 
+class WineRegistry::Turn final : public WriterTurn
+{
+public:
+    explicit Turn(WineRegistry& registry) : m_registry(registry) { ++m_registry.m_turns; }
+    ~Turn() override
+    {
+        if (--m_registry.m_turns == 0)
+            m_registry.m_turnLocks.clear();
+    }
+    Turn(const Turn&) = delete;
+    Turn& operator=(const Turn&) = delete;
+
+private:
+    WineRegistry& m_registry;
+};
+
+std::unique_ptr<WriterTurn> WineRegistry::takeWriterTurn()
+{
+    if (m_turns == 0) {
+        // Always the machine hive first, so two processes never wait for each other's second.
+        std::vector<std::unique_ptr<HiveLock>> locks;
+        for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
+            locks.push_back(std::make_unique<HiveLock>(slot(root).writePath()));
+            if (!locks.back()->locked())
+                return nullptr;
+        }
+        m_turnLocks = std::move(locks);
+    }
+    return std::make_unique<Turn>(*this);
+}
+
 RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
 {
     if (!m_prefix.exists())
@@ -336,7 +367,9 @@ RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
     if (user)
         roots.push_back(RegRoot::CurrentUser);
     std::vector<std::unique_ptr<HiveLock>> locks;
-    for (RegRoot root : roots) {
+    // Within a writer turn both hives are locked already; a second lock of the same hive by
+    // this process would wait for itself.
+    for (RegRoot root : m_turns > 0 ? std::vector<RegRoot>() : roots) {
         locks.push_back(std::make_unique<HiveLock>(slot(root).writePath()));
         if (!locks.back()->locked())
             return RegResult::failure(RegStatus::IoError,

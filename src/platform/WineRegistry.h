@@ -12,6 +12,7 @@ namespace nixora
 {
 
 class HiveFile; // one loaded hive (system.reg or user.reg)
+class HiveLock;
 
 // The registry of a Wine prefix: HKEY_LOCAL_MACHINE is <prefix>/system.reg and
 // HKEY_CURRENT_USER is <prefix>/user.reg. Each hive is kept in memory and reloaded when the
@@ -35,6 +36,7 @@ public:
                                                           const QString& path) override;
     [[nodiscard]] RegResult apply(const std::vector<RegChange>& changes) override;
     [[nodiscard]] RegResult checkWritable() override;
+    [[nodiscard]] std::unique_ptr<WriterTurn> takeWriterTurn() override;
     // The machine hive's "#arch=win64" line, as Wine writes it for a 64-bit prefix.
     [[nodiscard]] bool hasWow64View() override;
 
@@ -61,7 +63,12 @@ private:
     RegResult write(bool machine, bool user, const Edit& edit);
     RegResult saveAll(const std::vector<RegRoot>& roots);
 
+    class Turn;
+    friend class Turn;
+
     Prefix m_prefix;
+    int m_turns = 0; // writer turns alive; while any is, the hive locks below are held
+    std::vector<std::unique_ptr<HiveLock>> m_turnLocks;
     std::unique_ptr<HiveSlot> m_machine;
     std::unique_ptr<HiveSlot> m_user;
 };
