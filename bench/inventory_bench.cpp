@@ -7,6 +7,7 @@
 #include "WineRegistry.h"
 #include "inventory/EntryEnumeration.h"
 #include "inventory/EntryListInteraction.h"
+#include "view/LogicOnlyView.h"
 
 #include <benchmark/benchmark.h>
 
@@ -135,6 +136,8 @@ void BM_Fill(benchmark::State& bench)
     // Fourth argument 1: the entries split across the three sources.
     GeneratedPrefix& prefix = prefixFor(entries, components, bench.range(3) == 1);
     Workspace ctx(Services{});
+    LogicOnlyView view(ctx); // the status updates of a fill, as the headless listing makes them
+    ctx.setView(&view);
     (void)ctx.openPrefix(Prefix(prefix.path()));
     WindowState& state = ctx.state;
     state.lvwOhjelmat.setSorted(true);

@@ -54,7 +54,7 @@ void BM_RemovePhantoms(benchmark::State& state)
 {
     const int entries = static_cast<int>(state.range(0));
     const int phantoms = static_cast<int>(state.range(1));
-    std::vector<PhantomEntry> list;
+    std::vector<EntryRef> list;
     for (int i = 0; i < phantoms; ++i)
         list.push_back({&entrySource(SourceKind::Machine),
                         QStringLiteral("App%1").arg(i, 5, 10, QLatin1Char('0')),

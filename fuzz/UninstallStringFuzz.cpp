@@ -41,16 +41,16 @@ QString uninstallString(QByteArrayView input)
     QStringList lines = QString::fromUtf8(input).split(u'\n');
     const QString command = lines.takeFirst();
     GeneratedFiles files(lines);
-    ListViewModel list;
-    ListRow* row = list.addRow(QStringLiteral("rekisteriavainX"), QStringLiteral("X"));
-    TarkistaPoistoohjelmanTiedostot(list, row, command, files, true);
-    const bool phantom = row->cells[0].foreColor == kPhantomColor;
+    const UninstallStringCheck check = checkUninstallString(command, files);
+    const bool phantom = check.outcome == UninstallStringCheck::Outcome::Missing;
     if (phantom && files.misses == 0)
         return QStringLiteral("a phantom without a missing file");
+    if (phantom && check.missingPath.isEmpty())
+        return QStringLiteral("a phantom without the path it missed");
     if (!command.contains(QStringLiteral(":\\")) && (phantom || files.questions > 0))
         return QStringLiteral("a command without a drive path was checked against files");
-    if (row->cells[0].toolTip.isEmpty())
-        return QStringLiteral("no verdict recorded");
+    if ((check.outcome == UninstallStringCheck::Outcome::Plain) != command.isEmpty())
+        return QStringLiteral("a plain verdict for a command that is not empty");
     return {};
 }
 

@@ -143,8 +143,7 @@ QString conflictIn(const NixoraOptions& options)
         return QStringLiteral("--all-prefixes and --prefix exclude each other");
     if (options.removePhantoms && listing)
         return QStringLiteral("--remove-phantoms cannot be combined with a listing");
-    if (!options.format.isEmpty() && options.format != QLatin1String("tsv") &&
-        options.format != QLatin1String("json"))
+    if (options.outputFormat != OutputFormat::Tsv && options.outputFormat != OutputFormat::Json)
         return QStringLiteral("--format must be tsv or json, not '%1'").arg(options.format);
     if (!options.format.isEmpty() && !options.headless())
         return QStringLiteral("--format needs a listing or --remove-phantoms");
@@ -175,6 +174,8 @@ ParsedCommandLine parseNixoraCommandLine(const QStringList& arguments)
     else if (parser.isSet(QStringLiteral("version")))
         parsed.action = CommandLineAction::Version;
     readOptions(parser, parsed);
+    if (!parsed.options.format.isEmpty())
+        parsed.options.outputFormat = outputFormatNamed(parsed.options.format);
     if (parsed.action == CommandLineAction::Run) {
         parsed.error = conflictIn(parsed.options);
         if (!parsed.error.isEmpty())

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "output/ListingWriter.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace nixora
 {
@@ -17,7 +21,8 @@ struct NixoraOptions {
     bool removePhantoms = false; // --remove-phantoms
     bool dryRun = false;         // --dry-run
     bool allPrefixes = false;    // --all-prefixes
-    QString format;              // --format tsv|json; empty: tsv
+    QString format;              // --format tsv|json as given; empty: tsv
+    std::optional<OutputFormat> outputFormat = OutputFormat::Tsv; // what it names, if anything
 
     [[nodiscard]] bool headless() const
     {

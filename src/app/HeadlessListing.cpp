@@ -6,7 +6,7 @@
 #include "backup/BackupList.h"
 #include "inventory/EntryEnumeration.h"
 #include "inventory/EntryListInteraction.h"
-#include "inventory/EntryTags.h"
+#include "inventory/EntryRows.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -17,17 +17,6 @@ namespace nixora
 {
 namespace
 {
-
-// The tooltip's first line; the source's line follows it.
-QString verdictOf(const ListRow& row)
-{
-    const QStringView tip = QStringView(row.cells[0].toolTip);
-    if (tip.startsWith(tags::kTipMissing))
-        return QStringLiteral("phantom");
-    if (tip.startsWith(tags::kTipFound))
-        return QStringLiteral("found");
-    return QStringLiteral("plain");
-}
 
 // Where the time of a listing goes: start-up, reading the hives, filling, printing.
 class PhaseTimer
@@ -58,31 +47,18 @@ private:
     std::chrono::steady_clock::time_point m_last;
 };
 
-void printEntries(WindowState& state, ListingOutput& out)
+void printEntries(Workspace& ctx, ListingWriter& out)
 {
-    static const QStringList names{QStringLiteral("subkey"),      QStringLiteral("name"),
-                                   QStringLiteral("uninstaller"), QStringLiteral("version"),
-                                   QStringLiteral("nameTag"),     QStringLiteral("uninstallerTag"),
-                                   QStringLiteral("versionTag"),  QStringLiteral("verdict"),
-                                   QStringLiteral("bold"),        QStringLiteral("source")};
-    const ListViewModel& list = state.lvwOhjelmat;
     out.declareList(QStringLiteral("entries"));
-    for (int i = 0; i < list.rowCount(); ++i) {
-        const ListRow& row = *list.rowAt(i);
-        const RowEntry entry = splitEntryRowKey(row.key);
-        out.row(QStringLiteral("entries"), names,
-                {entry.subkey, row.cells[0].text, row.cells[1].text, row.cells[2].text,
-                 row.cells[0].tag, row.cells[1].tag, row.cells[2].tag, verdictOf(row),
-                 row.cells[0].bold ? QStringLiteral("1") : QStringLiteral("0"),
-                 entry.source->label},
-                {{QStringLiteral("bold"), row.cells[0].bold}});
-    }
-    updateStatusText(state);
-    out.status(QStringLiteral("status"), state.statusText);
+    const bool bold = ctx.state.boldPhantoms;
+    for (const Entry* entry : entriesInListOrder(ctx))
+        out.entry(*entry, entry->marked && bold);
+    updateStatusText(ctx.state);
+    out.status(QStringLiteral("status"), ctx.state.statusText);
 }
 
 // With the entry list in the same JSON document, the backup page's status is "backupStatus".
-void printBackups(HeadlessWindow& window, ListingOutput& out, const QString& statusName)
+void printBackups(HeadlessWindow& window, ListingWriter& out, const QString& statusName)
 {
     static const QStringList names{QStringLiteral("file"), QStringLiteral("date"),
                                    QStringLiteral("name"), QStringLiteral("version")};
@@ -101,76 +77,18 @@ void printBackups(HeadlessWindow& window, ListingOutput& out, const QString& sta
 
 } // namespace
 
-namespace
+ListingWriter stdoutWriter(OutputFormat format)
 {
-
-// UTF-8 as QString::toUtf8 writes it: a surrogate without its partner becomes '?'.
-char* appendUtf8(char* out, QStringView text)
-{
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < 0x80) {
-            *out++ = char(c);
-        } else if (c < 0x800) {
-            *out++ = char(0xc0 | (c >> 6));
-            *out++ = char(0x80 | (c & 0x3f));
-        } else if (QChar::isHighSurrogate(c) && i + 1 < n &&
-                   QChar::isLowSurrogate(text[i + 1].unicode())) {
-            const char32_t u = QChar::surrogateToUcs4(c, text[++i].unicode());
-            *out++ = char(0xf0 | (u >> 18));
-            *out++ = char(0x80 | ((u >> 12) & 0x3f));
-            *out++ = char(0x80 | ((u >> 6) & 0x3f));
-            *out++ = char(0x80 | (u & 0x3f));
-        } else if (QChar::isSurrogate(c)) {
-            *out++ = '?';
-        } else {
-            *out++ = char(0xe0 | (c >> 12));
-            *out++ = char(0x80 | ((c >> 6) & 0x3f));
-            *out++ = char(0x80 | (c & 0x3f));
-        }
-    }
-    return out;
-}
-
-} // namespace
-
-// Control characters would break the one-row-per-line, tab-separated layout: they are
-// written as \xHH. The line is encoded straight into one buffer.
-void printListingLine(const QStringList& fields)
-{
-    qsizetype bytes = 1;
-    for (const QString& field : fields)
-        bytes += 4 * field.size() + 1; // a unit takes at most four bytes (an escape: "\x1F")
-    QByteArray line(bytes, Qt::Uninitialized);
-    char* out = line.data();
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            *out++ = '\t';
-        const QStringView field(fields[i]);
-        qsizetype start = 0;
-        for (qsizetype j = 0; j < field.size(); ++j) {
-            const char16_t c = field[j].unicode();
-            if (c >= 0x20)
-                continue;
-            out = appendUtf8(out, field.mid(start, j - start));
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            *out++ = '\\';
-            *out++ = 'x';
-            *out++ = kHex[c >> 4];
-            *out++ = kHex[c & 15];
-            start = j + 1;
-        }
-        out = appendUtf8(out, field.mid(start));
-    }
-    *out++ = '\n';
-    std::fwrite(line.constData(), 1, static_cast<size_t>(out - line.constData()), stdout);
+    return ListingWriter(format, [](QByteArrayView bytes) {
+        std::fwrite(bytes.data(), 1, static_cast<size_t>(bytes.size()), stdout);
+    });
 }
 
 HeadlessWindow::HeadlessWindow(const Prefix& prefix)
     : m_ctx(Services{nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}})
 {
     (void)m_ctx.openPrefix(prefix);
+    m_ctx.setView(&m_view);
     m_ctx.state.lvwOhjelmat.setSorted(true);
     m_ctx.state.lvwPalauta.setSorted(true);
 }
@@ -223,12 +141,12 @@ void runHeadlessListing(const ListingRequest& request,
     HeadlessWindow window(prefix);
     window.loadPreferences();
     timer.lap("hives");
-    ListingOutput out(request.format);
+    ListingWriter out = stdoutWriter(request.format);
     out.field(QStringLiteral("prefix"), prefix.path());
     if (request.entries) {
         window.fillEntries();
         timer.lap("fill");
-        printEntries(window.state(), out);
+        printEntries(window.context(), out);
     }
     if (request.backups)
         printBackups(window, out,

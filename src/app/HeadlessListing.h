@@ -1,9 +1,10 @@
 #pragma once
 
-#include "ListingOutput.h"
 #include "Prefix.h"
 #include "UiServices.h"
 #include "Workspace.h"
+#include "output/ListingWriter.h"
+#include "view/LogicOnlyView.h"
 
 #include <QStringList>
 
@@ -34,9 +35,8 @@ struct ListingRequest {
 // built would only cost time: tens of milliseconds at 10,000 entries.
 [[noreturn]] void endListingProcess(int status);
 
-// One tab-separated line on stdout; characters below U+0020 in a field are written as \xHH, so
-// a field cannot break the one-row-per-line layout.
-void printListingLine(const QStringList& fields);
+// A writer whose output goes to stdout as it is written.
+[[nodiscard]] ListingWriter stdoutWriter(OutputFormat format);
 
 // Nothing to show and no one to ask: the listings only read.
 class SilentUi final : public UiServices
@@ -76,6 +76,7 @@ public:
 private:
     SilentUi m_ui;
     Workspace m_ctx;
+    LogicOnlyView m_view{m_ctx};
 };
 
 } // namespace nixora

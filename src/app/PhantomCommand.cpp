@@ -18,7 +18,7 @@ struct Totals {
     int listed = 0;
 };
 
-void printOutcome(ListingOutput& out, const QString& prefix, const PhantomEntry& entry,
+void printOutcome(ListingWriter& out, const QString& prefix, const EntryRef& entry,
                   const QString& backupFile, const QString& reason)
 {
     static const QStringList names{QStringLiteral("prefix"), QStringLiteral("source"),
@@ -32,7 +32,7 @@ void printOutcome(ListingOutput& out, const QString& prefix, const PhantomEntry&
 }
 
 // One prefix: fills its list as the window does, then lists or removes its phantom rows.
-bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& totals)
+bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingWriter& out, Totals& totals)
 {
     if (!prefix.error().isEmpty() || !prefix.exists()) {
         const QString reason = prefix.error().isEmpty()
@@ -44,9 +44,9 @@ bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& 
     HeadlessWindow window(prefix);
     window.loadPreferences();
     window.fillEntries();
-    const std::vector<PhantomEntry> entries = phantomEntries(window.state().lvwOhjelmat);
+    const std::vector<EntryRef> entries = removableEntries(window.context());
     if (dryRun || entries.empty()) {
-        for (const PhantomEntry& entry : entries)
+        for (const EntryRef& entry : entries)
             printOutcome(out, prefix.path(), entry, {}, kDryRun);
         totals.listed += static_cast<int>(entries.size());
         return true;
@@ -54,12 +54,12 @@ bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& 
     const PhantomRemovalResult result = removePhantomEntries(window.context(), entries);
     // A prefix whose wineserver runs is skipped: each of its phantoms is kept for that reason.
     if (!result.refused.isEmpty()) {
-        for (const PhantomEntry& entry : entries)
+        for (const EntryRef& entry : entries)
             printOutcome(out, prefix.path(), entry, {}, result.refused);
         totals.kept += static_cast<int>(entries.size());
         return true;
     }
-    for (const PhantomOutcome& outcome : result.outcomes)
+    for (const RemovalOutcome& outcome : result.outcomes)
         printOutcome(out, prefix.path(), outcome.entry, outcome.backupFile, outcome.reason);
     totals.removed += result.removedCount();
     totals.kept += result.keptCount();
@@ -70,7 +70,7 @@ bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& 
 
 int runPhantomRemoval(const PhantomRequest& request)
 {
-    ListingOutput out(request.format);
+    ListingWriter out = stdoutWriter(request.format);
     out.declareList(QStringLiteral("entries"));
     out.field(QStringLiteral("dryRun"), request.dryRun);
     Totals totals;

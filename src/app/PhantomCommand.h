@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ListingOutput.h"
 #include "Prefix.h"
+#include "output/ListingWriter.h"
 #include "prefixes/PrefixDiscovery.h"
 
 #include <vector>

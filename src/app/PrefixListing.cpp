@@ -1,7 +1,6 @@
 #include "PrefixListing.h"
 
 #include "HeadlessListing.h"
-#include "inventory/EntryTags.h"
 #include "prefixes/RecentPrefixes.h"
 
 #include <QDir>
@@ -55,8 +54,10 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
     state.lvwOhjelmat.setSorted(false);
     window.fillEntries();
     window.fillBackups();
-    return {arch, QString::number(state.lvwOhjelmat.rowCount()),
-            QString::number(state.lvwOhjelmat.phantomRowCount()),
+    const Workspace& ctx = window.context();
+    const auto phantoms = std::count_if(ctx.entries.begin(), ctx.entries.end(),
+                                        [](const Entry& entry) { return entry.marked; });
+    return {arch, QString::number(ctx.entries.size()), QString::number(phantoms),
             QString::number(state.lvwPalauta.rowCount())};
 }
 
@@ -74,7 +75,7 @@ int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
     for (const QString& warning : found.warnings)
         std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(warning));
     const std::vector<QStringList> columns = columnsOfAll(found.prefixes);
-    ListingOutput out(format);
+    ListingWriter out = stdoutWriter(format);
     out.declareList(QStringLiteral("prefixes"));
     for (size_t i = 0; i < found.prefixes.size(); ++i) {
         const prefixes::DiscoveredPrefix& prefix = found.prefixes[i];

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ListingOutput.h"
+#include "output/ListingWriter.h"
 #include "prefixes/PrefixDiscovery.h"
 #include "prefixes/RecentPrefixes.h"
 

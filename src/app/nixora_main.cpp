@@ -46,9 +46,7 @@ int runWithoutWindow(int argc, char* argv[], const nixora::ParsedCommandLine& pa
     setApplicationNames();
     if (parsed.action != nixora::CommandLineAction::Run)
         return nixora::reportCommandLine(parsed);
-    const nixora::OutputFormat format = parsed.options.format == QLatin1String("json")
-                                            ? nixora::OutputFormat::Json
-                                            : nixora::OutputFormat::Tsv;
+    const nixora::OutputFormat format = parsed.options.outputFormat.value();
     if (parsed.options.listPrefixes)
         return nixora::runPrefixListing(nixora::prefixes::userDiscoveryInput(), format);
     if (parsed.options.removePhantoms) {

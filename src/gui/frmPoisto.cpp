@@ -9,6 +9,7 @@
 #include "backup/BackupList.h"
 #include "inventory/EntryEnumeration.h"
 #include "inventory/EntryListInteraction.h"
+#include "inventory/EntryRows.h"
 #include "prefixes/RecentPrefixes.h"
 
 #include <QAction>
@@ -306,10 +307,8 @@ void frmPoisto::applyPreferences()
     m_mTilarivi->setChecked(statusBar);
     applyStatusBarLayout(statusBar);
 
-    m_state.friendlyNames = settings::readPreference(registry, settings::kSelkokieli);
+    m_ctx.loadListPreferences();
     m_mSelkokielisetOhjelmanimet->setChecked(m_state.friendlyNames);
-
-    m_state.boldPhantoms = settings::readPreference(registry, settings::kRikkinaisetBold);
     m_mLihavoidutRikkinaiset->setChecked(m_state.boldPhantoms);
 }
 
@@ -385,16 +384,9 @@ void frmPoisto::mSelkokielisetOhjelmanimet_Click()
 void frmPoisto::mLihavoidutRikkinaiset_Click()
 {
     m_state.boldPhantoms = m_mLihavoidutRikkinaiset->isChecked();
-    ListViewModel& list = m_state.lvwOhjelmat;
-    for (int index = 0; index < list.rowCount(); ++index) {
-        ListRow* row = list.rowAt(index);
-        if (row->cells[0].foreColor != kPhantomColor)
-            continue;
-        for (int column = 0; column < 3; ++column)
-            list.setBold(row, column, m_state.boldPhantoms);
-    }
+    showPhantomsBold(m_ctx);
     m_ctx.services.ui->processEvents();
-    list.repaint();
+    m_state.lvwOhjelmat.repaint();
     settings::writePreference(*m_ctx.services.registry, settings::kRikkinaisetBold,
                               m_state.boldPhantoms);
 }

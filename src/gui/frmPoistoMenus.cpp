@@ -10,7 +10,8 @@
 #include "frmMuokkaa.h"
 #include "frmTietoja.h"
 #include "help/HelpLinks.h"
-#include "inventory/ListExport.h"
+#include "inventory/EntryRows.h"
+#include "output/ListingWriter.h"
 
 #include <QAction>
 #include <QDir>
@@ -261,7 +262,8 @@ void frmPoisto::mExportList_Click()
         rows.push_back(m_ohjelmatModel->rowAt(i));
     const QDateTime now =
         m_ctx.services.clock ? m_ctx.services.clock->now() : QDateTime::currentDateTime();
-    const QString error = exportEntryList(rows, fileName, m_ctx.services.prefixPath, now);
+    const QString error =
+        exportEntryList(entriesOfRows(m_ctx, rows), fileName, m_ctx.services.prefixPath, now);
     if (!error.isEmpty())
         m_ctx.services.ui->messageBox(
             {QStringLiteral("Nixora cannot export the list to\n%1\n\n%2").arg(fileName, error),

@@ -2,8 +2,6 @@
 
 #include "HiveText.h"
 
-#include "inventory/EntryTags.h"
-
 #include <array>
 
 namespace nixora

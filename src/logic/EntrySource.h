@@ -35,6 +35,12 @@ struct EntrySource {
 // The sources a registry has, in list order; the 32-bit view only on a 64-bit system.
 [[nodiscard]] std::vector<const EntrySource*> entrySources(Registry& registry);
 
+namespace tags
+{
+// Row keys of the entry list begin with this (14 characters).
+inline const QString kRowKeyPrefix = QStringLiteral("rekisteriavain");
+} // namespace tags
+
 // Row keys of the entry list: the fixed prefix, then the subkey. Rows of the machine key keep
 // that plain form; the other sources put their label and a backslash in front of the subkey (a
 // key name never holds a backslash), so the same subkey in two sources is two rows.

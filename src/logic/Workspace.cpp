@@ -2,47 +2,28 @@
 
 #include "EntrySource.h"
 #include "Settings.h"
-#include "StatusBar.h"
 #include "WineRegistry.h"
-#include "backup/BackupList.h"
-#include "inventory/EntryEnumeration.h"
-#include "inventory/EntryListInteraction.h"
 
 namespace nixora
 {
 
-void LogicOnlyView::showSelectedPage()
+// Until a view is set nothing is shown and no list is refilled: whoever builds a workspace
+// without a window sets a LogicOnlyView when it wants the lists kept.
+class Workspace::NoView final : public WorkspaceView
 {
-    updateStatusText(m_workspace.state);
-}
+public:
+    void showSelectedPage() override {}
+    void entrySelectionChanged() override {}
+    void backupSelectionChanged() override {}
+    void fillEntries() override {}
+    void fillBackups() override {}
+    void refresh() override {}
+};
 
-void LogicOnlyView::entrySelectionChanged()
+Workspace::Workspace(Services services)
+    : services(std::move(services)), m_noView(std::make_unique<NoView>()), m_view(m_noView.get())
 {
-    lvwOhjelmat_Click(m_workspace.state);
 }
-
-void LogicOnlyView::backupSelectionChanged()
-{
-    lvwPalauta_Click(m_workspace.state);
-}
-
-void LogicOnlyView::fillEntries()
-{
-    ListaaLisaaPoistaOhjelmat(m_workspace);
-}
-
-void LogicOnlyView::fillBackups()
-{
-    ListaaPalautettavatOhjelmat(m_workspace);
-}
-
-void LogicOnlyView::refresh()
-{
-    fillEntries();
-    fillBackups();
-}
-
-Workspace::Workspace(Services services) : services(std::move(services)) {}
 
 Workspace::~Workspace() = default;
 
@@ -64,6 +45,7 @@ PrefixStatus Workspace::openPrefix(const Prefix& prefix)
     // The lists and selections belong to the prefix that is closed.
     state.lvwOhjelmat.clear();
     state.lvwPalauta.clear();
+    entries.clear();
     state.entry = {};
     state.backup = {};
     state.usedComponents.clear();
@@ -86,7 +68,7 @@ void Workspace::loadListPreferences()
 
 void Workspace::setView(WorkspaceView* view)
 {
-    m_view = view != nullptr ? view : &m_logicView;
+    m_view = view != nullptr ? view : m_noView.get();
 }
 
 } // namespace nixora

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Clock.h"
+#include "Entry.h"
 #include "FileQuery.h"
 #include "Prefix.h"
 #include "Registry.h"
@@ -36,7 +37,8 @@ struct PrefixStatus {
 };
 
 // Whoever shows the lists: the logic tells it what changed. The window implements it with its
-// own handlers; without a window, LogicOnlyView keeps the state as the window would.
+// own handlers; without a window, LogicOnlyView (view/LogicOnlyView.h) keeps the state as the
+// window would.
 class WorkspaceView
 {
 public:
@@ -47,24 +49,6 @@ public:
     virtual void fillEntries() = 0; // refill the entry list
     virtual void fillBackups() = 0; // refill the backup list
     virtual void refresh() = 0;     // refill both, as View > Refresh does
-};
-
-class Workspace;
-
-// The view of a workspace that has no window (the headless listings, the logic's tests).
-class LogicOnlyView : public WorkspaceView
-{
-public:
-    explicit LogicOnlyView(Workspace& workspace) : m_workspace(workspace) {}
-    void showSelectedPage() override;
-    void entrySelectionChanged() override;
-    void backupSelectionChanged() override;
-    void fillEntries() override;
-    void fillBackups() override;
-    void refresh() override;
-
-protected:
-    Workspace& m_workspace;
 };
 
 // One prefix as the program works on it: its registry, file query and backup folder, the
@@ -88,18 +72,20 @@ public:
     void loadListPreferences();
 
     [[nodiscard]] WorkspaceView& view() const { return *m_view; }
-    // The view must outlive the workspace or be replaced first; nullptr goes back to the
-    // logic-only view.
+    // The view must outlive the workspace or be replaced first; nullptr goes back to a view
+    // that shows nothing.
     void setView(WorkspaceView* view);
 
     WindowState state;
+    EntryList entries; // what the last fill of the entry list found; its rows show them
     Services services;
 
 private:
+    class NoView;
     std::unique_ptr<Registry> m_registry;
     std::unique_ptr<FileQuery> m_files;
-    LogicOnlyView m_logicView{*this};
-    WorkspaceView* m_view = &m_logicView;
+    std::unique_ptr<WorkspaceView> m_noView;
+    WorkspaceView* m_view = nullptr;
 };
 
 } // namespace nixora

@@ -20,8 +20,6 @@ namespace nixora
 namespace
 {
 
-constexpr int32_t kNotStarted = -1;
-
 // A child ended by a signal did run, so it must not look like "could not be started" (-1).
 // It reports what a shell reports for it: 128 plus the signal number (137 for SIGKILL).
 constexpr int kSignalExitBase = 128;
@@ -138,7 +136,7 @@ struct Program {
 [[nodiscard]] int32_t exitCodeOf(const ChildResult& result)
 {
     if (!result.started)
-        return kNotStarted;
+        return mdlProsessi::kNotStarted;
     if (result.terminatingSignal != 0)
         return kSignalExitBase + result.terminatingSignal;
     // A native child exits with 0-255 and wine passes a Windows exit code on modulo 256, so

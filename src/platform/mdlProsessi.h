@@ -10,6 +10,10 @@
 namespace mdlProsessi
 {
 
+// The result of AjaProsessi when nothing could be started (an uninstaller that exits with -1
+// looks the same, as it does on Windows).
+inline constexpr int32_t kNotStarted = -1;
+
 // Starts the command line as Windows would with no application name (the program is found at
 // the front of the line by Windows' rules, resolved through the prefix), blocks without a
 // time-out until it has ended, and returns its exit code; -1 when nothing could be started.
@@ -24,7 +28,7 @@ namespace mdlProsessi
 // `keepWaiting` is called every 50 ms or so; when it returns false, waiting stops and the
 // program goes on running.
 struct RunOutcome {
-    int32_t exitCode = -1;        // -1: not started
+    int32_t exitCode = kNotStarted;
     bool cancelled = false;       // the wait was stopped; the program may still run
     bool serverRanBefore = false; // its registry changes reach the disk only when that server ends
 };

@@ -4,6 +4,7 @@
 #include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
 #include "support/TempPrefix.h"
+#include "view/LogicOnlyView.h"
 
 #include <functional>
 

@@ -81,7 +81,8 @@ void applyModifiedEntry(Workspace& ctx, const ModifiedTexts& texts, bool backupF
     // said so), the entry is left as it was rather than overwritten without a copy.
     QString backupFile;
     const bool mayWrite =
-        !backupFirst || VarmuuskopioiRekisteriavain(ctx, false, false, &backupFile);
+        !backupFirst || VarmuuskopioiRekisteriavain(
+                            ctx, {.Poisto = false, .PaivitaOhjelmalista = false}, &backupFile);
     settings::writePreference(registry, settings::kMuokkausvarmuuskopio, backupFirst);
     if (!mayWrite)
         return;

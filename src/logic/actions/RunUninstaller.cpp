@@ -54,7 +54,7 @@ void mAjaPoistoohjelma_Click(Workspace& ctx)
     ui.setMousePointer(kPointerHourglass);
 
     const mdlProsessi::RunOutcome run = runWithWaitBox(ctx);
-    if (run.exitCode == -1) {
+    if (run.exitCode == mdlProsessi::kNotStarted) {
         ui.setMousePointer(kPointerDefault);
         const MessageBoxRequest question{
             removeEntryQuestion(QStringLiteral("The uninstallation program cannot be executed."),
@@ -62,7 +62,7 @@ void mAjaPoistoohjelma_Click(Workspace& ctx)
             QStringLiteral("Nixora"), MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::No};
         if (ui.messageBox(question) == MsgAnswer::Yes) {
             ui.setMousePointer(kPointerHourglass);
-            VarmuuskopioiRekisteriavain(ctx, true, true);
+            VarmuuskopioiRekisteriavain(ctx, {.Poisto = true, .PaivitaOhjelmalista = true});
         }
     } else if (run.cancelled) {
         ctx.view().refresh(); // the uninstaller goes on; the next refresh shows its outcome
@@ -85,7 +85,7 @@ void mAjaPoistoohjelma_Click(Workspace& ctx)
                 QStringLiteral("Nixora"), MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::Yes};
             if (ui.messageBox(question) == MsgAnswer::Yes) {
                 ui.setMousePointer(kPointerHourglass);
-                VarmuuskopioiRekisteriavain(ctx, true, false);
+                VarmuuskopioiRekisteriavain(ctx, {.Poisto = true, .PaivitaOhjelmalista = false});
             }
         }
         ctx.view().refresh();

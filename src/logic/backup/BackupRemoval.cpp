@@ -3,6 +3,7 @@
 #include "RegeditTool.h"
 #include "backup/BackupCheck.h"
 #include "backup/BackupList.h"
+#include "backup/EntryDeletion.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,12 +70,16 @@ bool askDeleteWithoutBackup(UiServices& ui)
     return true;
 }
 
+// The key goes as RegDeleteKey deletes one: a key that still has subkeys stays. No backup is
+// kept of an entry that is still in the registry.
 void deleteEntryKey(Workspace& ctx, const EntrySource& source, const QString& key,
-                    const QString& backupFile)
+                    QString& backupFile)
 {
-    const bool deleted =
-        !key.isEmpty() && ctx.services.registry->deleteKey(source.root, source.entryPath(key)).ok();
-    if (deleted)
+    std::vector<RemovalOutcome> outcomes{
+        {{&source, key, ctx.state.entry.SelectedEntryName}, backupFile, {}}};
+    deleteEntries(*ctx.services.registry, outcomes, {.refuseKeyWithSubkeys = true});
+    backupFile = outcomes[0].backupFile;
+    if (outcomes[0].removed())
         return;
     UiServices& ui = *ctx.services.ui;
     ui.setMousePointer(kPointerDefault);
@@ -82,9 +87,6 @@ void deleteEntryKey(Workspace& ctx, const EntrySource& source, const QString& ke
                        QStringLiteral("'\ncannot be removed."),
                    QStringLiteral("Error"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
     ui.setMousePointer(kPointerHourglass);
-    // No backup is kept of an entry that is still in the registry.
-    if (backupFileExists(backupFile))
-        QFile::remove(backupFile);
 }
 
 } // namespace
@@ -147,8 +149,7 @@ bool deleteBackupFile(const QString& path)
     return !QFileInfo(path).exists() && !QFileInfo(path).isSymLink();
 }
 
-bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
-                                 const bool& PaivitaOhjelmalista, QString* backupFile)
+bool VarmuuskopioiRekisteriavain(Workspace& ctx, BackupRequest request, QString* backupFile)
 {
     UiServices& ui = *ctx.services.ui;
     const QString key = ctx.state.entry.SelectedEntryKey;
@@ -161,23 +162,24 @@ bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
         outcome = exportEntry(ctx, file, source, key, reason);
     }
 
-    bool deleteKey = Poisto && outcome == BackupOutcome::Written;
+    bool deleteKey = request.Poisto && outcome == BackupOutcome::Written;
     if (outcome != BackupOutcome::Written) {
         ui.setMousePointer(kPointerDefault);
-        if (outcome == BackupOutcome::Failed && Poisto)
+        if (outcome == BackupOutcome::Failed && request.Poisto)
             deleteKey = askDeleteWithoutBackup(ui);
         else
             ui.messageBox({reason.isEmpty() ? kCannotBackup : kCannotBackup + u'\n' + reason,
                            QStringLiteral("Error"), MsgButtons::Ok, MsgIcon::Exclamation,
                            MsgAnswer::Ok});
     }
+    QString written = outcome == BackupOutcome::Written ? file : QString();
     if (deleteKey)
-        deleteEntryKey(ctx, source, key, file);
+        deleteEntryKey(ctx, source, key, written);
     if (backupFile != nullptr)
         *backupFile = outcome == BackupOutcome::Written ? file : QString();
 
     ui.setMousePointer(kPointerHourglass);
-    if (PaivitaOhjelmalista)
+    if (request.PaivitaOhjelmalista)
         ctx.view().fillEntries();
     ctx.view().fillBackups();
     return outcome == BackupOutcome::Written;
@@ -194,7 +196,7 @@ void mPoistaRekisterista_Click(Workspace& ctx)
     if (ui.messageBox(question) != MsgAnswer::Yes)
         return;
     ui.setMousePointer(kPointerHourglass);
-    VarmuuskopioiRekisteriavain(ctx, true, true);
+    VarmuuskopioiRekisteriavain(ctx, {.Poisto = true, .PaivitaOhjelmalista = true});
     ui.setMousePointer(kPointerDefault);
 }
 
@@ -202,7 +204,7 @@ void mVarmuuskopioi_Click(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
     ui.setMousePointer(kPointerHourglass);
-    VarmuuskopioiRekisteriavain(ctx, false, false);
+    VarmuuskopioiRekisteriavain(ctx, {.Poisto = false, .PaivitaOhjelmalista = false});
     ui.setMousePointer(kPointerDefault);
 }
 

@@ -6,12 +6,19 @@
 namespace nixora
 {
 
+// What a backup of the selected entry is for: Poisto deletes its key afterwards,
+// PaivitaOhjelmalista refills the entry list at the end.
+struct BackupRequest {
+    bool Poisto = false;
+    bool PaivitaOhjelmalista = false;
+};
+
 // Backs the selected entry up with the registry editor and, when Poisto is set, deletes its key.
 // True when the backup file was written and reads back as the key; its path then goes to
 // `backupFile` when given. An entry that cannot be backed up at all (the backup folder is a
 // link, the entry is too large, the file does not read back) is never deleted.
-bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
-                                 const bool& PaivitaOhjelmalista, QString* backupFile = nullptr);
+bool VarmuuskopioiRekisteriavain(Workspace& ctx, BackupRequest request,
+                                 QString* backupFile = nullptr);
 
 void mPoistaRekisterista_Click(Workspace& ctx); // "&Remove Entry..."
 void mVarmuuskopioi_Click(Workspace& ctx);      // "&Backup Entry"

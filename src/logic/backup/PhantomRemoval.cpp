@@ -2,8 +2,7 @@
 
 #include "backup/BackupCheck.h"
 #include "backup/BackupRemoval.h"
-
-#include <QFile>
+#include "inventory/EntryRows.h"
 
 #include <algorithm>
 
@@ -16,7 +15,7 @@ const QString kCancelled = QStringLiteral("Cancelled before it was backed up.");
 
 // The backups, one file each, all written and read back before any key is touched.
 void backUpAll(Workspace& ctx, const QString& folderProblem, const PhantomCancel& cancelled,
-               std::vector<PhantomOutcome>& outcomes)
+               std::vector<RemovalOutcome>& outcomes)
 {
     const QDateTime now =
         ctx.services.clock ? ctx.services.clock->now() : QDateTime::currentDateTime();
@@ -24,7 +23,7 @@ void backUpAll(Workspace& ctx, const QString& folderProblem, const PhantomCancel
     int firstFree = 1;
     bool stopped = false;
     for (int i = 0; i < total; ++i) {
-        PhantomOutcome& outcome = outcomes[static_cast<size_t>(i)];
+        RemovalOutcome& outcome = outcomes[static_cast<size_t>(i)];
         stopped = stopped || (cancelled && cancelled(i, total));
         if (stopped) {
             outcome.reason = kCancelled;
@@ -39,37 +38,6 @@ void backUpAll(Workspace& ctx, const QString& folderProblem, const PhantomCancel
                                              outcome.entry.subkey);
         if (outcome.removed())
             outcome.backupFile = file;
-    }
-}
-
-// One write deletes every backed-up key; whatever is still there afterwards stays, and so no
-// backup is kept of it.
-void deleteBackedUp(Registry& registry, std::vector<PhantomOutcome>& outcomes)
-{
-    std::vector<RegChange> deletions;
-    for (const PhantomOutcome& outcome : outcomes) {
-        if (outcome.removed())
-            deletions.push_back({RegChange::Kind::DeleteTree,
-                                 outcome.entry.source->root,
-                                 outcome.entry.source->entryPath(outcome.entry.subkey),
-                                 {},
-                                 {}});
-    }
-    if (deletions.empty())
-        return;
-    const RegResult applied = registry.apply(deletions);
-    for (PhantomOutcome& outcome : outcomes) {
-        if (!outcome.removed())
-            continue;
-        const EntrySource& source = *outcome.entry.source;
-        if (applied.ok() &&
-            !registry.keyExists(source.root, source.entryPath(outcome.entry.subkey)))
-            continue;
-        outcome.reason = applied.ok()
-                             ? QStringLiteral("The key is still in the registry.")
-                             : QStringLiteral("The key cannot be deleted: ") + applied.message;
-        QFile::remove(outcome.backupFile);
-        outcome.backupFile.clear();
     }
 }
 
@@ -98,7 +66,7 @@ void say(UiServices& ui, const QString& text, MsgIcon icon = MsgIcon::Exclamatio
         return text;
     text += QStringLiteral("\nKept %1:").arg(result.keptCount());
     int listed = 0;
-    for (const PhantomOutcome& outcome : result.outcomes) {
+    for (const RemovalOutcome& outcome : result.outcomes) {
         if (outcome.removed())
             continue;
         if (listed++ == kListedAtMost) {
@@ -115,7 +83,7 @@ void say(UiServices& ui, const QString& text, MsgIcon icon = MsgIcon::Exclamatio
 int PhantomRemovalResult::removedCount() const
 {
     return static_cast<int>(std::count_if(outcomes.begin(), outcomes.end(),
-                                          [](const PhantomOutcome& o) { return o.removed(); }));
+                                          [](const RemovalOutcome& o) { return o.removed(); }));
 }
 
 int PhantomRemovalResult::keptCount() const
@@ -123,20 +91,17 @@ int PhantomRemovalResult::keptCount() const
     return static_cast<int>(outcomes.size()) - removedCount();
 }
 
-std::vector<PhantomEntry> phantomEntries(const ListViewModel& list)
+std::vector<EntryRef> removableEntries(const Workspace& ctx)
 {
-    std::vector<PhantomEntry> entries;
-    for (int i = 0; i < list.rowCount(); ++i) {
-        const ListRow& row = *list.rowAt(i);
-        if (row.cells[0].foreColor != kPhantomColor)
-            continue;
-        const RowEntry entry = splitEntryRowKey(row.key);
-        entries.push_back({entry.source, entry.subkey, row.cells[0].text});
+    std::vector<EntryRef> entries;
+    for (const Entry* entry : entriesInListOrder(ctx)) {
+        if (entry->verdict == Verdict::Phantom)
+            entries.push_back({entry->source, entry->subkey, entry->name()});
     }
     return entries;
 }
 
-PhantomRemovalResult removePhantomEntries(Workspace& ctx, const std::vector<PhantomEntry>& entries,
+PhantomRemovalResult removePhantomEntries(Workspace& ctx, const std::vector<EntryRef>& entries,
                                           const PhantomCancel& cancelled)
 {
     PhantomRemovalResult result;
@@ -145,17 +110,17 @@ PhantomRemovalResult removePhantomEntries(Workspace& ctx, const std::vector<Phan
         result.refused = writable.message;
         return result;
     }
-    for (const PhantomEntry& entry : entries)
+    for (const EntryRef& entry : entries)
         result.outcomes.push_back({entry, {}, {}});
     backUpAll(ctx, prepareBackupFolder(ctx.services.backupFolder), cancelled, result.outcomes);
-    deleteBackedUp(*ctx.services.registry, result.outcomes);
+    deleteEntries(*ctx.services.registry, result.outcomes);
     return result;
 }
 
 void mRemovePhantoms_Click(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
-    const std::vector<PhantomEntry> entries = phantomEntries(ctx.state.lvwOhjelmat);
+    const std::vector<EntryRef> entries = removableEntries(ctx);
     if (entries.empty()) {
         say(ui, QStringLiteral("There are no phantom program entries in the list."),
             MsgIcon::Question);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "EntrySource.h"
 #include "Workspace.h"
+#include "backup/EntryDeletion.h"
 
 #include <QString>
 
@@ -11,32 +11,16 @@
 namespace nixora
 {
 
-// A phantom row of the entry list: where its key lives and the name the list shows.
-struct PhantomEntry {
-    const EntrySource* source = nullptr;
-    QString subkey;
-    QString name;
-};
-
-// What became of one phantom entry: removed with its backup file, or kept and why.
-struct PhantomOutcome {
-    PhantomEntry entry;
-    QString backupFile; // set when the entry was removed
-    QString reason;     // set when it was kept
-
-    [[nodiscard]] bool removed() const { return reason.isEmpty(); }
-};
-
 struct PhantomRemovalResult {
     QString refused; // the whole run was refused (a wineserver runs): nothing was touched
-    std::vector<PhantomOutcome> outcomes;
+    std::vector<RemovalOutcome> outcomes;
 
     [[nodiscard]] int removedCount() const;
     [[nodiscard]] int keptCount() const;
 };
 
-// Every phantom row of the entry list (all sources), in list order.
-[[nodiscard]] std::vector<PhantomEntry> phantomEntries(const ListViewModel& list);
+// Every phantom entry of the last fill (all sources), in the list's order.
+[[nodiscard]] std::vector<EntryRef> removableEntries(const Workspace& ctx);
 
 // Asked before each entry with the number done and the total: true ends the run there; the
 // entries not yet backed up are kept.
@@ -48,7 +32,7 @@ using PhantomCancel = std::function<bool(int done, int total)>;
 // go. An entry is never deleted without its verified backup; the backup of an entry that stays
 // is removed again.
 [[nodiscard]] PhantomRemovalResult removePhantomEntries(Workspace& ctx,
-                                                        const std::vector<PhantomEntry>& entries,
+                                                        const std::vector<EntryRef>& entries,
                                                         const PhantomCancel& cancelled = {});
 
 // "File > Remove Phantom Entries...": one question naming the count and the prefix, the

@@ -1,5 +1,6 @@
 #include "inventory/ComponentNames.h"
 
+#include "inventory/EntryRows.h"
 #include "inventory/EntryTags.h"
 #include "mdlPoisto.h"
 
@@ -179,23 +180,26 @@ void MuunnaKomponenttienNimetSelkokielisiksi(Workspace& ctx, ActiveSetupComponen
         return;
     auto& list = state.lvwOhjelmat;
     std::set<int>& used = usedComponentsOf(state, source);
-    walkFreeComponents(
-        used, components, 0, false, [&](int index, const ActiveSetupComponents::Component& c) {
-            if (Tyyppi < 1 || Tyyppi > 4)
-                return false;
-            ListRow* row = list.findByKey(entryRowKey(source, identifierFor(c, Tyyppi)));
-            if (!row)
-                return false;
-            const QString name = chooseNewName(c);
-            if (name.isEmpty())
-                return false;
-            list.setText(row, 0, name);
-            list.setTag(row, 0, tags::kLukittuKomponenttinimi);
-            list.setText(row, 2, c.version);
-            list.setTag(row, 2, tags::kLukittuKomponenttiversio);
-            used.insert(index);
-            return false;
-        });
+    walkFreeComponents(used, components, 0, false,
+                       [&](int index, const ActiveSetupComponents::Component& c) {
+                           if (Tyyppi < 1 || Tyyppi > 4)
+                               return false;
+                           const QString key = entryRowKey(source, identifierFor(c, Tyyppi));
+                           Entry* entry = ctx.entries.find(key);
+                           ListRow* row = list.findByKey(key);
+                           if (!entry || !row)
+                               return false;
+                           const QString name = chooseNewName(c);
+                           if (name.isEmpty())
+                               return false;
+                           entry->columns[0] = {name, tags::kLukittuKomponenttinimi};
+                           entry->columns[2] = {c.version, tags::kLukittuKomponenttiversio};
+                           entry->componentName = name;
+                           entry->componentVersion = c.version;
+                           showEntry(list, row, *entry, state.boldPhantoms);
+                           used.insert(index);
+                           return false;
+                       });
 }
 
 void MuunnaKomponenttienNimetSelkokielisiksi(Workspace& ctx, int16_t Tyyppi)

@@ -1,6 +1,7 @@
 #include "inventory/EntryEnumeration.h"
 
 #include "inventory/ComponentNames.h"
+#include "inventory/EntryRows.h"
 #include "inventory/EntryTags.h"
 #include "inventory/UninstallStringCheck.h"
 #include "mdlPoisto.h"
@@ -13,6 +14,7 @@ namespace
 using mdlPoisto::kNotFound;
 
 const QString kInstallShieldInfo = QStringLiteral("InstallShield Uninstall Information");
+const QString kReasonMissing = QStringLiteral("the file(s) in the uninstall string were not found");
 
 struct UninstallerChoice {
     QString text;
@@ -48,6 +50,7 @@ private:
 
     void addSource(const EntrySource& source);
     void addEntry(const QString& subkey);
+    void judge(Entry& entry, const UninstallerChoice& uninstaller);
     [[nodiscard]] UninstallerChoice chooseUninstaller(const QString& entryPath,
                                                       const QString& uninstallString);
     [[nodiscard]] const QString& withSourceLine(const QString& tip);
@@ -108,36 +111,47 @@ void EntryFill::addEntry(const QString& subkey)
     }
     const UninstallerChoice uninstaller = chooseUninstaller(path, uninstallString);
 
-    ListRow* row = m_list.addRow(entryRowKey(*m_source, subkey), name);
+    Entry* entry = m_ctx.entries.add(
+        {m_source,
+         subkey,
+         {{{name, nameTag}, {uninstaller.text, uninstaller.tag}, {version, versionTag}}}});
+    // The component lookup asks for the entry's row, as the list is filled row by row.
+    ListRow* row = entry ? addEntryRow(m_list, *entry) : nullptr;
     if (!row)
         return;
-    m_list.setTag(row, 0, nameTag);
-    if (uninstaller.plainToolTips)
-        m_list.setToolTip(row, 0, tags::kTipPlain);
-    m_list.setText(row, 1, uninstaller.text);
-    m_list.setTag(row, 1, uninstaller.tag);
-    if (uninstaller.plainToolTips)
-        m_list.setToolTip(row, 1, row->cells[0].toolTip);
     if (uninstaller.componentVersion) {
         const QString componentVersion =
             SelvitaKomponentinVersionumero(m_ctx, componentsOf(*m_source), subkey, name, *m_source);
         if (componentVersion != kNotFound && !componentVersion.isEmpty() &&
             componentVersion != version) {
-            version = componentVersion;
-            versionTag = tags::kLukittuKomponenttiversio;
+            entry->columns[2] = {componentVersion, tags::kLukittuKomponenttiversio};
+            entry->componentVersion = componentVersion;
         }
     }
-    m_list.setText(row, 2, version);
-    m_list.setTag(row, 2, versionTag);
-    if (uninstaller.plainToolTips)
-        m_list.setToolTip(row, 2, row->cells[0].toolTip);
-    if (uninstaller.checkFiles && m_ctx.services.files)
-        TarkistaPoistoohjelmanTiedostot(m_list, row, uninstaller.text, *m_ctx.services.files,
-                                        m_ctx.state.boldPhantoms);
+    judge(*entry, uninstaller);
+    showEntry(m_list, row, *entry, m_ctx.state.boldPhantoms);
+}
+
+void EntryFill::judge(Entry& entry, const UninstallerChoice& uninstaller)
+{
+    QString tip;
+    if (uninstaller.plainToolTips) {
+        tip = tags::kTipPlain;
+    } else if (uninstaller.checkFiles && m_ctx.services.files) {
+        const UninstallStringCheck check =
+            checkUninstallString(uninstaller.text, *m_ctx.services.files);
+        tip = toolTipFor(check.outcome);
+        if (check.outcome == UninstallStringCheck::Outcome::Found) {
+            entry.verdict = Verdict::Found;
+        } else if (check.outcome == UninstallStringCheck::Outcome::Missing) {
+            entry.verdict = Verdict::Phantom;
+            entry.reason = kReasonMissing;
+            entry.marked = true;
+        }
+    }
     // The source goes on a line of its own under the tooltip, so that twins of the two views
     // can be told apart.
-    for (int column = 0; column < 3; ++column)
-        m_list.setToolTip(row, column, withSourceLine(row->cells[column].toolTip));
+    entry.toolTip = withSourceLine(tip);
 }
 
 const QString& EntryFill::withSourceLine(const QString& tip)
@@ -194,6 +208,7 @@ void EntryFill::run()
     m_list.setEnabled(false);
     state.lvwPalauta.setEnabled(false);
     m_list.clear();
+    m_ctx.entries.clear();
     state.entry.SelectedEntryName.clear();
     state.usedComponents.clear();
     state.usedComponents32.clear();

@@ -2,11 +2,9 @@
 
 #include <QString>
 
-// Row keys and tags of the entry list: where each column came from and whether it may be edited.
+// Tags and tooltips of the entry list: where each column came from and whether it may be edited.
 namespace nixora::tags
 {
-
-inline const QString kRowKeyPrefix = QStringLiteral("rekisteriavain"); // 14 characters
 
 inline const QString kNormaali = QStringLiteral("normaali");
 inline const QString kNormaaliQuiet = QStringLiteral("normaali quiet");

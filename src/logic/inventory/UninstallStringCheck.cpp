@@ -10,22 +10,6 @@ namespace
 
 const QString kDriveSeparator = QStringLiteral(":\\");
 
-void setToolTips(ListViewModel& list, ListRow* row, const QString& tip)
-{
-    list.setToolTip(row, 0, tip);
-    list.setToolTip(row, 1, row->cells[0].toolTip);
-    list.setToolTip(row, 2, row->cells[0].toolTip);
-}
-
-void markPhantom(ListViewModel& list, ListRow* row, bool bold)
-{
-    for (int column = 0; column < 3; ++column)
-        list.setForeColor(row, column, kPhantomColor);
-    for (int column = 0; column < 3; ++column)
-        list.setBold(row, column, bold);
-    setToolTips(list, row, tags::kTipMissing);
-}
-
 enum class Outcome { NextPiece, Restart, Phantom, Nested };
 
 // One check of one command text. The file system is asked afresh at every step; nothing is
@@ -51,6 +35,7 @@ public:
     }
 
     [[nodiscard]] const QString& remembered() const { return m_remembered; }
+    [[nodiscard]] const QString& missing() const { return m_missing; }
 
 private:
     [[nodiscard]] bool exists(const QString& path)
@@ -70,8 +55,10 @@ private:
             piece = trimSpaces(piece.left(piece.indexOf(u',')));
         if (cutAtSpace(piece))
             return Outcome::Restart;
-        if (!exists(piece))
+        if (!exists(piece)) {
+            m_missing = piece;
             return Outcome::Phantom;
+        }
         return m_remembered.isEmpty() ? Outcome::NextPiece : Outcome::Nested;
     }
 
@@ -119,33 +106,55 @@ private:
     FileQuery& m_files;
     QStringList m_pieces;
     QString m_remembered;
+    QString m_missing;
 };
 
 } // namespace
 
-void TarkistaPoistoohjelmanTiedostot(ListViewModel& list, ListRow* row, const QString& text,
-                                     FileQuery& files, bool boldPhantoms)
+UninstallStringCheck checkUninstallString(const QString& text, FileQuery& files)
 {
     // The nested check on a remembered argument is the last thing a check does, so it runs as
     // the next turn of this loop rather than as a recursive call.
     QString current = text;
     for (;;) {
-        if (current.isEmpty()) {
-            setToolTips(list, row, tags::kTipPlain);
-            return;
-        }
-        setToolTips(list, row, tags::kTipFound);
+        if (current.isEmpty())
+            return {};
         PieceScan scan(files);
         switch (scan.run(current)) {
         case Outcome::Phantom:
-            markPhantom(list, row, boldPhantoms);
-            return;
+            return {UninstallStringCheck::Outcome::Missing, scan.missing()};
         case Outcome::Nested:
-            setToolTips(list, row, tags::kTipFound);
             current = scan.remembered();
             continue;
         default:
-            return;
+            return {UninstallStringCheck::Outcome::Found, {}};
+        }
+    }
+}
+
+const QString& toolTipFor(UninstallStringCheck::Outcome outcome)
+{
+    switch (outcome) {
+    case UninstallStringCheck::Outcome::Found:
+        return tags::kTipFound;
+    case UninstallStringCheck::Outcome::Missing:
+        return tags::kTipMissing;
+    case UninstallStringCheck::Outcome::Plain:
+        break;
+    }
+    return tags::kTipPlain;
+}
+
+void TarkistaPoistoohjelmanTiedostot(ListViewModel& list, ListRow* row, const QString& text,
+                                     FileQuery& files, bool boldPhantoms)
+{
+    const UninstallStringCheck::Outcome outcome = checkUninstallString(text, files).outcome;
+    const bool phantom = outcome == UninstallStringCheck::Outcome::Missing;
+    for (int column = 0; column < 3; ++column) {
+        list.setToolTip(row, column, toolTipFor(outcome));
+        if (phantom) {
+            list.setForeColor(row, column, kPhantomColor);
+            list.setBold(row, column, boldPhantoms);
         }
     }
 }

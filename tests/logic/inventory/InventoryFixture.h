@@ -5,6 +5,7 @@
 #include "WineRegistry.h"
 #include "inventory/EntryEnumeration.h"
 #include "inventory/EntryListInteraction.h"
+#include "inventory/EntryRows.h"
 #include "inventory/EntryTags.h"
 #include "support/TestWorkspace.h"
 
@@ -54,17 +55,15 @@ public:
     void fill() { ListaaLisaaPoistaOhjelmat(ctx); }
 
     // Rows in list order: subkey|name|uninstaller|version|name tag|uninstaller tag|version tag|
-    // verdict, the verdict being phantom/found/plain, "+bold" when the row is bold.
+    // verdict, the verdict being its entry's (phantom/found/plain), "+bold" when the row is bold.
     [[nodiscard]] QStringList rows() const
     {
         QStringList out;
         const ListViewModel& list = state.lvwOhjelmat;
         for (int i = 0; i < list.rowCount(); ++i) {
             const ListRow& r = *list.rowAt(i);
-            const QString tip = r.cells[0].toolTip.section(u'\n', 0, 0);
-            QString verdict = tip == tags::kTipMissing ? QStringLiteral("phantom")
-                              : tip == tags::kTipFound ? QStringLiteral("found")
-                                                       : QStringLiteral("plain");
+            const Entry* entry = entryOfRow(ctx, r);
+            QString verdict = entry ? verdictName(entry->verdict) : QStringLiteral("no entry");
             if (r.cells[0].bold)
                 verdict += QStringLiteral("+bold");
             out << QStringList{r.key.mid(14),  r.cells[0].text, r.cells[1].text, r.cells[2].text,

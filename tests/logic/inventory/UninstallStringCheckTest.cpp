@@ -57,13 +57,16 @@ void PrintTo(const CheckCase& c, std::ostream* out)
     *out << c.name;
 }
 
-Verdict verdictOf(const ListRow& row)
+Verdict checkedVerdict(const QString& command, FileQuery& files)
 {
-    if (row.cells[0].toolTip == tags::kTipPlain)
+    switch (checkUninstallString(command, files).outcome) {
+    case UninstallStringCheck::Outcome::Plain:
         return Verdict::Plain;
-    if (row.cells[0].toolTip == tags::kTipFound)
+    case UninstallStringCheck::Outcome::Found:
         return Verdict::Found;
-    return Verdict::Phantom;
+    default:
+        return Verdict::Phantom;
+    }
 }
 
 class UninstallStringCheckTest : public testing::TestWithParam<CheckCase>
@@ -76,10 +79,9 @@ TEST_P(UninstallStringCheckTest, Verdict)
     ListViewModel list;
     ListRow* row = list.addRow("rekisteriavainApp", "App");
     SetFileQuery files(c.existing);
+    EXPECT_EQ(checkedVerdict(QString::fromUtf8(c.command), files), c.verdict);
     TarkistaPoistoohjelmanTiedostot(list, row, QString::fromUtf8(c.command), files, true);
 
-    const Verdict verdict = verdictOf(*row);
-    EXPECT_EQ(verdict, c.verdict);
     const QString expectedTip = c.verdict == Verdict::Plain   ? tags::kTipPlain
                                 : c.verdict == Verdict::Found ? tags::kTipFound
                                                               : tags::kTipMissing;
@@ -203,11 +205,8 @@ TEST(UninstallStringCheckOptions, DeepNestingEnds)
         existing << program;
         command = program + QStringLiteral(" -x") + command;
     }
-    ListViewModel list;
-    ListRow* row = list.addRow("k", "k");
     SetFileQuery files(existing);
-    TarkistaPoistoohjelmanTiedostot(list, row, command, files, true);
-    EXPECT_EQ(verdictOf(*row), Verdict::Found);
+    EXPECT_EQ(checkedVerdict(command, files), Verdict::Found);
     EXPECT_TRUE(files.asked.contains("C:\\last.dat"));
 }
 
@@ -244,10 +243,7 @@ TEST_P(PrefixCheckTest, Verdict)
     prefix.createFile("Program Files/App/.hidden.exe");
     prefix.createFile("Tools/App.old/readme.txt");
     PrefixFileQuery files(prefix.path());
-    ListViewModel list;
-    ListRow* row = list.addRow("k", "k");
-    TarkistaPoistoohjelmanTiedostot(list, row, QString::fromUtf8(GetParam().command), files, true);
-    EXPECT_EQ(verdictOf(*row), GetParam().verdict);
+    EXPECT_EQ(checkedVerdict(QString::fromUtf8(GetParam().command), files), GetParam().verdict);
 }
 
 INSTANTIATE_TEST_SUITE_P(
