@@ -58,8 +58,4 @@ private:
 [[nodiscard]] std::optional<QString> resolveWindowsPath(const QString& prefixPath,
                                                         const QString& windowsPath);
 
-// Wine's hashed 8.3 short name of a long name (for example "Program Files" gives PROG~FBU),
-// or the name itself in upper case when it already is a legal 8.3 name.
-[[nodiscard]] QString wineShortName(const QString& longName);
-
 } // namespace nixora

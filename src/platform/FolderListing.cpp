@@ -1,6 +1,5 @@
 #include "FolderListing.h"
 
-#include "FileQuery.h"
 #include "ShortName.h"
 
 #include <QFile>

@@ -110,28 +110,31 @@ QByteArray HiveFile::emptyHiveText(RegRoot root, const QByteArray& arch)
 
 QByteArray HiveFile::arch() const
 {
-    const qsizetype at = m_bytes.indexOf("\n#arch=");
-    if (at < 0 || at >= m_headerEnd)
-        return {};
-    const qsizetype begin = at + 7;
-    qsizetype end = begin;
-    while (end < m_bytes.size() && m_bytes[end] != '\n' && m_bytes[end] != '\r')
-        ++end;
-    return m_bytes.mid(begin, end - begin);
+    return archOf(QByteArrayView(m_bytes).first(std::min(m_headerEnd, m_bytes.size())));
+}
+
+QByteArray HiveFile::archOf(QByteArrayView head)
+{
+    constexpr QByteArrayView kArch = "#arch=";
+    qsizetype begin = 0;
+    while (begin < head.size() && head[begin] != '[') {
+        qsizetype end = head.indexOf('\n', begin);
+        if (end < 0)
+            end = head.size();
+        const QByteArrayView line = head.sliced(begin, end - begin);
+        if (line.startsWith(kArch)) {
+            const qsizetype cr = line.indexOf('\r');
+            return line.sliced(kArch.size(), (cr < 0 ? line.size() : cr) - kArch.size())
+                .toByteArray();
+        }
+        begin = end + 1;
+    }
+    return {};
 }
 
 std::vector<QStringView> HiveFile::splitPath(QStringView path)
 {
-    std::vector<QStringView> parts;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == u'\\') {
-            if (i > start)
-                parts.push_back(path.mid(start, i - start));
-            start = i + 1;
-        }
-    }
-    return parts;
+    return splitKeyPath(path);
 }
 
 // Reads the file once, line by line, noting where each key's block starts. Only "[path]" lines

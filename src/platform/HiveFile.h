@@ -88,6 +88,9 @@ public:
     [[nodiscard]] bool covers(QStringView path) const;
     [[nodiscard]] const QByteArray& bytes() const { return m_bytes; }
     [[nodiscard]] QByteArray arch() const; // "win32", "win64" or empty
+    // The same from the start of a hive file: the "#arch=" line of its header, which ends where
+    // the first key begins.
+    [[nodiscard]] static QByteArray archOf(QByteArrayView head);
 
     // The file as Wine would write it now. Unmodified: the bytes as read, unless `walkTree`
     // asks for the tree to be serialised anyway (which must give the same bytes).

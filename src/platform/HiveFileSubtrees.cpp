@@ -35,7 +35,8 @@ const char* emptyLineBefore(const char* data, const char* lineStart)
     return nullptr;
 }
 
-// The next non-empty name of `path` from `at` on, as splitPath would give it.
+// The next non-empty name of `path` from `at` on, as splitKeyPath would give it, without
+// building the whole list.
 QStringView nextName(QStringView path, qsizetype& at)
 {
     while (at < path.size() && path[at] == u'\\')

@@ -43,4 +43,18 @@ uint32_t dwordFromBytes(QByteArrayView data)
     return qFromLittleEndian<uint32_t>(bytes);
 }
 
+std::vector<QStringView> splitKeyPath(QStringView path)
+{
+    std::vector<QStringView> parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == u'\\') {
+            if (i > start)
+                parts.push_back(path.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    return parts;
+}
+
 } // namespace nixora

@@ -41,6 +41,10 @@ struct RegValue {
 // The little-endian number in the data's first four bytes; missing bytes count as zero.
 [[nodiscard]] uint32_t dwordFromBytes(QByteArrayView data);
 
+// The names of a key path, without the empty ones that doubled, leading or trailing
+// backslashes leave: every key path of the program is taken apart here.
+[[nodiscard]] std::vector<QStringView> splitKeyPath(QStringView path);
+
 struct RegNamedValue {
     QString name; // empty: the key's unnamed default value
     RegValue value;

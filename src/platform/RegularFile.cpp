@@ -17,12 +17,12 @@ constexpr size_t kBlockSize = 65536;
 
 [[nodiscard]] FileRead failure(FileReadStatus status, const QString& text)
 {
-    return {status, text};
+    return {status, text, 0};
 }
 
-[[nodiscard]] QString systemError()
+[[nodiscard]] FileRead systemFailure(FileReadStatus status)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return {status, QString::fromLocal8Bit(std::strerror(errno)), errno};
 }
 
 [[nodiscard]] FileRead tooLarge(qint64 maxBytes)
@@ -41,7 +41,7 @@ constexpr size_t kBlockSize = 65536;
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return failure(FileReadStatus::ReadError, systemError());
+            return systemFailure(FileReadStatus::ReadError);
         if (n == 0)
             return {};
         total += n;
@@ -51,27 +51,36 @@ constexpr size_t kBlockSize = 65536;
     }
 }
 
+// Opened without blocking (a FIFO in the file's place would block the open) and checked after
+// the open, so that a file swapped for something else meanwhile is never read.
+template <typename Read>
+FileRead readOpened(const QString& path, qint64 maxBytes, bool refuseLarger, Read&& read)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return systemFailure(FileReadStatus::CannotOpen);
+    struct stat info {
+    };
+    FileRead result;
+    if (::fstat(fd, &info) != 0)
+        result = systemFailure(FileReadStatus::ReadError);
+    else if (!S_ISREG(info.st_mode))
+        result = failure(FileReadStatus::NotRegular, QStringLiteral("not a regular file"));
+    else if (refuseLarger && info.st_size > maxBytes)
+        result = tooLarge(maxBytes);
+    else
+        result = read(fd);
+    ::close(fd);
+    return result;
+}
+
 } // namespace
 
 FileRead readRegularFile(const QString& path, qint64 maxBytes,
                          const std::function<void(QByteArrayView)>& onBlock)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return failure(FileReadStatus::CannotOpen, systemError());
-    struct stat info {
-    };
-    FileRead result;
-    if (::fstat(fd, &info) != 0)
-        result = failure(FileReadStatus::ReadError, systemError());
-    else if (!S_ISREG(info.st_mode))
-        result = failure(FileReadStatus::NotRegular, QStringLiteral("not a regular file"));
-    else if (info.st_size > maxBytes)
-        result = tooLarge(maxBytes);
-    else
-        result = readBlocks(fd, maxBytes, onBlock);
-    ::close(fd);
-    return result;
+    return readOpened(path, maxBytes, true,
+                      [&](int fd) { return readBlocks(fd, maxBytes, onBlock); });
 }
 
 FileRead readRegularFile(const QString& path, qint64 maxBytes, QByteArray& bytes)
@@ -82,6 +91,29 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes, QByteArray& bytes
     if (!result.ok())
         bytes.clear();
     return result;
+}
+
+FileRead readRegularFileHead(const QString& path, qint64 maxBytes, QByteArray& bytes)
+{
+    bytes.clear();
+    return readOpened(path, maxBytes, false, [&](int fd) {
+        bytes.resize(maxBytes);
+        qint64 total = 0;
+        while (total < maxBytes) {
+            const ssize_t n = ::read(fd, bytes.data() + total, size_t(maxBytes - total));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                bytes.clear();
+                return systemFailure(FileReadStatus::ReadError);
+            }
+            if (n == 0)
+                break;
+            total += n;
+        }
+        bytes.truncate(total);
+        return FileRead{};
+    });
 }
 
 } // namespace nixora

@@ -17,7 +17,8 @@ enum class FileReadStatus { Ok, CannotOpen, NotRegular, TooLarge, ReadError };
 
 struct FileRead {
     FileReadStatus status = FileReadStatus::Ok;
-    QString error; // for the user; empty on success
+    QString error;       // for the user; empty on success
+    int systemError = 0; // errno of an open or read that failed
 
     [[nodiscard]] bool ok() const { return status == FileReadStatus::Ok; }
 };
@@ -28,5 +29,8 @@ struct FileRead {
 
 // The whole file at once.
 [[nodiscard]] FileRead readRegularFile(const QString& path, qint64 maxBytes, QByteArray& bytes);
+
+// The first `maxBytes` of a regular file (fewer when it is shorter); a larger file is no error.
+[[nodiscard]] FileRead readRegularFileHead(const QString& path, qint64 maxBytes, QByteArray& bytes);
 
 } // namespace nixora

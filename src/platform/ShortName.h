@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 namespace nixora
@@ -13,5 +14,9 @@ namespace nixora
 // A component that could be one of Wine's hashed short names ("PROG~FBU", "LONG~1ZR.HTM"): only
 // such a component is worth hashing a folder's entries for.
 [[nodiscard]] bool looksLikeHashedShortName(QStringView name);
+
+// Wine's hashed 8.3 short name of a long name (for example "Program Files" gives PROG~FBU),
+// or the name itself in upper case when it already is a legal 8.3 name.
+[[nodiscard]] QString wineShortName(const QString& longName);
 
 } // namespace nixora

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <utility>
+
 namespace nixora
 {
 
@@ -54,5 +56,47 @@ namespace nixora
         --last;
     return text.mid(first, last - first);
 }
+
+// Text cut into lines as Windows' registry editor and Wine read text files: a line ends at CR LF,
+// at a lone CR or at a lone LF. The text may come in blocks (a CR at the end of one block and a
+// LF at the start of the next are one line end); finish() hands on a last line without an end.
+template <typename Line> class LineSplitter
+{
+public:
+    template <typename View, typename OnLine> void feed(View block, OnLine&& onLine)
+    {
+        qsizetype start = 0;
+        if (m_afterCr && !block.isEmpty() && block.front() == u'\n')
+            start = 1;
+        m_afterCr = false;
+        for (qsizetype i = start; i < block.size(); ++i) {
+            if (block[i] != u'\r' && block[i] != u'\n')
+                continue;
+            m_line += block.sliced(start, i - start);
+            onLine(std::as_const(m_line));
+            m_line.clear();
+            if (block[i] == u'\r') {
+                if (i + 1 == block.size())
+                    m_afterCr = true;
+                else if (block[i + 1] == u'\n')
+                    ++i;
+            }
+            start = i + 1;
+        }
+        m_line += block.sliced(start);
+    }
+
+    template <typename OnLine> void finish(OnLine&& onLine)
+    {
+        if (!m_line.isEmpty())
+            onLine(std::as_const(m_line));
+        m_line.clear();
+        m_afterCr = false;
+    }
+
+private:
+    Line m_line;
+    bool m_afterCr = false;
+};
 
 } // namespace nixora

@@ -1,4 +1,6 @@
 #include "mdlProsessi.h"
+
+#include "RegularFile.h"
 #include "TextUtil.h"
 
 #include "FileQuery.h"
@@ -109,21 +111,9 @@ struct Program {
 // Reads the first bytes only, to tell a Windows program from a native one as Wine does.
 [[nodiscard]] ProgramKind programKind(const QString& unixPath)
 {
-    // Opened without blocking and checked again: the file may have been swapped for a FIFO.
-    const int fd =
-        ::open(QFile::encodeName(unixPath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    QByteArray head;
+    if (!nixora::readRegularFileHead(unixPath, 4, head).ok())
         return ProgramKind::Unusable;
-    struct stat info {
-    };
-    char bytes[4] = {};
-    ssize_t n = -1;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-        n = ::read(fd, bytes, sizeof bytes);
-    ::close(fd);
-    if (n < 0)
-        return ProgramKind::Unusable;
-    const QByteArray head(bytes, int(n));
     if (head.startsWith("MZ"))
         return ProgramKind::Windows;
     const bool native = head.startsWith("\x7f"

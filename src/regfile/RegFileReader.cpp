@@ -15,39 +15,30 @@ namespace
 const QString kRegedit4 = QStringLiteral("REGEDIT4");
 const QString kRegedit5 = QStringLiteral("Windows Registry Editor Version 5.00");
 
-// A line ends at CR LF, at a lone CR or at a lone LF.
-template <typename Text, typename OnLine> void splitLines(const Text& text, OnLine onLine)
-{
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
-        onLine(text.mid(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        onLine(text.mid(start));
-}
-
 // Decodes the file into lines; a line that is not UTF-8 gives its number back.
 int decodeLines(const QByteArray& bytes, std::vector<QString>& lines)
 {
     if (bytes.startsWith("\xff\xfe")) {
         QStringDecoder decoder(QStringConverter::Utf16LE);
         const QString text = decoder(QByteArrayView(bytes).sliced(2));
-        splitLines(text, [&](const QString& line) { lines.push_back(line); });
+        LineSplitter<QString> splitter;
+        const auto onLine = [&](const QString& line) { lines.push_back(line); };
+        splitter.feed(QStringView(text), onLine);
+        splitter.finish(onLine);
         return 0;
     }
-    const QByteArray body = bytes.startsWith("\xef\xbb\xbf") ? bytes.mid(3) : bytes;
+    const QByteArrayView body =
+        bytes.startsWith("\xef\xbb\xbf") ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
     int badLine = 0;
-    splitLines(body, [&](const QByteArray& line) {
+    LineSplitter<QByteArray> splitter;
+    const auto onLine = [&](const QByteArray& line) {
         QStringDecoder decoder(QStringConverter::Utf8);
         lines.push_back(decoder(line));
         if (decoder.hasError() && badLine == 0)
             badLine = int(lines.size());
-    });
+    };
+    splitter.feed(body, onLine);
+    splitter.finish(onLine);
     return badLine;
 }
 

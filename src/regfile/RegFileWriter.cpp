@@ -98,9 +98,9 @@ void appendValue(QByteArray& out, const RegNamedValue& named)
     appendHex(out, lead + kind, value.data);
 }
 
-[[nodiscard]] bool fitsHeader(const QString& name)
+[[nodiscard]] bool fitsHeader(QStringView name)
 {
-    if (name.isEmpty() || name.contains(u'\\') || !QStringView(name).isValidUtf16())
+    if (name.isEmpty() || name.contains(u'\\') || !name.isValidUtf16())
         return false;
     return !name.contains(u'\r') && !name.contains(u'\n');
 }
@@ -153,16 +153,15 @@ void appendValue(QByteArray& out, const RegNamedValue& named)
 RegExportText writeRegText(RegRoot root, const QString& path, const RegKeySnapshot& key)
 {
     RegExportText result;
-    const QStringList parts = path.split(u'\\', Qt::SkipEmptyParts);
-    for (const QString& part : parts) {
+    QString header = regRootName(root);
+    for (const QStringView part : splitKeyPath(path)) {
         if (!fitsHeader(part)) {
             result.error = QStringLiteral("key name cannot be written: %1").arg(path);
             return result;
         }
+        header += u'\\';
+        header += part;
     }
-    QString header = regRootName(root);
-    if (!parts.isEmpty())
-        header += u'\\' + parts.join(u'\\');
     result.bytes = QByteArray("REGEDIT4") + kLineEnd;
     if (!appendKey(result.bytes, header, key, result.error)) {
         result.bytes.clear();

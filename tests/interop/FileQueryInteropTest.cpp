@@ -1,6 +1,7 @@
 #include "interop/WinePrefix.h"
 
 #include "FileQuery.h"
+#include "ShortName.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,7 @@
 #include "interop/WinePrefix.h"
 
 #include "FileQuery.h"
+#include "ShortName.h"
 #include "WineRegistry.h"
 #include "mdlPoisto.h"
 #include "mdlProsessi.h"

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FileQuery.h"
+#include "ShortName.h"
 #include "support/TempPrefix.h"
 #include "support/TestNames.h"
 

@@ -14,41 +14,26 @@ namespace nixora
 namespace
 {
 
-// What the field writes did: how many values were stored, and the first refusal (writing
-// stops there).
-struct FieldWrites {
-    int stored = 0;
-    RegResult failure = RegResult::success();
-
-    void store(Registry& registry, RegRoot root, const QString& path, const QString& name,
-               const QString& text)
-    {
-        if (!failure.ok())
-            return;
-        failure = registry.setValue(root, path, name, makeStringValue(text));
-        stored += failure.ok() ? 1 : 0;
-    }
-};
-
 // One field: the plain value is rewritten only when it exists; the quiet value only when its
 // current text matches what the list showed, ignoring letter case and surrounding blanks. A
-// missing quiet value reads "Not Found", so a shown text of "Not Found" creates it.
+// missing quiet value reads "Not Found", so a shown text of "Not Found" creates it. Every read
+// is made before anything is written; the writes go out together.
 void writeField(Registry& registry, const SelectedEntry& entry, const QString& plainName,
                 const QString& quietName, const QString& edited, const QString& shown,
-                FieldWrites& writes)
+                std::vector<RegChange>& writes)
 {
     const EntrySource& source = entrySource(entry.SelectedEntrySource);
     const QString readPath = source.entryPath(entry.SelectedEntryKey);
     const QString writePath = readPath + u'\\';
-    const QString newText = trimSpaces(edited);
+    const RegValue newText = makeStringValue(trimSpaces(edited));
 
     if (mdlPoisto::LueRekisteriarvo(registry, source.root, readPath, plainName) !=
         mdlPoisto::kNotFound)
-        writes.store(registry, source.root, writePath, plainName, newText);
+        writes.push_back({RegChange::Kind::SetValue, source.root, writePath, plainName, newText});
 
     const QString quiet = mdlPoisto::LueRekisteriarvo(registry, source.root, readPath, quietName);
     if (trimSpaces(quiet.toLower()) == trimSpaces(shown.toLower()))
-        writes.store(registry, source.root, writePath, quietName, newText);
+        writes.push_back({RegChange::Kind::SetValue, source.root, writePath, quietName, newText});
 }
 
 void showRefusedChange(Workspace& ctx, const RegResult& result)
@@ -88,7 +73,7 @@ void applyModifiedEntry(Workspace& ctx, const ModifiedTexts& texts, bool backupF
         return;
 
     const SelectedEntry& entry = ctx.state.entry;
-    FieldWrites writes;
+    std::vector<RegChange> writes;
     if (!entry.SelectedEntryNameLocked)
         writeField(registry, entry, QStringLiteral("DisplayName"),
                    QStringLiteral("QuietDisplayName"), texts.name, entry.SelectedEntryName, writes);
@@ -100,13 +85,15 @@ void applyModifiedEntry(Workspace& ctx, const ModifiedTexts& texts, bool backupF
         writeField(registry, entry, QStringLiteral("DisplayVersion"),
                    QStringLiteral("QuietDisplayVersion"), texts.version, entry.SelectedEntryVersion,
                    writes);
-    if (writes.failure.ok())
+    // One hive write: the entry changes as a whole or not at all.
+    const RegResult written = registry.apply(writes);
+    if (written.ok())
         return;
-    if (writes.stored == 0 && !backupFile.isEmpty()) {
+    if (!backupFile.isEmpty()) {
         QFile::remove(backupFile);
         ctx.view().fillBackups();
     }
-    showRefusedChange(ctx, writes.failure);
+    showRefusedChange(ctx, written);
 }
 
 } // namespace nixora

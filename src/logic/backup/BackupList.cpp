@@ -1,6 +1,7 @@
 #include "backup/BackupList.h"
 
 #include "RegularFile.h"
+#include "TextUtil.h"
 #include "backup/BackupCheck.h"
 
 #include <QDir>
@@ -91,42 +92,19 @@ void selectFirstBackup(Workspace& ctx)
 
 } // namespace
 
-// A line ends at CR, and a LF right after it belongs to the same line end. A LF on its own
-// ends a line too, so that a file saved with Unix line ends still reads line by line. The file
-// is read in blocks and only when it is a regular file of a sane size, so a huge file or a
-// link to a device cannot stall the list.
+// Read line by line as the restore's reader reads it, so that a file saved with Unix line ends
+// reads too. The file is read in blocks and only when it is a regular file of a sane size, so a
+// huge file or a link to a device cannot stall the list.
 BackupFileInfo readBackupFile(const QString& path)
 {
     BackupFileInfo info;
-    QByteArray line;
-    bool afterCr = false;
-    const FileRead read = readRegularFile(path, kMaxBackupFileBytes, [&](QByteArrayView block) {
-        qsizetype start = 0;
-        if (afterCr && !block.isEmpty() && block.front() == '\n')
-            start = 1;
-        afterCr = false;
-        while (start < block.size()) {
-            qsizetype end = start;
-            while (end < block.size() && block[end] != '\r' && block[end] != '\n')
-                ++end;
-            line += block.sliced(start, end - start);
-            if (end == block.size())
-                break;
-            applyLine(line, info);
-            line.clear();
-            start = end + 1;
-            if (block[end] == '\r') {
-                if (start == block.size())
-                    afterCr = true;
-                else if (block[start] == '\n')
-                    ++start;
-            }
-        }
-    });
+    LineSplitter<QByteArray> lines;
+    const auto onLine = [&info](const QByteArray& line) { applyLine(line, info); };
+    const FileRead read = readRegularFile(path, kMaxBackupFileBytes,
+                                          [&](QByteArrayView block) { lines.feed(block, onLine); });
     if (!read.ok())
         return {QStringLiteral("(cannot be read: %1)").arg(read.error), QString(), false};
-    if (!line.isEmpty())
-        applyLine(line, info);
+    lines.finish(onLine);
     return info;
 }
 

@@ -1,5 +1,7 @@
 #include "prefixes/DiscoverySource.h"
 
+#include "RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -46,37 +48,26 @@ void Findings::warn(const QString& where, const QString& reason)
 
 std::optional<QByteArray> readConfigFile(const QString& path, Findings& findings)
 {
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT)
-            findings.warn(path, QString::fromLocal8Bit(std::strerror(errno)));
-        return std::nullopt;
-    }
-    QFile file;
-    struct stat info {
-    };
-    if (::fstat(fd, &info) != 0 ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        findings.warn(path, QStringLiteral("cannot be read"));
-        return std::nullopt;
-    }
-    if (!S_ISREG(info.st_mode)) {
+    QByteArray bytes;
+    const FileRead read = readRegularFile(path, kMaxConfigFileSize, bytes);
+    switch (read.status) {
+    case FileReadStatus::Ok:
+        return bytes;
+    case FileReadStatus::CannotOpen:
+        if (read.systemError != ENOENT)
+            findings.warn(path, read.error);
+        break;
+    case FileReadStatus::NotRegular:
         findings.warn(path, QStringLiteral("not a regular file"));
-        return std::nullopt;
-    }
-    if (info.st_size > kMaxConfigFileSize) {
+        break;
+    case FileReadStatus::TooLarge:
         findings.warn(path, QStringLiteral("larger than 1 MB, not read"));
-        return std::nullopt;
+        break;
+    case FileReadStatus::ReadError:
+        findings.warn(path, QStringLiteral("cannot be read"));
+        break;
     }
-    // read() rather than readAll(): the file may have grown since fstat.
-    QByteArray bytes = file.read(kMaxConfigFileSize + 1);
-    if (bytes.size() > kMaxConfigFileSize) {
-        findings.warn(path, QStringLiteral("larger than 1 MB, not read"));
-        return std::nullopt;
-    }
-    return bytes;
+    return std::nullopt;
 }
 
 QStringList folderEntries(const QString& folder)

@@ -1,4 +1,7 @@
 #include "prefixes/PrefixDiscovery.h"
+
+#include "HiveFile.h"
+#include "RegularFile.h"
 #include "prefixes/Sources.h"
 
 #include <QFile>
@@ -20,16 +23,6 @@ namespace
 constexpr QByteArrayView kHiveHeader = "WINE REGISTRY Version 2";
 // Wine writes the #arch line within the first few lines; no need to read a large hive whole.
 constexpr qsizetype kHeaderBytes = 4096;
-
-QString archOf(const QByteArray& head)
-{
-    for (const QByteArray& line : head.split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        if (trimmed.startsWith("#arch="))
-            return QString::fromLatin1(trimmed.mid(6));
-    }
-    return {};
-}
 
 // The canonical folder a candidate stands for, or nothing (with a warning where it matters).
 std::optional<QString> resolveCandidate(const Candidate& candidate, QStringList& warnings)
@@ -70,29 +63,22 @@ void sortPrefixes(std::vector<DiscoveredPrefix>& prefixes)
 HiveHeader readHiveHeader(const QString& folder)
 {
     HiveHeader header;
-    const QByteArray path = QFile::encodeName(folder + QStringLiteral("/system.reg"));
-    // Non-blocking open and a regular-file check: a FIFO or device named system.reg must not
-    // hang the scan.
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT) {
+    QByteArray head;
+    // A FIFO or device named system.reg must not hang the scan.
+    const FileRead read =
+        readRegularFileHead(folder + QStringLiteral("/system.reg"), kHeaderBytes, head);
+    if (read.status == FileReadStatus::CannotOpen) {
+        if (read.systemError != ENOENT) {
             header.isHive = true;
-            header.problem =
-                QStringLiteral("system.reg: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            header.problem = QStringLiteral("system.reg: %1").arg(read.error);
         }
         return header;
     }
-    QFile file;
-    struct stat info {
-    };
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    if (!read.ok()) {
         header.isHive = true;
         header.problem = QStringLiteral("system.reg is not a readable file");
         return header;
     }
-    const QByteArray head = file.read(kHeaderBytes);
     const qsizetype lineEnd = head.indexOf('\n');
     QByteArray first = lineEnd < 0 ? head : head.left(lineEnd);
     if (first.endsWith('\r'))
@@ -100,7 +86,7 @@ HiveHeader readHiveHeader(const QString& folder)
     if (first != kHiveHeader)
         return header;
     header.isHive = true;
-    header.arch = archOf(head);
+    header.arch = QString::fromLatin1(HiveFile::archOf(head));
     return header;
 }
 
