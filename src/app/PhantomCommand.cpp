@@ -42,6 +42,13 @@ bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingWriter& out, Totals& 
         return false;
     }
     HeadlessWindow window(prefix);
+    // A run that removes judges the entries under the writer turn too: another removal of the
+    // prefix ends before this one looks at the list, so the two never act on the same entries.
+    // A prefix that cannot be written is not locked: its run is refused below.
+    Registry& registry = *window.context().services.registry;
+    std::unique_ptr<WriterTurn> turn;
+    if (!dryRun && registry.checkWritable().ok())
+        turn = registry.takeWriterTurn();
     window.loadPreferences();
     window.fillEntries();
     const std::vector<EntryRef> entries = removableEntries(window.context());

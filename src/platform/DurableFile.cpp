@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -97,10 +98,10 @@ QString FileReplacement::realPath(const QString& path)
     return folder.isEmpty() ? current : folder + u'/' + last.fileName();
 }
 
-bool FileReplacement::stage(const QString& path, const QByteArray& bytes)
+bool FileReplacement::stage(const QString& path, const QByteArray& bytes, bool followLinks)
 {
     discard();
-    m_target = realPath(path);
+    m_target = followLinks ? realPath(path) : QFileInfo(path).absoluteFilePath();
     const QFileInfo info(m_target);
     removeDeadWritersTemporaries(info);
     const QString temp = info.path() + u'/' + temporaryName(info.fileName());
@@ -118,8 +119,13 @@ bool FileReplacement::stage(const QString& path, const QByteArray& bytes)
     if (::stat(QFile::encodeName(m_target).constData(), &old) == 0 && S_ISREG(old.st_mode))
         ok = ::fchmod(fd, old.st_mode & 07777) == 0;
     ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    struct stat written {
+    };
+    ok = ok && ::fstat(fd, &written) == 0;
     if (!ok)
         m_error = systemError();
+    else
+        m_stamp = {uint64_t(written.st_dev), uint64_t(written.st_ino)};
     if (::close(fd) != 0 && ok) {
         m_error = systemError();
         ok = false;
@@ -146,6 +152,33 @@ bool FileReplacement::commit()
     return true;
 }
 
+bool FileReplacement::commitAsNew(bool& existed)
+{
+    existed = false;
+    if (m_temp.isEmpty())
+        return false;
+    const QByteArray temp = QFile::encodeName(m_temp);
+    const QByteArray target = QFile::encodeName(m_target);
+    int result =
+        ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE);
+    // Where the file system cannot rename without replacing, a hard link does the same: it
+    // fails when the name is taken.
+    if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+        result = ::link(temp.constData(), target.constData());
+        if (result == 0)
+            ::unlink(temp.constData());
+    }
+    if (result != 0) {
+        existed = errno == EEXIST;
+        m_error = systemError();
+        discard();
+        return false;
+    }
+    m_temp.clear();
+    (void)syncFolder(QFileInfo(m_target).path());
+    return true;
+}
+
 void FileReplacement::discard()
 {
     if (!m_temp.isEmpty())
@@ -160,6 +193,35 @@ QString replaceFileDurably(const QString& path, const QByteArray& bytes)
         return replacement.error().isEmpty() ? QStringLiteral("cannot write the file")
                                              : replacement.error();
     return {};
+}
+
+std::optional<FileStamp> fileStampOf(const QString& path)
+{
+    struct stat info {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return FileStamp{uint64_t(info.st_dev), uint64_t(info.st_ino)};
+}
+
+NewFile createFileDurably(const QString& path, const QByteArray& bytes)
+{
+    NewFile created;
+    FileReplacement replacement;
+    if (replacement.stage(path, bytes, false) && replacement.commitAsNew(created.existed)) {
+        created.stamp = replacement.stamp();
+        return created;
+    }
+    created.error = replacement.error().isEmpty() ? QStringLiteral("cannot write the file")
+                                                  : replacement.error();
+    return created;
+}
+
+bool removeWrittenFile(const QString& path, const FileStamp& stamp)
+{
+    if (fileStampOf(path) != stamp)
+        return !fileStampOf(path).has_value();
+    return ::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT;
 }
 
 } // namespace nixora

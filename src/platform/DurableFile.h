@@ -3,8 +3,23 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
+#include <optional>
+
 namespace nixora
 {
+
+// Which file a path named when it was written (device and inode): a file put there by someone
+// else since then has another.
+struct FileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// The stamp of what is at the path now, without following a last link; nothing when nothing is.
+[[nodiscard]] std::optional<FileStamp> fileStampOf(const QString& path);
 
 // The one way the program replaces a file: the new bytes go to a temporary file beside the
 // file being replaced, are synced, renamed over it and the folder is synced, so a crash leaves
@@ -18,11 +33,17 @@ public:
     // last link dangles), else `path` itself.
     [[nodiscard]] static QString realPath(const QString& path);
 
-    // Writes and syncs the temporary file for `path`. Temporaries left by writers that no
-    // longer run are removed first; those of live writers are left alone.
-    [[nodiscard]] bool stage(const QString& path, const QByteArray& bytes);
+    // Writes and syncs the temporary file for `path` (or, with `followLinks` false, for the
+    // path itself even when it is a link). Temporaries left by writers that no longer run are
+    // removed first; those of live writers are left alone.
+    [[nodiscard]] bool stage(const QString& path, const QByteArray& bytes, bool followLinks = true);
     // Renames the staged file over the target and syncs the folder.
     [[nodiscard]] bool commit();
+    // Puts the staged file in place only where nothing is at the target yet: a file that
+    // appeared there meanwhile is never replaced (`existed` says so, and nothing is written).
+    [[nodiscard]] bool commitAsNew(bool& existed);
+    // The staged file's stamp, which it keeps once in place.
+    [[nodiscard]] const FileStamp& stamp() const { return m_stamp; }
     void discard();
 
     [[nodiscard]] const QString& target() const { return m_target; }
@@ -37,9 +58,24 @@ private:
     QString m_target;
     QString m_temp;
     QString m_error;
+    FileStamp m_stamp;
 };
 
 // stage() and commit() in one; the error text, empty on success.
 [[nodiscard]] QString replaceFileDurably(const QString& path, const QByteArray& bytes);
+
+// stage() and commitAsNew() in one: a new file, durably, or nothing.
+struct NewFile {
+    QString error;        // empty on success
+    bool existed = false; // something was at the path already; nothing was written
+    FileStamp stamp;      // of the new file
+
+    [[nodiscard]] bool ok() const { return error.isEmpty() && !existed; }
+};
+[[nodiscard]] NewFile createFileDurably(const QString& path, const QByteArray& bytes);
+
+// Deletes the file at `path` only while it is still the one with `stamp` (a file this process
+// wrote): one that took its place meanwhile is left alone. True when the file is gone.
+[[nodiscard]] bool removeWrittenFile(const QString& path, const FileStamp& stamp);
 
 } // namespace nixora

@@ -24,7 +24,8 @@ namespace
 
 } // namespace
 
-RegeditOutcome exportRegFile(Registry& registry, const QString& fileName, const QString& key)
+RegeditOutcome exportRegText(Registry& registry, const QString& fileName, const QString& key,
+                             QByteArray& bytes)
 {
     const auto path = parseRegKeyPath(key);
     if (!path)
@@ -43,7 +44,16 @@ RegeditOutcome exportRegFile(Registry& registry, const QString& fileName, const 
                                .arg(kMaxRegFileSize)
                                .arg(kMaxKeyDepth)
                                .arg(key)};
-    if (const QString error = replaceFileDurably(fileName, text.bytes); !error.isEmpty())
+    bytes = text.bytes;
+    return {};
+}
+
+RegeditOutcome exportRegFile(Registry& registry, const QString& fileName, const QString& key)
+{
+    QByteArray bytes;
+    if (const RegeditOutcome text = exportRegText(registry, fileName, key, bytes); !text.ok())
+        return text;
+    if (const QString error = replaceFileDurably(fileName, bytes); !error.isEmpty())
         return failure(fileName, error);
     return {};
 }

@@ -26,6 +26,10 @@ inline constexpr int kRegeditTooLarge = 3;
 // "/E file key" or "/S file" (switches in any case, '-' as well as '/').
 [[nodiscard]] RegeditOutcome runRegedit(Registry& registry, const QStringList& arguments);
 
+// The text an export of the key writes; `fileName` only names it in the error.
+[[nodiscard]] RegeditOutcome exportRegText(Registry& registry, const QString& fileName,
+                                           const QString& key, QByteArray& bytes);
+
 // Exports the key (HKEY_LOCAL_MACHINE\..., HKCU\..., any case) with all its subkeys.
 [[nodiscard]] RegeditOutcome exportRegFile(Registry& registry, const QString& fileName,
                                            const QString& key);

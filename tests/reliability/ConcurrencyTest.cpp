@@ -1,5 +1,6 @@
 #include "support/TempPrefix.h"
 
+#include "RemovalCheck.h"
 #include "WineRegistry.h"
 #include "mdlProsessi.h"
 #include "support/TestData.h"
@@ -9,6 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
+
+#include <array>
 
 namespace nixora
 {
@@ -136,6 +140,34 @@ TEST_F(Concurrency, AnImportWaitsForTheLockHolderThenCompletes)
     WineRegistry registry(m_prefix.prefix());
     EXPECT_EQ(registry.queryValue(RegRoot::LocalMachine, kLoopKey, QStringLiteral("imported7")),
               makeDwordValue(7));
+}
+
+// Two bulk removals on one prefix at once (two terminals, or a script and the window): every
+// entry ends either in the hive or in exactly one backup that gives it back. Before the removals
+// took turns, a backup name was chosen without being taken, and tens of entries per round ended
+// in neither. tools/reliability/concurrent-removals runs more rounds.
+TEST(ConcurrentRemovals, TwoRemovalsAtOnceLoseNoEntryAndShareNoBackup)
+{
+    constexpr int kRounds = 2;
+    constexpr int kPhantoms = 300;
+    for (int round = 0; round < kRounds; ++round) {
+        QTemporaryDir dir;
+        const QString original = dir.filePath(QStringLiteral("original"));
+        const QString prefix = dir.filePath(QStringLiteral("prefix"));
+        ASSERT_TRUE(reliability::writePhantomPrefix(original, kPhantoms));
+        ASSERT_TRUE(reliability::writePhantomPrefix(prefix, kPhantoms));
+        std::array<QProcess, 2> runs;
+        for (QProcess& run : runs) {
+            run.start(QStringLiteral(NIXORA_BIN_DIR "/nixora"),
+                      {QStringLiteral("--prefix"), prefix, QStringLiteral("--remove-phantoms")});
+            ASSERT_TRUE(run.waitForStarted());
+        }
+        for (QProcess& run : runs)
+            ASSERT_TRUE(run.waitForFinished(120000));
+        const reliability::RemovalCheck check = reliability::checkRemovals(original, prefix);
+        EXPECT_TRUE(check.sound()) << "round " << round << ": " << check.summary().toStdString();
+        EXPECT_EQ(check.inOneBackup, kPhantoms) << check.summary().toStdString();
+    }
 }
 
 } // namespace

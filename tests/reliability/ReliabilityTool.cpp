@@ -8,9 +8,13 @@
 //   hold-lock <hive>                 takes the hive lock, prints "locked", holds it until stdin
 //   ends limit-fsize <bytes> <program> <argument>...   runs the program with a file-size limit, as
 //                                    a full disk would stop it (SIGXFSZ ignored: writes fail)
+//   make-phantoms <folder> <count>   a new prefix holding `count` phantom entries
+//   check-removals <original> <prefix>   where each entry of the original prefix ended up; 0 when
+//                                    every one is in the hive or in exactly one sound backup
 
 #include "HiveImage.h"
 #include "HiveLock.h"
+#include "RemovalCheck.h"
 #include "Settings.h"
 #include "WineRegistry.h"
 #include "Wineserver.h"
@@ -131,6 +135,13 @@ int main(int argc, char* argv[])
         return holdLock(args[1]);
     if (mode == QLatin1String("server-running") && args.size() == 2)
         return wineserver::isRunning(args[1]) ? 0 : 1;
+    if (mode == QLatin1String("make-phantoms") && args.size() == 3)
+        return reliability::writePhantomPrefix(args[1], args[2].toInt()) ? 0 : 1;
+    if (mode == QLatin1String("check-removals") && args.size() == 3) {
+        const reliability::RemovalCheck check = reliability::checkRemovals(args[1], args[2]);
+        std::printf("%s\n", qPrintable(check.summary()));
+        return check.sound() ? 0 : 1;
+    }
     if (mode == QLatin1String("limit-fsize") && args.size() >= 3)
         return limitFileSize(args[1].toLong(), argv + 3);
     std::fprintf(stderr, "usage: see the top of ReliabilityTool.cpp\n");

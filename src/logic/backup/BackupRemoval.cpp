@@ -1,5 +1,6 @@
 #include "backup/BackupRemoval.h"
 
+#include "DurableFile.h"
 #include "RegeditTool.h"
 #include "backup/BackupCheck.h"
 #include "backup/BackupList.h"
@@ -29,21 +30,31 @@ enum class BackupOutcome {
     Refused, // no backup can be made (folder, size); the entry is never deleted then
 };
 
-// Runs the export and judges it by what can be seen afterwards: the editor started, said it
-// succeeded, and the file reads back, through the reader a restore uses, as the key itself.
-BackupOutcome exportEntry(Workspace& ctx, const QString& file, const EntrySource& source,
-                          const QString& key, QString& reason)
+// Runs the export into a file name reserved for it and judges it by what can be seen afterwards:
+// the editor started, said it succeeded, and the file reads back, through the reader a restore
+// uses, as the key itself. The reserved file is ours; the editor replaces it with the backup.
+BackupOutcome exportEntry(Workspace& ctx, const EntrySource& source, const QString& key,
+                          NewBackup& file, QString& reason)
 {
     if (key.isEmpty())
         return BackupOutcome::Failed;
+    int firstFree = 1;
+    file = createBackupFile(ctx.services.backupFolder, ctx.services.clock->now(), firstFree, {});
+    if (!file.ok()) {
+        file = {};
+        return BackupOutcome::Failed;
+    }
     const QString path = source.entryPath(key);
-    const ChildResult result =
-        runRegeditProgram(ctx.services, {QStringLiteral("/E"), file, source.entryKeyName(key)});
+    const ChildResult result = runRegeditProgram(
+        ctx.services, {QStringLiteral("/E"), file.path, source.entryKeyName(key)});
     ctx.services.ui->processEvents();
-    if (result.started && result.exitCode == 0 && backupFileExists(file) &&
-        backupGivesKey(*ctx.services.registry, file, source.root, path))
+    if (result.started && result.exitCode == 0)
+        file.stamp = fileStampOf(file.path).value_or(file.stamp);
+    if (result.started && result.exitCode == 0 && backupFileExists(file.path) &&
+        backupGivesKey(*ctx.services.registry, file.path, source.root, path))
         return BackupOutcome::Written;
-    QFile::remove(file);
+    (void)removeWrittenFile(file.path, file.stamp);
+    file = {};
     if (result.started && result.exitCode == kRegeditTooLarge) {
         reason = kTooLarge;
         return BackupOutcome::Refused;
@@ -73,12 +84,11 @@ bool askDeleteWithoutBackup(UiServices& ui)
 // The key goes as RegDeleteKey deletes one: a key that still has subkeys stays. No backup is
 // kept of an entry that is still in the registry.
 void deleteEntryKey(Workspace& ctx, const EntrySource& source, const QString& key,
-                    QString& backupFile)
+                    const NewBackup& backup)
 {
     std::vector<RemovalOutcome> outcomes{
-        {{&source, key, ctx.state.entry.SelectedEntryName}, backupFile, {}}};
+        {{&source, key, ctx.state.entry.SelectedEntryName}, backup.path, backup.stamp, {}}};
     deleteEntries(*ctx.services.registry, outcomes, {.refuseKeyWithSubkeys = true});
-    backupFile = outcomes[0].backupFile;
     if (outcomes[0].removed())
         return;
     UiServices& ui = *ctx.services.ui;
@@ -91,13 +101,8 @@ void deleteEntryKey(Workspace& ctx, const EntrySource& source, const QString& ke
 
 } // namespace
 
-QString newBackupFilePath(const QString& backupFolder, const QDateTime& now)
-{
-    int firstFree = 1;
-    return newBackupFilePath(backupFolder, now, firstFree);
-}
-
-QString newBackupFilePath(const QString& backupFolder, const QDateTime& now, int& firstFree)
+NewBackup createBackupFile(const QString& backupFolder, const QDateTime& now, int& firstFree,
+                           const QByteArray& bytes)
 {
     const QString stamp = now.toString(QStringLiteral("yyyyMMddHHmmss"));
     const auto nameFor = [&](int n) {
@@ -105,11 +110,20 @@ QString newBackupFilePath(const QString& backupFolder, const QDateTime& now, int
                       : backupFolder + u'/' + stamp + u'_' + QString::number(n) +
                             QStringLiteral(".reg");
     };
-    int n = std::max(firstFree, 1);
-    while (QFileInfo(nameFor(n)).exists() || QFileInfo(nameFor(n)).isSymLink())
-        ++n;
-    firstFree = n + 1;
-    return nameFor(n);
+    // A name is taken only by creating it: another writer may take the same name at the same
+    // moment, and the one whose file is there first keeps it.
+    for (int n = std::max(firstFree, 1);; ++n) {
+        const QString path = nameFor(n);
+        if (fileStampOf(path).has_value())
+            continue;
+        const NewFile created = createFileDurably(path, bytes);
+        if (created.existed)
+            continue;
+        firstFree = n + 1;
+        if (!created.ok())
+            return {{}, {}, kCannotBackup + u' ' + created.error};
+        return {path, created.stamp, {}};
+    }
 }
 
 ChildResult runRegeditProgram(const Services& services, const QStringList& arguments)
@@ -118,19 +132,22 @@ ChildResult runRegeditProgram(const Services& services, const QStringList& argum
                      {QStringLiteral("WINEPREFIX=") + services.prefixPath});
 }
 
-QString writeVerifiedBackup(Registry& registry, const QString& file, const EntrySource& source,
-                            const QString& subkey)
+NewBackup writeVerifiedBackup(Registry& registry, const QString& backupFolder, const QDateTime& now,
+                              int& firstFree, const EntrySource& source, const QString& subkey)
 {
-    const RegeditOutcome written = exportRegFile(registry, file, source.entryKeyName(subkey));
-    if (written.ok() && backupFileExists(file) &&
-        backupGivesKey(registry, file, source.root, source.entryPath(subkey)))
-        return {};
-    QFile::remove(file);
-    if (written.exitStatus == kRegeditTooLarge)
-        return kTooLarge;
-    if (written.ok())
-        return kNoReadBack;
-    return kCannotBackup + u' ' + written.error;
+    QByteArray bytes;
+    const RegeditOutcome text =
+        exportRegText(registry, QStringLiteral("backup"), source.entryKeyName(subkey), bytes);
+    if (!text.ok())
+        return {{},
+                {},
+                text.exitStatus == kRegeditTooLarge ? kTooLarge
+                                                    : kCannotBackup + u' ' + text.error};
+    NewBackup file = createBackupFile(backupFolder, now, firstFree, bytes);
+    if (!file.ok() || backupGivesKey(registry, file.path, source.root, source.entryPath(subkey)))
+        return file;
+    (void)removeWrittenFile(file.path, file.stamp);
+    return {{}, {}, kNoReadBack};
 }
 
 bool backupFileExists(const QString& path)
@@ -154,13 +171,17 @@ bool VarmuuskopioiRekisteriavain(Workspace& ctx, BackupRequest request, QString*
     UiServices& ui = *ctx.services.ui;
     const QString key = ctx.state.entry.SelectedEntryKey;
     const EntrySource& source = entrySource(ctx.state.entry.SelectedEntrySource);
+    // From the backup to the delete no other writer of ours may touch the prefix.
+    std::unique_ptr<WriterTurn> turn;
+    if (request.Poisto)
+        turn = ctx.services.registry->takeWriterTurn();
     QString reason = prepareBackupFolder(ctx.services.backupFolder);
-    QString file;
+    if (request.Poisto && !turn && reason.isEmpty())
+        reason = QStringLiteral("The prefix's registry cannot be locked for writing.");
+    NewBackup file;
     BackupOutcome outcome = BackupOutcome::Refused;
-    if (reason.isEmpty()) {
-        file = newBackupFilePath(ctx.services.backupFolder, ctx.services.clock->now());
-        outcome = exportEntry(ctx, file, source, key, reason);
-    }
+    if (reason.isEmpty())
+        outcome = exportEntry(ctx, source, key, file, reason);
 
     bool deleteKey = request.Poisto && outcome == BackupOutcome::Written;
     if (outcome != BackupOutcome::Written) {
@@ -172,11 +193,11 @@ bool VarmuuskopioiRekisteriavain(Workspace& ctx, BackupRequest request, QString*
                            QStringLiteral("Error"), MsgButtons::Ok, MsgIcon::Exclamation,
                            MsgAnswer::Ok});
     }
-    QString written = outcome == BackupOutcome::Written ? file : QString();
     if (deleteKey)
-        deleteEntryKey(ctx, source, key, written);
+        deleteEntryKey(ctx, source, key, file);
+    turn.reset();
     if (backupFile != nullptr)
-        *backupFile = outcome == BackupOutcome::Written ? file : QString();
+        *backupFile = outcome == BackupOutcome::Written ? file.path : QString();
 
     ui.setMousePointer(kPointerHourglass);
     if (request.PaivitaOhjelmalista)

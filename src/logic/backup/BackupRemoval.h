@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DurableFile.h"
 #include "Workspace.h"
 #include "mdlProsessi.h"
 
@@ -24,19 +25,27 @@ void mPoistaRekisterista_Click(Workspace& ctx); // "&Remove Entry..."
 void mVarmuuskopioi_Click(Workspace& ctx);      // "&Backup Entry"
 
 // Shared by backup, restore and delete.
-// A new backup file path for `now`: yyyymmddhhnnss.reg, or yyyymmddhhnnss_2.reg, _3, ... when
-// that name is taken, so that two backups in one second never replace each other.
-[[nodiscard]] QString newBackupFilePath(const QString& backupFolder, const QDateTime& now);
-// The same for many backups in a row: the search starts at suffix `firstFree` (1 is the plain
-// name) and moves it past the name returned, so a thousand backups in one second do not test
-// every name taken before them.
-[[nodiscard]] QString newBackupFilePath(const QString& backupFolder, const QDateTime& now,
-                                        int& firstFree);
-// Writes the entry's backup in this process, byte for byte as nixora-regedit /E writes it, and
-// reads it back as a restore would. Empty when the file gives the key; otherwise why there is
-// no backup, and the file is gone.
-[[nodiscard]] QString writeVerifiedBackup(Registry& registry, const QString& file,
-                                          const EntrySource& source, const QString& subkey);
+// A new backup file, created exclusively and holding `bytes`, or why there is none.
+struct NewBackup {
+    QString path;
+    FileStamp stamp; // the file this process wrote; only that one is ever deleted again
+    QString error;
+
+    [[nodiscard]] bool ok() const { return error.isEmpty(); }
+};
+// The file is named for `now`: yyyymmddhhnnss.reg, or yyyymmddhhnnss_2.reg, _3, ... when that
+// name is taken, so that two backups in one second never replace each other. Each name is taken
+// by creating the file: one that appears meanwhile is never replaced. The search starts at
+// suffix `firstFree` (1 is the plain name) and moves it past the name used, so a thousand
+// backups in one second do not test every name taken before them.
+[[nodiscard]] NewBackup createBackupFile(const QString& backupFolder, const QDateTime& now,
+                                         int& firstFree, const QByteArray& bytes);
+// Writes the entry's backup in this process, byte for byte as nixora-regedit /E writes it, into
+// a new file, and reads it back as a restore would. On failure `error` says why there is no
+// backup, and the file is gone.
+[[nodiscard]] NewBackup writeVerifiedBackup(Registry& registry, const QString& backupFolder,
+                                            const QDateTime& now, int& firstFree,
+                                            const EntrySource& source, const QString& subkey);
 // The registry editor as a hidden child process with an argument list, on the prefix, waited for.
 [[nodiscard]] ChildResult runRegeditProgram(const Services& services, const QStringList& arguments);
 // True when an ordinary file (or a link to one) is at the path.

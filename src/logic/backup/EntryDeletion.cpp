@@ -1,7 +1,5 @@
 #include "backup/EntryDeletion.h"
 
-#include <QFile>
-
 namespace nixora
 {
 namespace
@@ -17,8 +15,20 @@ void keep(RemovalOutcome& outcome, const QString& reason)
 {
     outcome.reason = reason;
     if (!outcome.backupFile.isEmpty())
-        QFile::remove(outcome.backupFile);
+        (void)removeWrittenFile(outcome.backupFile, outcome.backupStamp);
     outcome.backupFile.clear();
+}
+
+enum class KeyState { Present, Gone, Unknown };
+
+// Gone only when the hive was read: its source's Uninstall key is there, the entry's is not.
+[[nodiscard]] KeyState readBack(Registry& registry, const RemovalOutcome& outcome)
+{
+    const EntrySource& source = *outcome.entry.source;
+    if (registry.keyExists(source.root, entryPathOf(outcome)))
+        return KeyState::Present;
+    return registry.keyExists(source.root, source.uninstallPath) ? KeyState::Gone
+                                                                 : KeyState::Unknown;
 }
 
 // Keys that cannot go are kept before anything is written.
@@ -56,14 +66,26 @@ void deleteEntries(Registry& registry, std::vector<RemovalOutcome>& outcomes,
     if (deletions.empty())
         return;
     const RegResult applied = registry.apply(deletions);
+    const QString failure = applied.ok() ? QString() : applied.message;
     for (RemovalOutcome& outcome : outcomes) {
         if (!outcome.removed())
             continue;
-        if (applied.ok() && !registry.keyExists(outcome.entry.source->root, entryPathOf(outcome)))
-            continue;
-        keep(outcome, applied.ok()
-                          ? QStringLiteral("The key is still in the registry.")
-                          : QStringLiteral("The key cannot be deleted: ") + applied.message);
+        switch (readBack(registry, outcome)) {
+        case KeyState::Gone:
+            break;
+        case KeyState::Present:
+            keep(outcome, failure.isEmpty()
+                              ? QStringLiteral("The key is still in the registry.")
+                              : QStringLiteral("The key cannot be deleted: ") + failure);
+            break;
+        case KeyState::Unknown:
+            outcome.reason = QStringLiteral("The registry cannot be read back to tell whether the "
+                                            "key was deleted; its backup is kept: %1")
+                                 .arg(outcome.backupFile);
+            if (!failure.isEmpty())
+                outcome.reason += QStringLiteral(" (") + failure + u')';
+            break;
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DurableFile.h"
 #include "Entry.h"
 #include "Registry.h"
 
@@ -9,11 +10,12 @@ namespace nixora
 {
 
 // What became of one entry a removal acted on: removed (its backup, if it has one, is kept), or
-// kept and why.
+// kept and why. A kept entry whose key may be gone keeps its backup too.
 struct RemovalOutcome {
     EntryRef entry;
-    QString backupFile; // the backup written for it; empty when there is none
-    QString reason;     // set when the entry is kept
+    QString backupFile;    // the backup written for it; empty when there is none
+    FileStamp backupStamp; // the backup as this process wrote it
+    QString reason;        // set when the entry is kept
 
     [[nodiscard]] bool removed() const { return reason.isEmpty(); }
 };
@@ -24,8 +26,10 @@ struct DeletionOptions {
 };
 
 // The one deletion routine of "&Remove Entry..." and of the bulk removal: deletes the key of
-// every outcome that is not kept yet in one registry write, then reads each key back. An entry
-// counts as removed only when its key is gone; the backup of an entry that stays is deleted.
+// every outcome that is not kept yet in one registry write, then reads each key back, whatever
+// the write said (it may have replaced one hive and failed on the other). An entry counts as
+// removed when its key is certainly gone; a backup is deleted only when its key is certainly
+// still there, and only while it is the file this process wrote.
 void deleteEntries(Registry& registry, std::vector<RemovalOutcome>& outcomes,
                    const DeletionOptions& options = {});
 

@@ -33,11 +33,18 @@ void backUpAll(Workspace& ctx, const QString& folderProblem, const PhantomCancel
             outcome.reason = folderProblem;
             continue;
         }
-        const QString file = newBackupFilePath(ctx.services.backupFolder, now, firstFree);
-        outcome.reason = writeVerifiedBackup(*ctx.services.registry, file, *outcome.entry.source,
-                                             outcome.entry.subkey);
-        if (outcome.removed())
-            outcome.backupFile = file;
+        const EntrySource& source = *outcome.entry.source;
+        Registry& registry = *ctx.services.registry;
+        // Another program may have removed it since the list was filled.
+        if (!registry.keyExists(source.root, source.entryPath(outcome.entry.subkey))) {
+            outcome.reason = QStringLiteral("The entry is no longer in the registry.");
+            continue;
+        }
+        const NewBackup file = writeVerifiedBackup(registry, ctx.services.backupFolder, now,
+                                                   firstFree, source, outcome.entry.subkey);
+        outcome.reason = file.error;
+        outcome.backupFile = file.path;
+        outcome.backupStamp = file.stamp;
     }
 }
 
@@ -110,8 +117,16 @@ PhantomRemovalResult removePhantomEntries(Workspace& ctx, const std::vector<Entr
         result.refused = writable.message;
         return result;
     }
+    // Held from the first backup to the last delete, so that two removals on one prefix take
+    // turns instead of interleaving.
+    const std::unique_ptr<WriterTurn> turn = ctx.services.registry->takeWriterTurn();
+    if (!turn) {
+        result.refused = QStringLiteral("The registry of %1 cannot be locked for writing.")
+                             .arg(ctx.services.prefixPath);
+        return result;
+    }
     for (const EntryRef& entry : entries)
-        result.outcomes.push_back({entry, {}, {}});
+        result.outcomes.push_back({entry, {}, {}, {}});
     backUpAll(ctx, prepareBackupFolder(ctx.services.backupFolder), cancelled, result.outcomes);
     deleteEntries(*ctx.services.registry, result.outcomes);
     return result;
