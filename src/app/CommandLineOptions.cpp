@@ -106,8 +106,11 @@ int report(const QCommandLineParser& parser, const ParsedCommandLine& parsed, co
                                                     QLatin1String(build::kVersion)));
         return 0;
     case CommandLineAction::UsageError:
-        print(stderr, QStringLiteral("%1: %2\n\n").arg(QLatin1String(program), parsed.error) +
-                          parser.helpText());
+        // The error quotes what was typed: escaped, like every text on stderr.
+        print(stderr,
+              QStringLiteral("%1: %2\n\n")
+                      .arg(QLatin1String(program), QString::fromUtf8(escapedText(parsed.error))) +
+                  parser.helpText());
         return 2;
     case CommandLineAction::Run:
         break;

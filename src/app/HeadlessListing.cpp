@@ -77,6 +77,11 @@ void printBackups(HeadlessWindow& window, ListingWriter& out, const QString& sta
 
 } // namespace
 
+void printWarning(const QString& text)
+{
+    std::fprintf(stderr, "nixora: %s\n", escapedText(text).constData());
+}
+
 ListingWriter stdoutWriter(OutputFormat format)
 {
     return ListingWriter(format, [](QByteArrayView bytes) {
@@ -134,7 +139,7 @@ void runHeadlessListing(const ListingRequest& request,
         const QString reason = prefix.error().isEmpty()
                                    ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
                                    : prefix.error();
-        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(reason));
+        printWarning(reason);
         endListingProcess(1);
     }
 

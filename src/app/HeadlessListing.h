@@ -35,6 +35,10 @@ struct ListingRequest {
 // built would only cost time: tens of milliseconds at 10,000 entries.
 [[noreturn]] void endListingProcess(int status);
 
+// "nixora: <text>" on stderr, with control characters escaped as the listings escape them: paths
+// and names from launcher files and hives must not drive the terminal.
+void printWarning(const QString& text);
+
 // A writer whose output goes to stdout as it is written.
 [[nodiscard]] ListingWriter stdoutWriter(OutputFormat format);
 

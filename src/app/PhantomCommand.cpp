@@ -38,7 +38,7 @@ bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingWriter& out, Totals& 
         const QString reason = prefix.error().isEmpty()
                                    ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
                                    : prefix.error();
-        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(reason));
+        printWarning(reason);
         return false;
     }
     HeadlessWindow window(prefix);
@@ -101,14 +101,13 @@ std::vector<Prefix> discoveredPrefixes(const prefixes::DiscoveryInput& input)
 {
     const prefixes::DiscoveryResult found = prefixes::discoverPrefixes(input);
     for (const QString& warning : found.warnings)
-        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(warning));
+        printWarning(warning);
     std::vector<Prefix> result;
     for (const prefixes::DiscoveredPrefix& prefix : found.prefixes) {
         if (prefix.problem.isEmpty())
             result.emplace_back(prefix.path);
         else
-            std::fprintf(stderr, "nixora: skipped %s: %s\n", qUtf8Printable(prefix.path),
-                         qUtf8Printable(prefix.problem));
+            printWarning(QStringLiteral("skipped %1: %2").arg(prefix.path, prefix.problem));
     }
     return result;
 }

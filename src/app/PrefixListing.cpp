@@ -73,15 +73,21 @@ int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
                                           QStringLiteral("problem")};
     const prefixes::DiscoveryResult found = prefixes::discoverPrefixes(input);
     for (const QString& warning : found.warnings)
-        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(warning));
+        printWarning(warning);
     const std::vector<QStringList> columns = columnsOfAll(found.prefixes);
     ListingWriter out = stdoutWriter(format);
     out.declareList(QStringLiteral("prefixes"));
     for (size_t i = 0; i < found.prefixes.size(); ++i) {
         const prefixes::DiscoveredPrefix& prefix = found.prefixes[i];
+        QJsonObject json{{QStringLiteral("sources"), QJsonArray::fromStringList(prefix.sources)}};
+        // The counts are numbers in JSON.
+        if (prefix.problem.isEmpty()) {
+            for (int column = 1; column < 4; ++column)
+                json.insert(names[3 + column], columns[i].value(column).toInt());
+        }
         out.row(QStringLiteral("prefixes"), prefix.problem.isEmpty() ? names : problemNames,
                 QStringList{prefix.sources.join(u','), prefix.name, prefix.path} + columns[i],
-                {{QStringLiteral("sources"), QJsonArray::fromStringList(prefix.sources)}});
+                json);
     }
     out.status(QStringLiteral("status"), QStringLiteral("%1 prefixes").arg(found.prefixes.size()));
     out.finish();

@@ -2,6 +2,7 @@
 #include "Prefix.h"
 #include "RegeditTool.h"
 #include "WineRegistry.h"
+#include "output/ListingWriter.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -20,12 +21,15 @@ int main(int argc, char* argv[])
 
     nixora::Prefix prefix = nixora::Prefix::fromEnvironment();
     if (!prefix.error().isEmpty()) {
-        std::fprintf(stderr, "nixora-regedit: %s\n", qPrintable(prefix.error()));
+        std::fprintf(stderr, "nixora-regedit: %s\n",
+                     nixora::escapedText(prefix.error()).constData());
         return nixora::kRegeditFailed;
     }
     nixora::WineRegistry registry(std::move(prefix));
     const nixora::RegeditOutcome outcome = nixora::runRegedit(registry, arguments);
     if (!outcome.ok())
-        std::fprintf(stderr, "%s\n", outcome.error.toLocal8Bit().constData());
+        // File names and key names come from the command line and the file: escaped, so that
+        // they cannot drive the terminal.
+        std::fprintf(stderr, "%s\n", nixora::escapedText(outcome.error).constData());
     return outcome.exitStatus;
 }

@@ -97,13 +97,18 @@ TEST(CommandLine, PrefixOptionChoosesThePrefixToList)
     EXPECT_TRUE(listed.out.startsWith(QLatin1String("ChosenApp\tChosen\t")))
         << listed.out.toStdString();
 
+    // The path is quoted on stderr with its control characters escaped, as stdout escapes them:
+    // a name must not set the terminal's title or erase what it shows.
     const Outcome missing =
         run("nixora",
-            {QStringLiteral("--prefix"), prefix.path() + QStringLiteral("/not-here"),
+            {QStringLiteral("--prefix"),
+             prefix.path() + QStringLiteral("/not-here\x1b]0;owned\x07\x1b[2K"),
              QStringLiteral("--list")},
             prefix.path());
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.err.contains(QLatin1String("not-here")));
+    EXPECT_TRUE(missing.err.contains(QLatin1String("not-here\\x1B]0;owned\\x07\\x1B[2K")))
+        << missing.err.toStdString();
+    EXPECT_FALSE(missing.err.contains(QChar(0x1b)));
 
     // A listing that cannot be written is a failure, not a success.
     QProcess full;
@@ -206,8 +211,9 @@ TEST(CommandLine, JsonListingsHoldTheRowsOfTheTsvListings)
     QStringList fromJson;
     for (const QJsonValue& value : document.value(QStringLiteral("entries")).toArray()) {
         QStringList row;
-        for (const char* name : {"subkey", "name", "uninstaller", "version", "nameTag",
-                                 "uninstallerTag", "versionTag", "verdict", "bold", "source"})
+        for (const char* name :
+             {"subkey", "name", "uninstaller", "version", "nameTag", "uninstallerTag", "versionTag",
+              "verdict", "bold", "source", "reason"})
             row << field(value.toObject(), name);
         fromJson << row.join(u'\t');
     }

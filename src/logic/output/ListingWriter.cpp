@@ -39,14 +39,19 @@ char* appendUtf8(char* out, QStringView text)
     return out;
 }
 
-const QStringList kEntryNames{QStringLiteral("subkey"),      QStringLiteral("name"),
-                              QStringLiteral("uninstaller"), QStringLiteral("version"),
-                              QStringLiteral("nameTag"),     QStringLiteral("uninstallerTag"),
-                              QStringLiteral("versionTag"),  QStringLiteral("verdict"),
-                              QStringLiteral("bold"),        QStringLiteral("source")};
+const QStringList kEntryNames{
+    QStringLiteral("subkey"),     QStringLiteral("name"),    QStringLiteral("uninstaller"),
+    QStringLiteral("version"),    QStringLiteral("nameTag"), QStringLiteral("uninstallerTag"),
+    QStringLiteral("versionTag"), QStringLiteral("verdict"), QStringLiteral("bold"),
+    QStringLiteral("source"),     QStringLiteral("reason")};
 
-[[nodiscard]] QString csvField(const QString& text)
+// A cell that starts with = + - @, a tab or a CR is a formula to a spreadsheet: an apostrophe in
+// front keeps it text, as the common guidance against spreadsheet injection says.
+[[nodiscard]] QString csvField(const QString& cell)
 {
+    static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+    const QString text =
+        !cell.isEmpty() && kFormulaStarts.contains(cell.front()) ? u'\'' + cell : cell;
     if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&
         !text.contains(u'\r'))
         return text;
@@ -69,7 +74,7 @@ const QStringList kEntryNames{QStringLiteral("subkey"),      QStringLiteral("nam
            heading +
            QStringLiteral("</h1>\n<table>\n<tr><th>Application Name</th>"
                           "<th>Uninstaller Location</th><th>Version</th>"
-                          "<th>Phantom</th></tr>\n");
+                          "<th>Phantom</th><th>Reason</th></tr>\n");
 }
 
 } // namespace
@@ -92,36 +97,115 @@ std::optional<OutputFormat> outputFormatOfFile(const QString& fileName)
     return outputFormatNamed(QFileInfo(fileName).suffix().toLower());
 }
 
+namespace
+{
+
+// Units that would end a line for some reader or drive a terminal: the C0 and C1 control
+// characters (NEL, U+0085, ends a line for some readers, CSI, U+009B, starts a terminal
+// command) and the line and paragraph separators.
+[[nodiscard]] constexpr bool needsEscape(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029;
+}
+
+// "\xHH" for a control character, "\u2028" and "\u2029" for the separators.
+char* appendEscape(char* out, char16_t c)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    *out++ = '\\';
+    if (c > 0xff) {
+        *out++ = 'u';
+        for (int shift = 12; shift >= 0; shift -= 4)
+            *out++ = kHex[(c >> shift) & 15];
+        return out;
+    }
+    *out++ = 'x';
+    *out++ = kHex[c >> 4];
+    *out++ = kHex[c & 15];
+    return out;
+}
+
+char* appendEscaped(char* out, QStringView field)
+{
+    qsizetype start = 0;
+    for (qsizetype j = 0; j < field.size(); ++j) {
+        const char16_t c = field[j].unicode();
+        if (!needsEscape(c))
+            continue;
+        out = appendUtf8(out, field.mid(start, j - start));
+        out = appendEscape(out, c);
+        start = j + 1;
+    }
+    return appendUtf8(out, field.mid(start));
+}
+
+// A lone surrogate cannot be written as UTF-8, and JSON readers refuse its escape: it becomes
+// U+FFFD, as a decoder shows it.
+[[nodiscard]] QString withoutLoneSurrogates(const QString& text)
+{
+    QString result;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        const bool pair = c.isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate();
+        if (pair || !c.isSurrogate()) {
+            if (!result.isNull())
+                result += pair ? text.mid(i, 2) : QString(c);
+            i += pair ? 1 : 0;
+            continue;
+        }
+        if (result.isNull())
+            result = text.left(i);
+        result += QChar(QChar::ReplacementCharacter);
+    }
+    return result.isNull() ? text : result;
+}
+
+[[nodiscard]] QJsonValue jsonValue(const QJsonValue& value)
+{
+    if (value.isString())
+        return withoutLoneSurrogates(value.toString());
+    if (value.isArray()) {
+        QJsonArray array;
+        for (const QJsonValue& item : value.toArray())
+            array.append(jsonValue(item));
+        return array;
+    }
+    if (value.isObject()) {
+        QJsonObject object;
+        const QJsonObject source = value.toObject();
+        for (auto it = source.begin(); it != source.end(); ++it)
+            object.insert(withoutLoneSurrogates(it.key()), jsonValue(it.value()));
+        return object;
+    }
+    return value;
+}
+
+} // namespace
+
 // The line is encoded straight into one buffer.
 QByteArray tsvLine(const QStringList& fields)
 {
     qsizetype bytes = 1;
     for (const QString& field : fields)
-        bytes += 4 * field.size() + 1; // a unit takes at most four bytes (an escape: "\x1F")
+        bytes += 6 * field.size() + 1; // a unit takes at most six bytes (an escape: "\u2028")
     QByteArray line(bytes, Qt::Uninitialized);
     char* out = line.data();
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (i > 0)
             *out++ = '\t';
-        const QStringView field(fields[i]);
-        qsizetype start = 0;
-        for (qsizetype j = 0; j < field.size(); ++j) {
-            const char16_t c = field[j].unicode();
-            if (c >= 0x20)
-                continue;
-            out = appendUtf8(out, field.mid(start, j - start));
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            *out++ = '\\';
-            *out++ = 'x';
-            *out++ = kHex[c >> 4];
-            *out++ = kHex[c & 15];
-            start = j + 1;
-        }
-        out = appendUtf8(out, field.mid(start));
+        out = appendEscaped(out, fields[i]);
     }
     *out++ = '\n';
     line.truncate(out - line.constData());
     return line;
+}
+
+QByteArray escapedText(QStringView text)
+{
+    QByteArray bytes(6 * text.size(), Qt::Uninitialized);
+    bytes.truncate(appendEscaped(bytes.data(), text) - bytes.constData());
+    return bytes;
 }
 
 ListingWriter::ListingWriter(OutputFormat format, Sink sink)
@@ -132,7 +216,7 @@ ListingWriter::ListingWriter(OutputFormat format, Sink sink)
 void ListingWriter::field(const QString& name, const QJsonValue& value)
 {
     if (m_format == OutputFormat::Json)
-        m_document.insert(name, value);
+        m_document.insert(name, jsonValue(value));
 }
 
 void ListingWriter::row(const QString& list, const QStringList& names, const QStringList& fields,
@@ -143,9 +227,9 @@ void ListingWriter::row(const QString& list, const QStringList& names, const QSt
     } else if (m_format == OutputFormat::Json) {
         QJsonObject object;
         for (qsizetype i = 0; i < names.size() && i < fields.size(); ++i)
-            object.insert(names[i], fields[i]);
+            object.insert(names[i], withoutLoneSurrogates(fields[i]));
         for (auto it = json.begin(); it != json.end(); ++it)
-            object.insert(it.key(), it.value());
+            object.insert(it.key(), jsonValue(it.value()));
         m_lists[list].append(object);
     }
 }
@@ -155,7 +239,7 @@ void ListingWriter::status(const QString& name, const QString& text)
     if (m_format == OutputFormat::Tsv)
         write(tsvLine({text}));
     else if (m_format == OutputFormat::Json)
-        m_document.insert(name, text);
+        m_document.insert(name, withoutLoneSurrogates(text));
 }
 
 void ListingWriter::declareList(const QString& list)
@@ -167,7 +251,8 @@ void ListingWriter::beginEntryTable(const QString& prefixPath, const QDateTime& 
 {
     if (m_format == OutputFormat::Csv) {
         write(QByteArray("\xEF\xBB\xBF") +
-              QStringLiteral("Application Name,Uninstaller Location,Version,Phantom\r\n").toUtf8());
+              QStringLiteral("Application Name,Uninstaller Location,Version,Phantom,Reason\r\n")
+                  .toUtf8());
     } else if (m_format == OutputFormat::Html) {
         const QString heading =
             QStringLiteral("Add/Remove Programs entries of %1, %2")
@@ -186,21 +271,23 @@ void ListingWriter::entry(const Entry& entry, bool bold)
         QString line;
         for (const EntryColumn& column : entry.columns)
             line += csvField(column.text) + u',';
-        line += entry.marked ? QStringLiteral("yes\r\n") : QStringLiteral("no\r\n");
+        line += entry.marked ? QStringLiteral("yes,") : QStringLiteral("no,");
+        line += csvField(entry.reason) + QStringLiteral("\r\n");
         write(line.toUtf8());
     } else if (m_format == OutputFormat::Html) {
         QString line =
             entry.marked ? QStringLiteral("<tr class=\"phantom\">") : QStringLiteral("<tr>");
         for (const EntryColumn& column : entry.columns)
             line += QStringLiteral("<td>") + column.text.toHtmlEscaped() + QStringLiteral("</td>");
-        line += entry.marked ? QStringLiteral("<td>yes</td></tr>\n")
-                             : QStringLiteral("<td>no</td></tr>\n");
+        line += entry.marked ? QStringLiteral("<td>yes</td>") : QStringLiteral("<td>no</td>");
+        line +=
+            QStringLiteral("<td>") + entry.reason.toHtmlEscaped() + QStringLiteral("</td></tr>\n");
         write(line.toUtf8());
     } else {
         row(QStringLiteral("entries"), kEntryNames,
             {entry.subkey, name.text, uninstaller.text, version.text, name.tag, uninstaller.tag,
              version.tag, verdictName(entry.verdict),
-             bold ? QStringLiteral("1") : QStringLiteral("0"), entry.source->label},
+             bold ? QStringLiteral("1") : QStringLiteral("0"), entry.source->label, entry.reason},
             {{QStringLiteral("bold"), bold}});
     }
 }

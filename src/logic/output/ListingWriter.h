@@ -24,14 +24,20 @@ enum class OutputFormat { Tsv, Json, Csv, Html };
 // The format a file name asks for by its extension, in any case.
 [[nodiscard]] std::optional<OutputFormat> outputFormatOfFile(const QString& fileName);
 
-// One tab-separated line with its line feed. Characters below U+0020 in a field are written
-// as \xHH, so a field cannot break the one-row-per-line layout.
+// One tab-separated line with its line feed, UTF-8. Control characters in a field (below
+// U+0020, and U+007F to U+009F) are written as \xHH, U+2028 and U+2029 as \u2028 and \u2029,
+// so that a field can neither break the one-row-per-line layout for any line reader nor drive
+// a terminal. Backslashes stay as they are (paths read as paths); JSON is the lossless form.
 [[nodiscard]] QByteArray tsvLine(const QStringList& fields);
+
+// A text escaped the same way, for a message on stderr.
+[[nodiscard]] QByteArray escapedText(QStringView text);
 
 // Writes rows and status lines in one format. As TSV each goes out at once, one line each; as
 // JSON they are gathered into one document, written by finish(): the rows as arrays of objects
-// with the given field names, each status as a field of its own. CSV and HTML hold the entry
-// list alone: a header, one row per entry, and (HTML) the counts at the end.
+// with the given field names, each status as a field of its own (a lone surrogate, which no
+// JSON reader takes, becomes U+FFFD). CSV and HTML hold the entry list alone: a header, one row
+// per entry, and (HTML) the counts at the end.
 class ListingWriter
 {
 public:

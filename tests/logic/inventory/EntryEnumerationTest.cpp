@@ -336,7 +336,9 @@ TEST(HeadlessListingTest, ControlCharactersAreEscapedAndSettingsApply)
     TempPrefix prefix;
     prefix.setHiveBody(
         RegRoot::LocalMachine,
-        uninstallEntryBlock("Tab\tKey", {{kDn, "Line\nBreak"}, {kUs, "C:\\gone\\x.exe"}}));
+        uninstallEntryBlock("Tab\tKey", {{kDn, QString::fromUtf8("Line\nBreak\u0085Next\u2028"
+                                                                 "Line\u2029Para\u009b2J")},
+                                         {kUs, "C:\\gone\\x.exe"}}));
     prefix.setHiveBody(RegRoot::CurrentUser,
                        hiveKeyBlock("Software\\Qelvaro\\Nixora", {{"rikkinaiset_bold", "ei"}}));
     QProcess nixora;
@@ -347,8 +349,9 @@ TEST(HeadlessListingTest, ControlCharactersAreEscapedAndSettingsApply)
     ASSERT_TRUE(nixora.waitForFinished(30000));
     EXPECT_EQ(nixora.exitCode(), 0);
     EXPECT_EQ(QString::fromUtf8(nixora.readAllStandardOutput()),
-              "Tab\\x09Key\tLine\\x0ABreak\tC:\\gone\\x.exe\t\tnormaali\tnormaali\tlukittu\t"
-              "phantom\t0\tHKLM\n"
+              "Tab\\x09Key\tLine\\x0ABreak\\x85Next\\u2028Line\\u2029Para\\x9B2J\t"
+              "C:\\gone\\x.exe\t\tnormaali\tnormaali\tlukittu\tphantom\t0\tHKLM\t"
+              "the file(s) in the uninstall string were not found\n"
               "1 phantom program entries (1 entries in total)\n"
               "0 removed program entries\n");
 }
