@@ -3,6 +3,7 @@
 #include "HeadlessListing.h"
 #include "backup/PhantomRemoval.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace nixora
@@ -54,8 +55,12 @@ bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingWriter& out, Totals& 
     const std::vector<EntryRef> entries = removableEntries(window.context());
     if (dryRun || entries.empty()) {
         for (const EntryRef& entry : entries)
-            printOutcome(out, prefix.path(), entry, {}, kDryRun);
-        totals.listed += static_cast<int>(entries.size());
+            printOutcome(out, prefix.path(), entry, {},
+                         entry.keptBecause.isEmpty() ? kDryRun : entry.keptBecause);
+        totals.listed +=
+            static_cast<int>(std::count_if(entries.begin(), entries.end(), [](const EntryRef& e) {
+                return e.keptBecause.isEmpty();
+            }));
         return true;
     }
     const PhantomRemovalResult result = removePhantomEntries(window.context(), entries);

@@ -55,6 +55,7 @@ struct EntryRef {
     const EntrySource* source = nullptr;
     QString subkey;
     QString name;
+    QString keptBecause; // set when a removal must keep it (it cannot be told to be a phantom)
 };
 
 // The entries of one fill, in the order they were read; each is found again by its row key.

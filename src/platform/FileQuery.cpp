@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <dirent.h>
@@ -383,6 +384,14 @@ enum class ExactPath { Try, Tried };
 PrefixFileQuery::PrefixFileQuery(QString prefixPath) : m_prefixPath(std::move(prefixPath)) {}
 
 PrefixFileQuery::~PrefixFileQuery() = default;
+
+bool PrefixFileQuery::driveMissing(QChar letter)
+{
+    if (!letter.isLetter() || letter.unicode() > 0x7f)
+        return false;
+    const QFileInfo link(m_prefixPath + QStringLiteral("/dosdevices/") + letter.toLower() + u':');
+    return link.isSymLink() && !link.exists();
+}
 
 void PrefixFileQuery::beginBatch()
 {

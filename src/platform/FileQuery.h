@@ -23,6 +23,10 @@ public:
     // fill of the entry list), so an implementation may keep what it read of them.
     virtual void beginBatch() {}
     virtual void endBatch() {}
+
+    // True when the drive letter is set up but not there now (a disk that is not plugged in): no
+    // answer about a path on it says whether the file is gone.
+    [[nodiscard]] virtual bool driveMissing(QChar) { return false; }
 };
 
 class FolderListings;
@@ -41,6 +45,8 @@ public:
     [[nodiscard]] std::optional<QString> findFirstFile(const QString& windowsPath) override;
     void beginBatch() override;
     void endBatch() override;
+    // Its dosdevices link is there and leads nowhere.
+    [[nodiscard]] bool driveMissing(QChar letter) override;
 
 private:
     [[nodiscard]] std::optional<QString> findUncached(const QString& windowsPath);

@@ -41,6 +41,9 @@ TEST(WorkspaceEntries, VerdictsAndReasonsAreReadFromTheEntriesAndTheRowsShowThem
         {QStringLiteral("HKLM32\\Demo32Gone"),
          {Verdict::Phantom, "the file(s) in the uninstall string were not found",
           tags::kTipMissing}},
+        // Its drive's link leads nowhere: marked as the file check marks it, but cannot be told.
+        {QStringLiteral("HKLM\\DemoUsbTool"),
+         {Verdict::Unknown, "drive D: is not available", tags::kTipMissing}},
         {QStringLiteral("HKCU\\DemoUserApp"), {Verdict::Found, "", tags::kTipFound}},
         {QStringLiteral("HKLM\\NoUninstaller"), {Verdict::Plain, "", tags::kTipPlain}},
         {QStringLiteral("HKLM\\QuietUninstallerEmpty"), {Verdict::Plain, "", tags::kTipPlain}},

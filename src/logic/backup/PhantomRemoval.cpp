@@ -24,6 +24,8 @@ void backUpAll(Workspace& ctx, const QString& folderProblem, const PhantomCancel
     bool stopped = false;
     for (int i = 0; i < total; ++i) {
         RemovalOutcome& outcome = outcomes[static_cast<size_t>(i)];
+        if (!outcome.removed())
+            continue;
         stopped = stopped || (cancelled && cancelled(i, total));
         if (stopped) {
             outcome.reason = kCancelled;
@@ -103,7 +105,9 @@ std::vector<EntryRef> removableEntries(const Workspace& ctx)
     std::vector<EntryRef> entries;
     for (const Entry* entry : entriesInListOrder(ctx)) {
         if (entry->verdict == Verdict::Phantom)
-            entries.push_back({entry->source, entry->subkey, entry->name()});
+            entries.push_back({entry->source, entry->subkey, entry->name(), {}});
+        else if (entry->verdict == Verdict::Unknown)
+            entries.push_back({entry->source, entry->subkey, entry->name(), entry->reason});
     }
     return entries;
 }
@@ -126,7 +130,7 @@ PhantomRemovalResult removePhantomEntries(Workspace& ctx, const std::vector<Entr
         return result;
     }
     for (const EntryRef& entry : entries)
-        result.outcomes.push_back({entry, {}, {}, {}});
+        result.outcomes.push_back({entry, {}, {}, entry.keptBecause});
     backUpAll(ctx, prepareBackupFolder(ctx.services.backupFolder), cancelled, result.outcomes);
     deleteEntries(*ctx.services.registry, result.outcomes);
     return result;
@@ -136,7 +140,9 @@ void mRemovePhantoms_Click(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
     const std::vector<EntryRef> entries = removableEntries(ctx);
-    if (entries.empty()) {
+    const auto phantoms = std::count_if(entries.begin(), entries.end(),
+                                        [](const EntryRef& e) { return e.keptBecause.isEmpty(); });
+    if (phantoms == 0) {
         say(ui, QStringLiteral("There are no phantom program entries in the list."),
             MsgIcon::Question);
         return;
@@ -146,7 +152,7 @@ void mRemovePhantoms_Click(Workspace& ctx)
                     writable.message);
         return;
     }
-    if (!askRemoval(ctx, entries.size()))
+    if (!askRemoval(ctx, static_cast<size_t>(phantoms)))
         return;
     ui.setMousePointer(kPointerHourglass);
     const bool waitBox = static_cast<int>(entries.size()) > kPhantomWaitThreshold;

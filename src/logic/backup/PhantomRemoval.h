@@ -19,7 +19,8 @@ struct PhantomRemovalResult {
     [[nodiscard]] int keptCount() const;
 };
 
-// Every phantom entry of the last fill (all sources), in the list's order.
+// Every entry of the last fill (all sources) that is marked as a phantom, in the list's order;
+// those that cannot be told to be phantoms come with the reason a removal keeps them.
 [[nodiscard]] std::vector<EntryRef> removableEntries(const Workspace& ctx);
 
 // Asked before each entry with the number done and the total: true ends the run there; the

@@ -144,8 +144,15 @@ void EntryFill::judge(Entry& entry, const UninstallerChoice& uninstaller)
         if (check.outcome == UninstallStringCheck::Outcome::Found) {
             entry.verdict = Verdict::Found;
         } else if (check.outcome == UninstallStringCheck::Outcome::Missing) {
-            entry.verdict = Verdict::Phantom;
-            entry.reason = kReasonMissing;
+            // Marked as every missing file is, but a file on a drive that is not plugged in
+            // may well be there: nothing that removes phantoms may take it for one.
+            const QString& missing = check.missingPath;
+            const bool driveGone = missing.size() >= 2 && missing[1] == u':' &&
+                                   m_ctx.services.files->driveMissing(missing[0]);
+            entry.verdict = driveGone ? Verdict::Unknown : Verdict::Phantom;
+            entry.reason =
+                driveGone ? QStringLiteral("drive %1: is not available").arg(missing[0].toUpper())
+                          : kReasonMissing;
             entry.marked = true;
         }
     }
