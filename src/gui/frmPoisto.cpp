@@ -310,6 +310,7 @@ void frmPoisto::applyPreferences()
     m_ctx.loadListPreferences();
     m_mSelkokielisetOhjelmanimet->setChecked(m_state.friendlyNames);
     m_mLihavoidutRikkinaiset->setChecked(m_state.boldPhantoms);
+    m_mCheckInstallerProducts->setChecked(m_state.installerChecks);
 }
 
 void frmPoisto::showPrefixNotices()
@@ -389,6 +390,14 @@ void frmPoisto::mLihavoidutRikkinaiset_Click()
     m_state.lvwOhjelmat.repaint();
     settings::writePreference(*m_ctx.services.registry, settings::kRikkinaisetBold,
                               m_state.boldPhantoms);
+}
+
+void frmPoisto::mCheckInstallerProducts_Click()
+{
+    m_state.installerChecks = m_mCheckInstallerProducts->isChecked();
+    settings::writePreference(*m_ctx.services.registry, settings::kInstallerChecks,
+                              m_state.installerChecks);
+    mPaivita_Click();
 }
 
 void frmPoisto::mPaivita_Click()

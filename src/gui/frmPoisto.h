@@ -53,6 +53,9 @@ public:
     void mTilarivi_Click();
     void mSelkokielisetOhjelmanimet_Click();
     void mLihavoidutRikkinaiset_Click();
+    // View > Check Windows Installer Products: on, an entry whose Windows Installer product is
+    // not registered or has lost its package is a phantom; off, only the file check judges.
+    void mCheckInstallerProducts_Click();
     void mPaivita_Click();
     void mLopeta_Click();
     // Key code and shift bits (1 Shift, 2 Ctrl, 4 Alt); true when the key opened a menu.
@@ -159,6 +162,7 @@ private:
     QAction* m_mTilarivi = nullptr;
     QAction* m_mSelkokielisetOhjelmanimet = nullptr;
     QAction* m_mLihavoidutRikkinaiset = nullptr;
+    QAction* m_mCheckInstallerProducts = nullptr;
     QAction* m_mTilaa = nullptr;
     QAction* m_mRekisteroi = nullptr;
     QAction* m_mTietojaOhjelmasta = nullptr;

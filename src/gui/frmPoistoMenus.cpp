@@ -74,8 +74,10 @@ void frmPoisto::createMenus()
     m_mLihavoidutRikkinaiset = newAction(QStringLiteral("mLihavoidutRikkinaiset"),
                                          QStringLiteral("&Phantom Program Entries in Bold    "));
     m_mLihavoidutRikkinaiset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    for (QAction* action :
-         {m_mRuudukko, m_mTilarivi, m_mSelkokielisetOhjelmanimet, m_mLihavoidutRikkinaiset}) {
+    m_mCheckInstallerProducts = newAction(QStringLiteral("mCheckInstallerProducts"),
+                                          QStringLiteral("Check Windows &Installer Products"));
+    for (QAction* action : {m_mRuudukko, m_mTilarivi, m_mSelkokielisetOhjelmanimet,
+                            m_mLihavoidutRikkinaiset, m_mCheckInstallerProducts}) {
         action->setCheckable(true);
         action->setChecked(true);
     }
@@ -86,6 +88,7 @@ void frmPoisto::createMenus()
     addSeparator(mnuNayta, QStringLiteral("vNayta"));
     mnuNayta->addAction(m_mSelkokielisetOhjelmanimet);
     mnuNayta->addAction(m_mLihavoidutRikkinaiset);
+    mnuNayta->addAction(m_mCheckInstallerProducts);
     addSeparator(mnuNayta, QStringLiteral("vNayta2"));
     mnuNayta->addAction(mPaivita);
     QAction* mFind = newAction(QStringLiteral("mFind"), QStringLiteral("&Find..."));
@@ -170,6 +173,7 @@ void frmPoisto::connectMenuCommands()
     on("mTilarivi", [this] { mTilarivi_Click(); });
     on("mSelkokielisetOhjelmanimet", [this] { mSelkokielisetOhjelmanimet_Click(); });
     on("mLihavoidutRikkinaiset", [this] { mLihavoidutRikkinaiset_Click(); });
+    on("mCheckInstallerProducts", [this] { mCheckInstallerProducts_Click(); });
     on("mPaivita", [this] { mPaivita_Click(); });
     on("mFind", [this] { openFind(); });
     on("mExportList", [this] { mExportList_Click(); });

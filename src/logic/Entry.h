@@ -37,6 +37,8 @@ struct Entry {
     // What an Active Setup component gave the entry, if one did (the texts above show it).
     QString componentName;
     QString componentVersion;
+    // The Windows Installer product it belongs to, when the Installer checks found one.
+    QString installerProduct;
     Verdict verdict = Verdict::Plain;
     QString reason;  // why it is a phantom or cannot be told; empty when found or plain
     QString toolTip; // the tooltip of its row and both sub-items

@@ -54,6 +54,7 @@ struct WindowState {
     std::set<int> usedComponents32; // the same for the 32-bit view's Active Setup key
     bool friendlyNames = true;      // selkokieli
     bool boldPhantoms = true;       // rikkinaiset_bold
+    bool installerChecks = true;    // the Windows Installer products of entries are checked
     QString selectedTab = kTabEntries;
     QString statusText;   // panel 1 of the status bar
     int16_t popupX = 290; // twips, where a keyboard context menu opens

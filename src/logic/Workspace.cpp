@@ -1,6 +1,7 @@
 #include "Workspace.h"
 
 #include "EntrySource.h"
+#include "InstallerProducts.h"
 #include "Settings.h"
 #include "WineRegistry.h"
 
@@ -32,13 +33,15 @@ PrefixStatus Workspace::openPrefix(const Prefix& prefix)
     auto registry = std::make_unique<WineRegistry>(prefix);
     // What the lists and the settings read; everything else of the hives is parsed only when
     // something else is read or anything is written.
-    QStringList machineKeys;
+    QStringList machineKeys = installerMachineKeys();
     for (SourceKind kind : {SourceKind::Machine, SourceKind::Machine32})
         machineKeys << entrySource(kind).uninstallPath << entrySource(kind).activeSetupPath;
     registry->setReadSubtrees(RegRoot::LocalMachine, machineKeys);
     registry->setReadSubtrees(RegRoot::CurrentUser,
-                              {entrySource(SourceKind::User).uninstallPath,
-                               entrySource(SourceKind::User).activeSetupPath, settings::kReadPath});
+                              installerUserKeys() +
+                                  QStringList{entrySource(SourceKind::User).uninstallPath,
+                                              entrySource(SourceKind::User).activeSetupPath,
+                                              settings::kReadPath});
     PrefixStatus status{prefix.path(), prefix.exists(), prefix.error(), false};
     status.wineserverRunning = status.exists && registry->wineserverRunning();
 
@@ -64,6 +67,8 @@ void Workspace::loadListPreferences()
 {
     state.friendlyNames = settings::readPreference(*services.registry, settings::kSelkokieli);
     state.boldPhantoms = settings::readPreference(*services.registry, settings::kRikkinaisetBold);
+    state.installerChecks =
+        settings::readPreference(*services.registry, settings::kInstallerChecks);
 }
 
 void Workspace::setView(WorkspaceView* view)

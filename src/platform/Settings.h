@@ -16,6 +16,8 @@ inline const QString kTilarivi = QStringLiteral("tilarivi");
 inline const QString kSelkokieli = QStringLiteral("selkokieli");
 inline const QString kRikkinaisetBold = QStringLiteral("rikkinaiset_bold");
 inline const QString kMuokkausvarmuuskopio = QStringLiteral("muokkausvarmuuskopio");
+// View > Check Windows Installer Products
+inline const QString kInstallerChecks = QStringLiteral("installer_products");
 
 // Only the exact text "ei" means off; anything else, "Not Found" included, means on.
 [[nodiscard]] bool readPreference(Registry& registry, const QString& valueName);

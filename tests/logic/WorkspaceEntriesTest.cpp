@@ -44,6 +44,18 @@ TEST(WorkspaceEntries, VerdictsAndReasonsAreReadFromTheEntriesAndTheRowsShowThem
         // Its drive's link leads nowhere: marked as the file check marks it, but cannot be told.
         {QStringLiteral("HKLM\\DemoUsbTool"),
          {Verdict::Unknown, "drive D: is not available", tags::kTipMissing}},
+        // Windows Installer products: registered with their package, registered without it, and
+        // not registered at all.
+        {QStringLiteral("HKLM\\{6F1C2D3E-0000-4000-8000-000000000001}"),
+         {Verdict::Found, "", tags::kTipFound}},
+        {QStringLiteral("HKLM\\{6F1C2D3E-0000-4000-8000-000000000002}"),
+         {Verdict::Phantom,
+          "the product's installer package is missing; its uninstaller would fail",
+          tags::kTipPackageMissing}},
+        {QStringLiteral("HKLM\\{AAAAAAAA-0000-4000-8000-00000000000A}"),
+         {Verdict::Phantom,
+          "the Windows Installer product is not registered; its uninstaller would fail",
+          tags::kTipNotRegistered}},
         {QStringLiteral("HKCU\\DemoUserApp"), {Verdict::Found, "", tags::kTipFound}},
         {QStringLiteral("HKLM\\NoUninstaller"), {Verdict::Plain, "", tags::kTipPlain}},
         {QStringLiteral("HKLM\\QuietUninstallerEmpty"), {Verdict::Plain, "", tags::kTipPlain}},
@@ -71,6 +83,24 @@ TEST(WorkspaceEntries, VerdictsAndReasonsAreReadFromTheEntriesAndTheRowsShowThem
         EXPECT_TRUE(entry.toolTip.startsWith(it->second.toolTip + u'\n'));
     }
     EXPECT_EQ(checked, static_cast<int>(expected.size()));
+
+    // Without the Installer checks the file check alone judges: the same entries, no Installer
+    // verdict left, every other verdict as it was.
+    std::map<QString, Verdict> withChecks;
+    for (const Entry& entry : ctx.entries)
+        withChecks[entry.rowKey()] = entry.verdict;
+    ctx.state.installerChecks = false;
+    ListaaLisaaPoistaOhjelmat(ctx);
+    ASSERT_EQ(ctx.entries.size(), withChecks.size());
+    for (const Entry& entry : ctx.entries) {
+        const bool installer = entry.reason.contains(QLatin1String("Windows Installer")) ||
+                               entry.toolTip.startsWith(tags::kTipNotRegistered);
+        EXPECT_FALSE(installer) << entry.subkey.toStdString();
+        if (entry.subkey.startsWith(u"{6F1C2D3E") || entry.subkey.startsWith(u"{AAAAAAAA"))
+            EXPECT_EQ(entry.verdict, Verdict::Found) << entry.subkey.toStdString();
+        else
+            EXPECT_EQ(entry.verdict, withChecks[entry.rowKey()]) << entry.subkey.toStdString();
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "actions/RunUninstaller.h"
 
+#include "InstallerProducts.h"
 #include "backup/BackupRemoval.h"
 #include "mdlProsessi.h"
 
@@ -18,6 +19,21 @@ const QString kFromControlPanel =
            kFromControlPanel;
 }
 
+// What is run: the uninstaller location as the list shows it, except for an entry of a Windows
+// Installer product (WindowsInstaller=1, its key a product code), whose stored "/I" string only
+// repairs: it is uninstalled with msiexec /x and its key, as Windows' list and Wine's
+// uninstaller do.
+[[nodiscard]] QString uninstallCommand(Workspace& ctx)
+{
+    const SelectedEntry& entry = ctx.state.entry;
+    const EntrySource& source = entrySource(entry.SelectedEntrySource);
+    if (isProductCode(entry.SelectedEntryKey) &&
+        hasWindowsInstallerFlag(*ctx.services.registry, source.root,
+                                source.entryPath(entry.SelectedEntryKey)))
+        return QStringLiteral("msiexec /x") + entry.SelectedEntryKey;
+    return entry.SelectedEntryUninstaller;
+}
+
 // Runs the uninstaller with the wait box up; Cancel stops waiting, never the uninstaller.
 mdlProsessi::RunOutcome runWithWaitBox(Workspace& ctx)
 {
@@ -26,8 +42,7 @@ mdlProsessi::RunOutcome runWithWaitBox(Workspace& ctx)
                                 "it started to end.")
                      .arg(ctx.state.entry.SelectedEntryName));
     const mdlProsessi::RunOutcome run = mdlProsessi::AjaProsessiOdottaen(
-        ctx.services.prefixPath, ctx.state.entry.SelectedEntryUninstaller,
-        [&ui] { return !ui.waitCancelled(); });
+        ctx.services.prefixPath, uninstallCommand(ctx), [&ui] { return !ui.waitCancelled(); });
     ui.endWait();
     return run;
 }

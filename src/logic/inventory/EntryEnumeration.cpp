@@ -1,5 +1,7 @@
 #include "inventory/EntryEnumeration.h"
 
+#include "InstallerProducts.h"
+
 #include "inventory/ComponentNames.h"
 #include "inventory/EntryRows.h"
 #include "inventory/EntryTags.h"
@@ -15,6 +17,10 @@ using mdlPoisto::kNotFound;
 
 const QString kInstallShieldInfo = QStringLiteral("InstallShield Uninstall Information");
 const QString kReasonMissing = QStringLiteral("the file(s) in the uninstall string were not found");
+const QString kReasonNotRegistered =
+    QStringLiteral("the Windows Installer product is not registered; its uninstaller would fail");
+const QString kReasonPackageMissing =
+    QStringLiteral("the product's installer package is missing; its uninstaller would fail");
 
 struct UninstallerChoice {
     QString text;
@@ -51,6 +57,7 @@ private:
     void addSource(const EntrySource& source);
     void addEntry(const QString& subkey);
     void judge(Entry& entry, const UninstallerChoice& uninstaller);
+    void judgeInstallerProduct(Entry& entry, QString& tip);
     [[nodiscard]] UninstallerChoice chooseUninstaller(const QString& entryPath,
                                                       const QString& uninstallString);
     [[nodiscard]] const QString& withSourceLine(const QString& tip);
@@ -156,9 +163,41 @@ void EntryFill::judge(Entry& entry, const UninstallerChoice& uninstaller)
             entry.marked = true;
         }
     }
+    if (m_ctx.state.installerChecks && m_ctx.services.files && !entry.marked)
+        judgeInstallerProduct(entry, tip);
     // The source goes on a line of its own under the tooltip, so that twins of the two views
     // can be told apart.
     entry.toolTip = withSourceLine(tip);
+}
+
+// An entry of a Windows Installer product can only be uninstalled while Windows Installer
+// knows the product and finds its package: otherwise msiexec fails (1605, 1612) whatever files
+// the uninstall string names.
+void EntryFill::judgeInstallerProduct(Entry& entry, QString& tip)
+{
+    // The flag is read only for keys named like a product code, the only ones it can matter for.
+    const bool flag =
+        isProductCode(entry.subkey) &&
+        hasWindowsInstallerFlag(m_registry, m_source->root, m_source->entryPath(entry.subkey));
+    const std::optional<QString> product =
+        installerProductOf(flag, entry.subkey, entry.uninstaller());
+    if (!product)
+        return;
+    entry.installerProduct = *product;
+    switch (installerProductState(m_registry, *m_ctx.services.files, *product)) {
+    case ProductState::Usable:
+        return;
+    case ProductState::NotRegistered:
+        tip = tags::kTipNotRegistered;
+        entry.reason = kReasonNotRegistered;
+        break;
+    case ProductState::PackageMissing:
+        tip = tags::kTipPackageMissing;
+        entry.reason = kReasonPackageMissing;
+        break;
+    }
+    entry.verdict = Verdict::Phantom;
+    entry.marked = true;
 }
 
 const QString& EntryFill::withSourceLine(const QString& tip)

@@ -19,5 +19,10 @@ inline const QString kTipFound =
     QStringLiteral("File(s) in the uninstall string were found. Right-click an entry for a menu.");
 inline const QString kTipMissing = QStringLiteral(
     "File(s) in the uninstall string were not found. Right-click an entry for a menu.");
+inline const QString kTipNotRegistered = QStringLiteral(
+    "The product of this entry is not registered with Windows Installer. Right-click an entry "
+    "for a menu.");
+inline const QString kTipPackageMissing = QStringLiteral(
+    "The installer package of this entry's product is missing. Right-click an entry for a menu.");
 
 } // namespace nixora::tags

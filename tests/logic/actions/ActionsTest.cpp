@@ -7,6 +7,7 @@
 #include "support/FakeWineserver.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
+#include "support/TestData.h"
 #include "support/TestWorkspace.h"
 
 #include <QDir>
@@ -134,6 +135,27 @@ TEST_F(RunUninstallerTest, RemovalIsJudgedInTheEntrysOwnSource)
     EXPECT_TRUE(m_ui.shown.empty());
     EXPECT_FALSE(m_registry.exportKey(user.root, user.entryPath(QStringLiteral("App"))));
     EXPECT_TRUE(entryPresent());
+}
+
+// An entry of a Windows Installer product is uninstalled with msiexec /x and its key, as
+// Windows' list and Wine's uninstaller do: its stored "/I" string would only repair it.
+TEST_F(RunUninstallerTest, AWindowsInstallerEntryRunsMsiexecWithXAndItsKey)
+{
+    const QString product = QStringLiteral("{23067521-119B-4B0A-BCDD-38835D58077B}");
+    QString block = test::uninstallEntryBlock(
+        product, {{QStringLiteral("DisplayName"), QStringLiteral("Product")},
+                  {QStringLiteral("UninstallString"), QStringLiteral("MsiExec.exe /I") + product}});
+    block.replace(QStringLiteral("\"DisplayName\""),
+                  QStringLiteral("\"WindowsInstaller\"=dword:00000001\n\"DisplayName\""));
+    m_prefix.setHiveBody(RegRoot::LocalMachine, block);
+    const QString arguments = m_prefix.hostPath(QStringLiteral("arguments.txt"));
+    m_prefix.createFile(QStringLiteral("windows/system32/msiexec.exe"),
+                        "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + arguments.toUtf8() + "'\n", true);
+    select(QStringLiteral("MsiExec.exe /I") + product);
+    m_state.entry.SelectedEntryKey = product;
+    m_ui.queueAnswer(MsgAnswer::No);
+    mAjaPoistoohjelma_Click(m_ctx);
+    EXPECT_EQ(test::readAll(arguments), ("/x" + product + "\n").toUtf8());
 }
 
 // Most entries have no default value: the entry counts as removed only when its key is gone.
