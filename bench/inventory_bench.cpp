@@ -3,6 +3,8 @@
 // machine's Uninstall key, or split in turn across HKLM, HKLM's 32-bit view and HKCU.
 
 #include "FileQuery.h"
+#include "InstallerProducts.h"
+#include "Settings.h"
 #include "StatusBar.h"
 #include "WineRegistry.h"
 #include "inventory/EntryEnumeration.h"
@@ -13,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <array>
@@ -163,6 +166,125 @@ BENCHMARK(BM_Fill)
     ->Args({10000, 1000, 0, 0})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(1.0);
+
+// 1,000 entries as --list reads them (hives parsed afresh each time), a third of them entries
+// of Windows Installer products registered as Wine's msiexec registers them, with and without
+// the Installer checks.
+class InstallerPrefix
+{
+public:
+    explicit InstallerPrefix(int entries)
+    {
+        const QString root = m_dir.path();
+        QDir(root).mkpath(QStringLiteral("drive_c/windows/Installer"));
+        QDir(root).mkpath(QStringLiteral("dosdevices"));
+        QFile::link(QStringLiteral("../drive_c"), root + QStringLiteral("/dosdevices/c:"));
+        const QString un =
+            QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+        QString products;
+        QString userData;
+        QString uninstall = block(un, {});
+        for (int i = 0; i < entries; ++i) {
+            const QString name = QStringLiteral("Application %1").arg(i, 6, 10, QLatin1Char('0'));
+            if (i % 3 != 0) {
+                const QString folder = QStringLiteral("drive_c/App %1").arg(i);
+                QDir(root).mkpath(folder);
+                QFile(root + u'/' + folder + QStringLiteral("/uninst.exe"))
+                    .open(QIODevice::WriteOnly);
+                uninstall += block(un + QStringLiteral("\\App%1").arg(i),
+                                   {{QStringLiteral("DisplayName"), name},
+                                    {QStringLiteral("UninstallString"),
+                                     QStringLiteral("\"C:\\App %1\\uninst.exe\" /S").arg(i)}});
+                continue;
+            }
+            const QString code =
+                QStringLiteral("{6F1C2D3E-0000-4000-8000-%1}").arg(i, 12, 10, QLatin1Char('0'));
+            const QString packed = *packedProductCode(code);
+            QFile(root + QStringLiteral("/drive_c/windows/Installer/%1.msi").arg(i))
+                .open(QIODevice::WriteOnly);
+            QString entry = block(un + u'\\' + code, {{QStringLiteral("DisplayName"), name},
+                                                      {QStringLiteral("UninstallString"),
+                                                       QStringLiteral("MsiExec.exe /I") + code}});
+            entry.insert(entry.size() - 1, QStringLiteral("\"WindowsInstaller\"=dword:00000001\n"));
+            uninstall += entry;
+            products += block(QStringLiteral("Software\\Classes\\Installer\\Products\\") + packed,
+                              {{QStringLiteral("ProductName"), name}});
+            userData += block(QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\"
+                                             "Installer\\UserData\\S-1-5-18\\Products\\") +
+                                  packed + QStringLiteral("\\InstallProperties"),
+                              {{QStringLiteral("LocalPackage"),
+                                QStringLiteral("C:\\windows\\Installer\\%1.msi").arg(i)}});
+        }
+        QFile hive(root + QStringLiteral("/system.reg"));
+        hive.open(QIODevice::WriteOnly);
+        hive.write((header() + products + userData + uninstall).toUtf8());
+        QFile user(root + QStringLiteral("/user.reg"));
+        user.open(QIODevice::WriteOnly);
+        user.write("WINE REGISTRY Version 2\n;; All keys relative to "
+                   "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n\n");
+    }
+
+    [[nodiscard]] QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void BM_ListWithInstallerChecks(benchmark::State& bench)
+{
+    static InstallerPrefix prefix(1000);
+    const bool checks = bench.range(0) == 1;
+    int phantoms = 0;
+    for (auto _ : bench) {
+        Workspace ctx(Services{});
+        LogicOnlyView view(ctx);
+        ctx.setView(&view);
+        (void)ctx.openPrefix(Prefix(prefix.path()));
+        ctx.state.lvwOhjelmat.setSorted(true);
+        ctx.state.installerChecks = checks;
+        ListaaLisaaPoistaOhjelmat(ctx);
+        phantoms = ctx.state.lvwOhjelmat.phantomRowCount();
+        benchmark::DoNotOptimize(ctx.state.statusText);
+    }
+    bench.counters["phantoms"] = phantoms;
+}
+
+// The same as a user runs it: `nixora --list` as a process, the option stored as the window
+// stores it.
+void BM_ListProcessWithInstallerChecks(benchmark::State& bench)
+{
+    static InstallerPrefix prefix(1000);
+    const bool checks = bench.range(0) == 1;
+    {
+        WineRegistry registry{Prefix(prefix.path())};
+        settings::writePreference(registry, settings::kInstallerChecks, checks);
+    }
+    for (auto _ : bench) {
+        QProcess nixora;
+        nixora.start(QStringLiteral(NIXORA_BIN_DIR "/nixora"),
+                     {QStringLiteral("--prefix"), prefix.path(), QStringLiteral("--list")});
+        if (!nixora.waitForFinished(30000) || nixora.exitCode() != 0)
+            bench.SkipWithError("nixora --list failed");
+        benchmark::DoNotOptimize(nixora.readAllStandardOutput());
+    }
+}
+
+BENCHMARK(BM_ListProcessWithInstallerChecks)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+BENCHMARK(BM_ListWithInstallerChecks)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 } // namespace
 

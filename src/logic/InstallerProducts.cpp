@@ -47,59 +47,6 @@ const QString kUserData = kInstallerData + QStringLiteral("UserData\\");
     }
 }
 
-// Where the product is registered, if anywhere: the key whose SourceList names its source.
-[[nodiscard]] std::optional<std::pair<RegRoot, QString>> productKey(Registry& registry,
-                                                                    const QString& packed)
-{
-    if (registry.keyExists(RegRoot::LocalMachine, kMachineProducts + packed))
-        return std::pair{RegRoot::LocalMachine, kMachineProducts + packed};
-    if (registry.keyExists(RegRoot::CurrentUser, kUserProducts + packed))
-        return std::pair{RegRoot::CurrentUser, kUserProducts + packed};
-    for (const QString& sid : subkeysOf(registry, RegRoot::LocalMachine, kManaged)) {
-        const QString path = kManaged + sid + QStringLiteral("\\Installer\\Products\\") + packed;
-        if (registry.keyExists(RegRoot::LocalMachine, path))
-            return std::pair{RegRoot::LocalMachine, path};
-    }
-    return std::nullopt;
-}
-
-[[nodiscard]] bool exists(FileQuery& files, const QString& windowsPath)
-{
-    return !windowsPath.isEmpty() && files.findFirstFile(windowsPath).has_value();
-}
-
-// The package msiexec keeps a copy of (InstallProperties LocalPackage, under any user's data).
-[[nodiscard]] bool localPackageExists(Registry& registry, FileQuery& files, const QString& packed)
-{
-    for (const QString& sid : subkeysOf(registry, RegRoot::LocalMachine, kUserData)) {
-        const QString path = kUserData + sid + QStringLiteral("\\Products\\") + packed +
-                             QStringLiteral("\\InstallProperties");
-        if (exists(files,
-                   text(registry, RegRoot::LocalMachine, path, QStringLiteral("LocalPackage"))
-                       .value_or(QString())))
-            return true;
-    }
-    return false;
-}
-
-// The package it was installed from: SourceList's LastUsedSource ("n;1;C:\folder\", a kind, an
-// index and the folder) and PackageName.
-[[nodiscard]] bool sourcePackageExists(Registry& registry, FileQuery& files, RegRoot root,
-                                       const QString& productPath)
-{
-    const QString sourceList = productPath + QStringLiteral("\\SourceList");
-    const std::optional<QString> last =
-        text(registry, root, sourceList, QStringLiteral("LastUsedSource"));
-    const std::optional<QString> name =
-        text(registry, root, sourceList, QStringLiteral("PackageName"));
-    if (!last || !name || name->isEmpty())
-        return false;
-    QString folder = last->section(u';', 2);
-    if (!folder.isEmpty() && !folder.endsWith(u'\\'))
-        folder += u'\\';
-    return exists(files, folder + *name);
-}
-
 } // namespace
 
 bool isProductCode(QStringView text)
@@ -139,6 +86,8 @@ std::optional<QString> installerProductOf(bool windowsInstaller, const QString& 
 {
     if (windowsInstaller && isProductCode(subkey))
         return subkey;
+    if (!uninstallString.contains(u'{'))
+        return std::nullopt;
     static const QRegularExpression msiexec(
         QStringLiteral("^\\s*\"?(?:[^\"]*\\\\)?msiexec(?:\\.exe)?\"?\\s+[/-][ix]\\s*(\\{[^}]*\\})"),
         QRegularExpression::CaseInsensitiveOption);
@@ -156,18 +105,76 @@ bool hasWindowsInstallerFlag(Registry& registry, RegRoot root, const QString& en
            dwordFromBytes(value->data) == 1;
 }
 
-ProductState installerProductState(Registry& registry, FileQuery& files, const QString& productCode)
+ProductState InstallerRegistrations::stateOf(const QString& productCode)
 {
     const std::optional<QString> packed = packedProductCode(productCode);
     if (!packed)
         return ProductState::Usable;
-    const auto key = productKey(registry, *packed);
+    const auto key = productKey(*packed);
     if (!key)
         return ProductState::NotRegistered;
-    if (localPackageExists(registry, files, *packed) ||
-        sourcePackageExists(registry, files, key->first, key->second))
+    if (localPackageExists(*packed) || sourcePackageExists(key->first, key->second))
         return ProductState::Usable;
     return ProductState::PackageMissing;
+}
+
+const QStringList& InstallerRegistrations::usersOf(const QString& path,
+                                                   std::optional<QStringList>& kept)
+{
+    if (!kept)
+        kept = subkeysOf(m_registry, RegRoot::LocalMachine, path);
+    return *kept;
+}
+
+// Where the product is registered, if anywhere: per machine, per user, or managed for a user.
+std::optional<std::pair<RegRoot, QString>> InstallerRegistrations::productKey(const QString& packed)
+{
+    if (m_registry.keyExists(RegRoot::LocalMachine, kMachineProducts + packed))
+        return std::pair{RegRoot::LocalMachine, kMachineProducts + packed};
+    if (m_registry.keyExists(RegRoot::CurrentUser, kUserProducts + packed))
+        return std::pair{RegRoot::CurrentUser, kUserProducts + packed};
+    for (const QString& sid : usersOf(kManaged, m_managedUsers)) {
+        const QString path = kManaged + sid + QStringLiteral("\\Installer\\Products\\") + packed;
+        if (m_registry.keyExists(RegRoot::LocalMachine, path))
+            return std::pair{RegRoot::LocalMachine, path};
+    }
+    return std::nullopt;
+}
+
+bool InstallerRegistrations::exists(const QString& windowsPath)
+{
+    // msiexec opens the package by name: a hidden file serves as well as any.
+    return !windowsPath.isEmpty() && m_files.fileExists(windowsPath);
+}
+
+// The package msiexec keeps a copy of (InstallProperties LocalPackage, under any user's data).
+bool InstallerRegistrations::localPackageExists(const QString& packed)
+{
+    for (const QString& sid : usersOf(kUserData, m_dataUsers)) {
+        const QString path = kUserData + sid + QStringLiteral("\\Products\\") + packed +
+                             QStringLiteral("\\InstallProperties");
+        if (exists(text(m_registry, RegRoot::LocalMachine, path, QStringLiteral("LocalPackage"))
+                       .value_or(QString())))
+            return true;
+    }
+    return false;
+}
+
+// The package it was installed from: SourceList's LastUsedSource ("n;1;C:\folder\", a kind, an
+// index and the folder) and PackageName.
+bool InstallerRegistrations::sourcePackageExists(RegRoot root, const QString& productPath)
+{
+    const QString sourceList = productPath + QStringLiteral("\\SourceList");
+    const std::optional<QString> last =
+        text(m_registry, root, sourceList, QStringLiteral("LastUsedSource"));
+    const std::optional<QString> name =
+        text(m_registry, root, sourceList, QStringLiteral("PackageName"));
+    if (!last || !name || name->isEmpty())
+        return false;
+    QString folder = last->section(u';', 2);
+    if (!folder.isEmpty() && !folder.endsWith(u'\\'))
+        folder += u'\\';
+    return exists(folder + *name);
 }
 
 QStringList installerMachineKeys()

@@ -5,7 +5,10 @@
 
 #include <QString>
 
+#include <QStringList>
+
 #include <optional>
+#include <utility>
 
 namespace nixora
 {
@@ -38,8 +41,31 @@ enum class ProductState {
     NotRegistered,  // msiexec /x fails with 1605: no Installer key knows the product
     PackageMissing, // msiexec /x fails with 1612: neither package can be found
 };
-[[nodiscard]] ProductState installerProductState(Registry& registry, FileQuery& files,
-                                                 const QString& productCode);
+
+// The Installer's registrations as one fill of the entry list reads them: the users it keeps
+// data for are read once, then each product is looked up by its packed code.
+class InstallerRegistrations
+{
+public:
+    InstallerRegistrations(Registry& registry, FileQuery& files)
+        : m_registry(registry), m_files(files)
+    {
+    }
+
+    [[nodiscard]] ProductState stateOf(const QString& productCode);
+
+private:
+    [[nodiscard]] const QStringList& usersOf(const QString& path, std::optional<QStringList>& kept);
+    [[nodiscard]] std::optional<std::pair<RegRoot, QString>> productKey(const QString& packed);
+    [[nodiscard]] bool localPackageExists(const QString& packed);
+    [[nodiscard]] bool sourcePackageExists(RegRoot root, const QString& productPath);
+    [[nodiscard]] bool exists(const QString& windowsPath);
+
+    Registry& m_registry;
+    FileQuery& m_files;
+    std::optional<QStringList> m_managedUsers;
+    std::optional<QStringList> m_dataUsers;
+};
 
 // The keys (below their roots) the checks read, for a registry that parses only what is read.
 [[nodiscard]] QStringList installerMachineKeys();

@@ -402,6 +402,7 @@ void PrefixFileQuery::endBatch()
 {
     m_listings.reset();
     m_answers.clear();
+    m_fileFolders.clear();
 }
 
 std::optional<QString> PrefixFileQuery::findFirstFile(const QString& windowsPath)
@@ -492,6 +493,41 @@ std::optional<QString> PrefixFileQuery::findUncached(const QString& windowsPath)
     if (!isOrdinaryFile(*file, name))
         return std::nullopt;
     return name;
+}
+
+// In a batch the folder is resolved once and its listing answers for every file in it (the
+// Installer keeps all its packages in one folder); otherwise the spelling on disk is tried
+// first (one stat), then each component is matched as Wine matches it.
+bool PrefixFileQuery::fileExists(const QString& windowsPath)
+{
+    if (windowsPath.contains(QChar(0)))
+        return false;
+    const qsizetype cut = windowsPath.lastIndexOf(u'\\');
+    const QString name = windowsPath.mid(cut + 1);
+    if (m_listings && cut > 0 && isPlainName(name)) {
+        const QString folder = windowsPath.left(cut);
+        auto known = m_fileFolders.find(folder);
+        if (known == m_fileFolders.end()) {
+            const std::optional<SplitPath> split =
+                splitWindowsPath(m_prefixPath, folder, &m_driveRoots);
+            known = m_fileFolders.insert(
+                folder, split ? resolveComponents(split->base, split->components, m_listings.get())
+                              : std::nullopt);
+        }
+        if (!*known || !m_listings->isFolder(**known))
+            return false;
+        const std::optional<QString> listed = m_listings->find(**known, name);
+        return listed && m_listings->isNotFolder(**known, *listed);
+    }
+    const std::optional<SplitPath> split =
+        splitWindowsPath(m_prefixPath, windowsPath, &m_driveRoots);
+    if (!split || split->components.isEmpty())
+        return false;
+    const std::optional<QString> file = resolveComponents(split->base, split->components);
+    struct stat info {
+    };
+    return file && ::stat(QFile::encodeName(*file).constData(), &info) == 0 &&
+           !S_ISDIR(info.st_mode);
 }
 
 std::optional<QString> resolveWindowsPath(const QString& prefixPath, const QString& windowsPath)

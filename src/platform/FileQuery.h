@@ -24,6 +24,13 @@ public:
     virtual void beginBatch() {}
     virtual void endBatch() {}
 
+    // True when a file (not a folder) is at the path, hidden and system files too: what a
+    // program that opens it by name finds. No wildcards.
+    [[nodiscard]] virtual bool fileExists(const QString& windowsPath)
+    {
+        return findFirstFile(windowsPath).has_value();
+    }
+
     // True when the drive letter is set up but not there now (a disk that is not plugged in): no
     // answer about a path on it says whether the file is gone.
     [[nodiscard]] virtual bool driveMissing(QChar) { return false; }
@@ -45,6 +52,7 @@ public:
     [[nodiscard]] std::optional<QString> findFirstFile(const QString& windowsPath) override;
     void beginBatch() override;
     void endBatch() override;
+    [[nodiscard]] bool fileExists(const QString& windowsPath) override;
     // Its dosdevices link is there and leads nowhere.
     [[nodiscard]] bool driveMissing(QChar letter) override;
 
@@ -57,6 +65,8 @@ private:
     // The answer to each path asked during a batch: the phantom check asks about the same
     // path several times while it takes a command apart.
     QHash<QString, std::optional<QString>> m_answers;
+    // The folder each Windows folder asked for by fileExists() resolved to, during a batch.
+    QHash<QString, std::optional<QString>> m_fileFolders;
 };
 
 // Maps a Windows path to the Unix path of an existing file or folder of the prefix, component

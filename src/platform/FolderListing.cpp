@@ -37,7 +37,13 @@ FolderListings::Listing& FolderListings::listing(const QString& unixDir)
     if (found != m_listings.end())
         return *found;
     Listing& listing = m_listings[unixDir];
-    listing.names = readFolder(unixDir);
+    const std::unique_ptr<DIR, int (*)(DIR*)> handle(
+        ::opendir(QFile::encodeName(unixDir).constData()), &::closedir);
+    while (const dirent* entry = handle ? ::readdir(handle.get()) : nullptr) {
+        listing.names.append(QFile::decodeName(entry->d_name));
+        if (entry->d_type != DT_REG)
+            listing.unsure.insert(listing.names.back());
+    }
     // Filled backwards so that the first of several names equal ignoring case wins, as in Wine.
     for (auto it = listing.names.crbegin(); it != listing.names.crend(); ++it)
         listing.byFoldedName.insert(it->toCaseFolded(), *it);
@@ -68,6 +74,16 @@ std::optional<QString> FolderListings::find(const QString& unixDir, const QStrin
     if (hashed != entries.byShortName.cend())
         return *hashed;
     return std::nullopt;
+}
+
+bool FolderListings::isNotFolder(const QString& unixDir, const QString& name)
+{
+    if (!listing(unixDir).unsure.contains(name))
+        return true;
+    struct stat info {
+    };
+    const QByteArray path = QFile::encodeName(unixDir + u'/' + name);
+    return ::stat(path.constData(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 const std::optional<QString>* FolderListings::resolved(const QString& unixPath) const

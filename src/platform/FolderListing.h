@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,9 @@ public:
     // The first entry of `unixDir` equal to `name` ignoring case, else the entry whose hashed
     // short name it is (only tried for a name shaped like one).
     [[nodiscard]] std::optional<QString> find(const QString& unixDir, const QString& name);
+    // True when the entry `name` of `unixDir` (as find() gives it) is not a folder: the listing
+    // says so, else (a link, a file system that does not say) stat() does.
+    [[nodiscard]] bool isNotFolder(const QString& unixDir, const QString& name);
     [[nodiscard]] const QStringList& names(const QString& unixDir);
 
     // What a path asked for earlier resolved to (nothing when it did not), or nullptr when it
@@ -37,6 +41,7 @@ private:
         QStringList names;
         QHash<QString, QString> byFoldedName;
         QHash<QString, QString> byShortName;
+        QSet<QString> unsure; // names the listing did not say are files
         bool shortNamesBuilt = false;
     };
     Listing& listing(const QString& unixDir);

@@ -73,6 +73,7 @@ private:
     std::vector<std::pair<QString, QString>> m_sourceTips;
     ActiveSetupComponents m_components;
     ActiveSetupComponents m_components32;
+    std::optional<InstallerRegistrations> m_installer; // read when the first product is judged
 };
 
 UninstallerChoice EntryFill::chooseUninstaller(const QString& entryPath,
@@ -184,7 +185,9 @@ void EntryFill::judgeInstallerProduct(Entry& entry, QString& tip)
     if (!product)
         return;
     entry.installerProduct = *product;
-    switch (installerProductState(m_registry, *m_ctx.services.files, *product)) {
+    if (!m_installer)
+        m_installer.emplace(m_registry, *m_ctx.services.files);
+    switch (m_installer->stateOf(*product)) {
     case ProductState::Usable:
         return;
     case ProductState::NotRegistered:
