@@ -124,8 +124,8 @@ constexpr int kPixels5055 = 337;
 TEST_F(MainWindowTest, FirstStartWithoutSettingsKeyTurnsEveryViewOptionOn)
 {
     frmPoisto& window = open();
-    for (const char* name :
-         {"mRuudukko", "mTilarivi", "mSelkokielisetOhjelmanimet", "mLihavoidutRikkinaiset"})
+    for (const char* name : {"mRuudukko", "mTilarivi", "mSelkokielisetOhjelmanimet",
+                             "mLihavoidutRikkinaiset", "mCheckInstallerProducts"})
         EXPECT_TRUE(action(name)->isChecked()) << name;
     EXPECT_TRUE(list("lvwOhjelmat")->showGrid());
     EXPECT_TRUE(list("lvwPalauta")->showGrid());
@@ -419,6 +419,27 @@ TEST_F(MainWindowTest, BoldToggleTakesBoldOffPhantomsWithoutRefill)
     EXPECT_TRUE(m_ui.pointerHistory.empty()); // no refill ran
     EXPECT_FALSE(window.state().boldPhantoms);
     EXPECT_FALSE(storedOn(settings::kRikkinaisetBold));
+}
+
+// An entry of a Windows Installer product that Windows Installer does not know: a phantom with
+// the checks on; turning them off stores "ei" and refills the list, which the file check alone
+// judges (it finds nothing to look for in an MsiExec string).
+TEST_F(MainWindowTest, InstallerChecksToggleRefillsAndIsStored)
+{
+    addEntries(entry("{23067521-119B-4B0A-BCDD-38835D58077B}", "Product",
+                     "MsiExec.exe /X{23067521-119B-4B0A-BCDD-38835D58077B}", "1.0"));
+    open();
+    QAbstractItemModel* model = list("lvwOhjelmat")->model();
+    ASSERT_EQ(model->rowCount(), 1);
+    EXPECT_EQ(model->index(0, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(192, 0, 0));
+    EXPECT_EQ(statusText(), QStringLiteral("1 phantom program entries (1 entries in total)"));
+
+    action("mCheckInstallerProducts")->trigger();
+    EXPECT_NE(model->index(0, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(192, 0, 0));
+    EXPECT_TRUE(model->index(0, 0).data(Qt::ToolTipRole).toString().startsWith(tags::kTipFound));
+    EXPECT_EQ(statusText(), QStringLiteral("0 phantom program entries (1 entries in total)"));
+    EXPECT_TRUE(stored(settings::kInstallerChecks));
+    EXPECT_FALSE(storedOn(settings::kInstallerChecks));
 }
 
 TEST_F(MainWindowTest, VersionSortsAsTextAndReversesOnSecondClick)
