@@ -139,17 +139,8 @@ bool FileReplacement::commit()
 {
     if (m_temp.isEmpty())
         return false;
-    const QByteArray target = QFile::encodeName(m_target);
-    if (::rename(QFile::encodeName(m_temp).constData(), target.constData()) != 0) {
-        m_error = systemError();
-        discard();
-        return false;
-    }
-    m_temp.clear();
-    // The new file is in place; a folder that cannot be synced (some file systems refuse it)
-    // does not make the write a failure.
-    (void)syncFolder(QFileInfo(m_target).path());
-    return true;
+    return placed(::rename(QFile::encodeName(m_temp).constData(),
+                           QFile::encodeName(m_target).constData()) == 0);
 }
 
 bool FileReplacement::commitAsNew(bool& existed)
@@ -168,13 +159,20 @@ bool FileReplacement::commitAsNew(bool& existed)
         if (result == 0)
             ::unlink(temp.constData());
     }
-    if (result != 0) {
-        existed = errno == EEXIST;
+    existed = result != 0 && errno == EEXIST;
+    return placed(result == 0);
+}
+
+bool FileReplacement::placed(bool moved)
+{
+    if (!moved) {
         m_error = systemError();
         discard();
         return false;
     }
     m_temp.clear();
+    // The new file is in place; a folder that cannot be synced (some file systems refuse it)
+    // does not make the write a failure.
     (void)syncFolder(QFileInfo(m_target).path());
     return true;
 }

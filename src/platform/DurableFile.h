@@ -55,6 +55,9 @@ public:
     FileReplacement& operator=(const FileReplacement&) = delete;
 
 private:
+    // The end of a commit: the staged file is in place, or it is discarded with the reason.
+    [[nodiscard]] bool placed(bool moved);
+
     QString m_target;
     QString m_temp;
     QString m_error;
