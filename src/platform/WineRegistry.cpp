@@ -143,8 +143,8 @@ struct WineRegistry::HiveSlot {
     }
 
     // A hive that is a symbolic link is replaced where the link points, so the link (to a hive
-    // shared between prefixes, or kept elsewhere) stays a link. The lock is taken beside that
-    // file too: two prefixes linking to one hive share one lock.
+    // shared between prefixes, or kept elsewhere) stays a link. The lock is taken on that
+    // file's folder too: two prefixes linking to one hive share one lock.
     [[nodiscard]] QString writePath() const { return FileReplacement::realPath(path); }
 
     void forget()
@@ -333,7 +333,7 @@ public:
     ~Turn() override
     {
         if (--m_registry.m_turns == 0)
-            m_registry.m_turnLocks.clear();
+            m_registry.m_turnLock.reset();
     }
     Turn(const Turn&) = delete;
     Turn& operator=(const Turn&) = delete;
@@ -345,14 +345,11 @@ private:
 std::unique_ptr<WriterTurn> WineRegistry::takeWriterTurn()
 {
     if (m_turns == 0) {
-        // Always the machine hive first, so two processes never wait for each other's second.
-        std::vector<std::unique_ptr<HiveLock>> locks;
-        for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
-            locks.push_back(std::make_unique<HiveLock>(slot(root).writePath()));
-            if (!locks.back()->locked())
-                return nullptr;
-        }
-        m_turnLocks = std::move(locks);
+        auto lock =
+            std::make_unique<HiveLock>(QStringList{m_machine->writePath(), m_user->writePath()});
+        if (!lock->locked())
+            return nullptr;
+        m_turnLock = std::move(lock);
     }
     return std::make_unique<Turn>(*this);
 }
@@ -362,18 +359,22 @@ RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
     if (!m_prefix.exists())
         return checkWritable();
     std::vector<RegRoot> roots;
+    QStringList written;
     if (machine)
         roots.push_back(RegRoot::LocalMachine);
     if (user)
         roots.push_back(RegRoot::CurrentUser);
-    std::vector<std::unique_ptr<HiveLock>> locks;
-    // Within a writer turn both hives are locked already; a second lock of the same hive by
+    for (RegRoot root : roots)
+        written << slot(root).writePath();
+    // Within a writer turn the folders are locked already; a second lock of the same folder by
     // this process would wait for itself.
-    for (RegRoot root : m_turns > 0 ? std::vector<RegRoot>() : roots) {
-        locks.push_back(std::make_unique<HiveLock>(slot(root).writePath()));
-        if (!locks.back()->locked())
-            return RegResult::failure(RegStatus::IoError,
-                                      QStringLiteral("Cannot lock %1.").arg(slot(root).path));
+    std::unique_ptr<HiveLock> lock;
+    if (m_turns == 0) {
+        lock = std::make_unique<HiveLock>(written);
+        if (!lock->locked())
+            return RegResult::failure(
+                RegStatus::IoError,
+                QStringLiteral("Cannot lock %1: %2").arg(slot(roots.front()).path, lock->error()));
     }
     // Checked again under the lock: a server may have started since.
     if (RegResult writable = checkWritable(); !writable.ok())

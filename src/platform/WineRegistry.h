@@ -67,8 +67,8 @@ private:
     friend class Turn;
 
     Prefix m_prefix;
-    int m_turns = 0; // writer turns alive; while any is, the hive locks below are held
-    std::vector<std::unique_ptr<HiveLock>> m_turnLocks;
+    int m_turns = 0; // writer turns alive; while any is, the lock below is held
+    std::unique_ptr<HiveLock> m_turnLock;
     std::unique_ptr<HiveSlot> m_machine;
     std::unique_ptr<HiveSlot> m_user;
 };

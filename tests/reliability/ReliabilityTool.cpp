@@ -5,8 +5,9 @@
 //   write-loop <prefix> <name> <count>   sets HKLM\Software\Nixora Reliability\<name><i> = i
 //   same-tree <hive> <state>...      the hive parses and holds the same tree as one of the states;
 //                                    prints the index of the first matching state
-//   hold-lock <hive>                 takes the hive lock, prints "locked", holds it until stdin
-//   ends limit-fsize <bytes> <program> <argument>...   runs the program with a file-size limit, as
+//   hold-lock <hive>                 takes the hive's writer lock, prints "locked", holds it until
+//                                    stdin ends
+//   limit-fsize <bytes> <program> <argument>...   runs the program with a file-size limit, as
 //                                    a full disk would stop it (SIGXFSZ ignored: writes fail)
 
 #include "HiveImage.h"
@@ -91,7 +92,7 @@ int sameTree(const QString& hivePath, const QStringList& states)
 // Holds the lock until standard input ends, so a caller decides exactly when it is released.
 int holdLock(const QString& hivePath)
 {
-    HiveLock lock(hivePath);
+    HiveLock lock(QStringList{hivePath});
     if (!lock.locked())
         return 1;
     std::printf("locked\n");
