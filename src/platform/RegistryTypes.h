@@ -90,10 +90,14 @@ enum class RegStatus {
 struct RegResult {
     RegStatus status = RegStatus::Ok;
     QString message; // for the user or stderr; empty on success
+    // A failed batch over both roots is undone where it can be; the roots whose changes are on
+    // disk all the same (their old file could not be put back). Empty on success and whenever
+    // the failure changed nothing.
+    std::vector<RegRoot> landed;
 
     [[nodiscard]] bool ok() const { return status == RegStatus::Ok; }
     static RegResult success() { return {}; }
-    static RegResult failure(RegStatus s, QString text) { return {s, std::move(text)}; }
+    static RegResult failure(RegStatus s, QString text) { return {s, std::move(text), {}}; }
 };
 
 } // namespace nixora

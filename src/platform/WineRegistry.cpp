@@ -411,15 +411,36 @@ RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
     return saveAll(roots);
 }
 
+namespace
+{
+
+QString rootFileName(RegRoot root)
+{
+    return root == RegRoot::LocalMachine ? QStringLiteral("system.reg")
+                                         : QStringLiteral("user.reg");
+}
+
+} // namespace
+
 // Every changed hive is first written and synced beside the old one; only then are they renamed
-// over the old files, so a crash leaves each hive either old or new.
+// over the old files, so a crash leaves each hive either old or new. When a later hive cannot be
+// renamed into place (an immutable file, an I/O error), those already replaced get their old
+// bytes back: the call changes both hives or neither. Only when that too fails does a hive stay
+// changed, and the result says which.
 RegResult WineRegistry::saveAll(const std::vector<RegRoot>& roots)
 {
-    std::vector<std::pair<HiveSlot*, QByteArray>> pending;
+    struct Pending {
+        RegRoot root;
+        HiveSlot* slot;
+        QByteArray bytes;
+        bool existed; // the file was there before: undone by writing its old bytes back
+    };
+    std::vector<Pending> pending;
     for (RegRoot root : roots) {
         HiveSlot& s = slot(root);
         if (s.hive->isModified())
-            pending.emplace_back(&s, s.hive->serialize());
+            pending.push_back({root, &s, s.hive->serialize(),
+                               QFileInfo::exists(FileReplacement::realPath(s.path))});
     }
     auto fail = [&](const QString& path, const QString& why) {
         for (RegRoot r : roots)
@@ -429,17 +450,36 @@ RegResult WineRegistry::saveAll(const std::vector<RegRoot>& roots)
     };
     std::vector<FileReplacement> replacements(pending.size());
     for (size_t i = 0; i < pending.size(); ++i) {
-        if (!replacements[i].stage(pending[i].first->path, pending[i].second))
-            return fail(pending[i].first->path, replacements[i].error());
+        if (!replacements[i].stage(pending[i].slot->path, pending[i].bytes))
+            return fail(pending[i].slot->path, replacements[i].error());
     }
     for (size_t i = 0; i < pending.size(); ++i) {
-        HiveSlot* s = pending[i].first;
-        if (!replacements[i].commit())
-            return fail(s->path, replacements[i].error());
+        if (replacements[i].commit())
+            continue;
+        std::vector<RegRoot> landed;
+        for (size_t j = 0; j < i; ++j) {
+            const Pending& done = pending[j];
+            const bool undone =
+                done.existed
+                    ? replaceFileDurably(done.slot->path, done.slot->hive->bytes()).isEmpty()
+                    : QFile::remove(FileReplacement::realPath(done.slot->path));
+            if (!undone)
+                landed.push_back(done.root);
+        }
+        RegResult result = fail(pending[i].slot->path, replacements[i].error());
+        for (RegRoot root : landed)
+            result.message += QStringLiteral("\n%1 was saved and its old contents cannot be put "
+                                             "back: its changes are in the registry.")
+                                  .arg(rootFileName(root));
+        result.landed = std::move(landed);
+        return result;
+    }
+    for (Pending& done : pending) {
         // Keep the tree of what was just written, so the next read need not parse it again.
+        HiveSlot* s = done.slot;
         struct stat info {
         };
-        s->hive = s->parse(std::move(pending[i].second));
+        s->hive = s->parse(std::move(done.bytes));
         if (!s->hive || ::stat(s->nativePath.constData(), &info) != 0) {
             s->forget();
             continue;
