@@ -76,10 +76,10 @@ void writeGeneratedPrefix(const QString& to, int entries)
 void runStartup(benchmark::State& state, const QString& prefixPath)
 {
     QuietUi ui;
+    const nixora::SystemClock clock;
     PaintCounter counter;
     for (auto _ : state) {
-        nixora::Services services;
-        services.ui = &ui;
+        nixora::Services services{.ui = &ui, .clock = clock};
         nixora::Workspace workspace(services);
         const nixora::PrefixStatus status = workspace.openPrefix(nixora::Prefix(prefixPath));
         nixora::frmPoisto window(workspace, status);
@@ -97,8 +97,8 @@ void runStartup(benchmark::State& state, const QString& prefixPath)
 void runRefresh(benchmark::State& state, const QString& prefixPath)
 {
     QuietUi ui;
-    nixora::Services services;
-    services.ui = &ui;
+    const nixora::SystemClock clock;
+    nixora::Services services{.ui = &ui, .clock = clock};
     nixora::Workspace workspace(services);
     const nixora::PrefixStatus status = workspace.openPrefix(nixora::Prefix(prefixPath));
     nixora::frmPoisto window(workspace, status);

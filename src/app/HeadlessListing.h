@@ -75,6 +75,7 @@ public:
 
 private:
     SilentUi m_ui;
+    SystemClock m_clock;
     Workspace m_ctx;
 };
 

@@ -76,9 +76,7 @@ int nixoraRunWindow(int argc, char** argv, const NixoraWindowRequest* request)
 
     nixora::QtUiServices ui;
     const nixora::SystemClock clock;
-    nixora::Services services;
-    services.ui = &ui;
-    services.clock = &clock;
+    nixora::Services services{.ui = &ui, .clock = clock};
     services.programFolder = QCoreApplication::applicationDirPath();
     services.regeditProgram =
         QDir(services.programFolder).filePath(QStringLiteral("nixora-regedit"));

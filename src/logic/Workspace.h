@@ -15,16 +15,17 @@ namespace nixora
 {
 
 // The platform parts the commands use. A workspace opened on a prefix fills them with parts it
-// owns; tests and benchmarks hand in their own.
+// owns; tests and benchmarks hand in their own. There is no default clock: every maker of a
+// workspace names one.
 struct Services {
     Registry* registry = nullptr;
     FileQuery* files = nullptr;
     UiServices* ui = nullptr;
-    const Clock* clock = nullptr;
-    QString prefixPath;     // the Wine prefix (for running uninstallers)
-    QString backupFolder;   // <prefix>/nixora-backups, without a trailing slash
-    QString programFolder;  // folder of the nixora executable (readme.txt)
-    QString regeditProgram; // path of nixora-regedit
+    ClockRef clock;
+    QString prefixPath{};     // the Wine prefix (for running uninstallers)
+    QString backupFolder{};   // <prefix>/nixora-backups, without a trailing slash
+    QString programFolder{};  // folder of the nixora executable (readme.txt)
+    QString regeditProgram{}; // path of nixora-regedit
 };
 
 // What the program found out about a prefix when it opened it; the window tells the user.

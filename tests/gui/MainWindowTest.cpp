@@ -63,9 +63,7 @@ protected:
 
     frmPoisto& open(PrefixStatus status = {})
     {
-        Services services;
-        services.ui = &m_ui;
-        services.clock = &m_clock;
+        Services services{.ui = &m_ui, .clock = m_clock};
         services.programFolder = QStringLiteral("/opt/nixora/bin");
         services.regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit");
         m_workspace = std::make_unique<Workspace>(services);

@@ -172,14 +172,9 @@ TEST_P(SourceRoundTripInterop, EntryComesBackExactlyAndNothingElseChanges)
 
     test::ScriptedUi ui;
     test::FixedClock clock;
-    Workspace ctx(Services{nullptr,
-                           nullptr,
-                           &ui,
-                           &clock,
-                           {},
-                           {},
-                           {},
-                           QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")});
+    Workspace ctx(Services{.ui = &ui,
+                           .clock = clock,
+                           .regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")});
     (void)ctx.openPrefix(Prefix(m_wine->path()));
     ctx.state.entry.SelectedEntryKey = subkey;
     ctx.state.entry.SelectedEntryName = QStringLiteral("Round Trip");

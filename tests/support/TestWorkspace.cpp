@@ -47,14 +47,10 @@ void ScriptedView::refresh()
 }
 
 TestWorkspace::TestWorkspace()
-    : ctx(Services{nullptr,
-                   nullptr,
-                   &ui,
-                   &clock,
-                   {},
-                   {},
-                   QStringLiteral("/opt/nixora/bin"),
-                   QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")})
+    : ctx(Services{.ui = &ui,
+                   .clock = clock,
+                   .programFolder = QStringLiteral("/opt/nixora/bin"),
+                   .regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")})
 {
     reopen();
     ctx.state.lvwOhjelmat.setSorted(true);

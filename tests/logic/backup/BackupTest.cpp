@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 namespace nixora
 {
 namespace
@@ -26,6 +28,13 @@ using test::writeAll;
 using test::FixedClock;
 using test::ScriptedUi;
 using test::TempPrefix;
+
+// A backup is named after the workspace's clock: a workspace without one (the headless listing
+// once built one with a null clock, and the single-entry backup crashed on it) must not compile.
+static_assert(!std::is_default_constructible_v<Services>);
+static_assert(!std::is_constructible_v<ClockRef, std::nullptr_t>);
+static_assert(!std::is_constructible_v<ClockRef, const Clock*>);
+static_assert(!std::is_constructible_v<ClockRef, SystemClock&&>);
 
 QByteArray utf16WithBom(const QString& text)
 {
