@@ -168,7 +168,7 @@ void printListingLine(const QStringList& fields)
 }
 
 HeadlessWindow::HeadlessWindow(const Prefix& prefix)
-    : m_ctx(Services{.ui = &m_ui, .clock = m_clock})
+    : m_ctx(Services{.ui = &m_ui, .clock = m_clock, .settingsFile = settings::defaultStoreFile()})
 {
     (void)m_ctx.openPrefix(prefix);
     m_ctx.state.lvwOhjelmat.setSorted(true);

@@ -3,6 +3,7 @@
 #include "BuildInfo.h"
 #include "Prefix.h"
 #include "QtUiServices.h"
+#include "Settings.h"
 #include "frmPoisto.h"
 #include "prefixes/RecentPrefixes.h"
 
@@ -78,6 +79,7 @@ int nixoraRunWindow(int argc, char** argv, const NixoraWindowRequest* request)
     const nixora::SystemClock clock;
     nixora::Services services{.ui = &ui, .clock = clock};
     services.programFolder = QCoreApplication::applicationDirPath();
+    services.settingsFile = nixora::settings::defaultStoreFile();
     services.regeditProgram =
         QDir(services.programFolder).filePath(QStringLiteral("nixora-regedit"));
     nixora::Workspace workspace(services);

@@ -297,7 +297,7 @@ void frmPoisto::Form_Load()
 
 void frmPoisto::applyPreferences()
 {
-    Registry& registry = *m_ctx.services.registry;
+    Registry& registry = *m_ctx.services.settings;
     const bool grid = settings::readPreference(registry, settings::kRuudukko);
     m_mRuudukko->setChecked(grid);
     setGridLines(grid);
@@ -364,20 +364,20 @@ void frmPoisto::mRuudukko_Click()
     // QAction flips its check mark before triggered() arrives.
     const bool on = m_mRuudukko->isChecked();
     setGridLines(on);
-    settings::writePreference(*m_ctx.services.registry, settings::kRuudukko, on);
+    settings::writePreference(*m_ctx.services.settings, settings::kRuudukko, on);
 }
 
 void frmPoisto::mTilarivi_Click()
 {
     const bool shown = m_mTilarivi->isChecked();
     applyStatusBarLayout(shown);
-    settings::writePreference(*m_ctx.services.registry, settings::kTilarivi, shown);
+    settings::writePreference(*m_ctx.services.settings, settings::kTilarivi, shown);
 }
 
 void frmPoisto::mSelkokielisetOhjelmanimet_Click()
 {
     m_state.friendlyNames = m_mSelkokielisetOhjelmanimet->isChecked();
-    settings::writePreference(*m_ctx.services.registry, settings::kSelkokieli,
+    settings::writePreference(*m_ctx.services.settings, settings::kSelkokieli,
                               m_state.friendlyNames);
     mPaivita_Click();
 }
@@ -395,7 +395,7 @@ void frmPoisto::mLihavoidutRikkinaiset_Click()
     }
     m_ctx.services.ui->processEvents();
     list.repaint();
-    settings::writePreference(*m_ctx.services.registry, settings::kRikkinaisetBold,
+    settings::writePreference(*m_ctx.services.settings, settings::kRikkinaisetBold,
                               m_state.boldPhantoms);
 }
 

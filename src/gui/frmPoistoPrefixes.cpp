@@ -46,8 +46,7 @@ bool frmPoisto::switchPrefix(const QString& folder, const QString& name)
     m_prefixStatus = m_ctx.openPrefix(Prefix(QDir::cleanPath(folder)));
     m_prefixName = name;
     (void)prefixes::RecentPrefixes(m_recentFile).remember(m_prefixStatus.path);
-    // The view options live in the prefix's own user hive.
-    applyPreferences();
+    // The view options are the user's, not the prefix's: they stay as they are.
     showPrefixTitle();
     mPaivita_Click();
     showPrefixNotices();

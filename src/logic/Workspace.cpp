@@ -42,7 +42,12 @@ void LogicOnlyView::refresh()
     fillBackups();
 }
 
-Workspace::Workspace(Services services) : services(std::move(services)) {}
+Workspace::Workspace(Services services)
+    : services(std::move(services)),
+      m_settings(WineRegistry::settingsStore(this->services.settingsFile))
+{
+    this->services.settings = m_settings.get();
+}
 
 Workspace::~Workspace() = default;
 
@@ -57,7 +62,7 @@ PrefixStatus Workspace::openPrefix(const Prefix& prefix)
     registry->setReadSubtrees(RegRoot::LocalMachine, machineKeys);
     registry->setReadSubtrees(RegRoot::CurrentUser,
                               {entrySource(SourceKind::User).uninstallPath,
-                               entrySource(SourceKind::User).activeSetupPath, settings::kReadPath});
+                               entrySource(SourceKind::User).activeSetupPath});
     PrefixStatus status{prefix.path(), prefix.exists(), prefix.error(), false};
     status.wineserverRunning = status.exists && registry->wineserverRunning();
 
@@ -80,8 +85,8 @@ PrefixStatus Workspace::openPrefix(const Prefix& prefix)
 
 void Workspace::loadListPreferences()
 {
-    state.friendlyNames = settings::readPreference(*services.registry, settings::kSelkokieli);
-    state.boldPhantoms = settings::readPreference(*services.registry, settings::kRikkinaisetBold);
+    state.friendlyNames = settings::readPreference(*services.settings, settings::kSelkokieli);
+    state.boldPhantoms = settings::readPreference(*services.settings, settings::kRikkinaisetBold);
 }
 
 void Workspace::setView(WorkspaceView* view)

@@ -18,7 +18,8 @@ namespace nixora
 // owns; tests and benchmarks hand in their own. There is no default clock: every maker of a
 // workspace names one.
 struct Services {
-    Registry* registry = nullptr;
+    Registry* registry = nullptr; // the prefix's
+    Registry* settings = nullptr; // Nixora's own preferences: the workspace's store of settingsFile
     FileQuery* files = nullptr;
     UiServices* ui = nullptr;
     ClockRef clock;
@@ -26,6 +27,9 @@ struct Services {
     QString backupFolder{};   // <prefix>/nixora-backups, without a trailing slash
     QString programFolder{};  // folder of the nixora executable (readme.txt)
     QString regeditProgram{}; // path of nixora-regedit
+    // The hive of Nixora's preferences (settings::defaultStoreFile() for the program); empty
+    // keeps nothing, and every preference reads as on.
+    QString settingsFile{};
 };
 
 // What the program found out about a prefix when it opened it; the window tells the user.
@@ -68,13 +72,14 @@ protected:
     Workspace& m_workspace;
 };
 
-// One prefix as the program works on it: its registry, file query and backup folder, the
-// preferences stored in it, and the state the window and the commands share. Opening another
-// prefix rebuilds the parts; the view stays.
+// One prefix as the program works on it: its registry, file query and backup folder, and the
+// state the window and the commands share, with the user's settings store beside it. Opening
+// another prefix rebuilds the prefix's parts; the settings store and the view stay.
 class Workspace
 {
 public:
-    // Parts handed in (tests, benchmarks): the workspace owns none of them.
+    // Parts handed in (tests, benchmarks): the workspace owns none of them. The settings store is
+    // opened on services.settingsFile.
     explicit Workspace(Services services);
     ~Workspace();
     Workspace(const Workspace&) = delete;
@@ -85,7 +90,7 @@ public:
     // stay as they were.
     PrefixStatus openPrefix(const Prefix& prefix);
 
-    // Reads the list preferences (friendly names, bold phantoms) from the prefix's user hive.
+    // Reads the list preferences (friendly names, bold phantoms) from the settings store.
     void loadListPreferences();
 
     [[nodiscard]] WorkspaceView& view() const { return *m_view; }
@@ -97,6 +102,7 @@ public:
     Services services;
 
 private:
+    std::unique_ptr<Registry> m_settings;
     std::unique_ptr<Registry> m_registry;
     std::unique_ptr<FileQuery> m_files;
     LogicOnlyView m_logicView{*this};

@@ -269,7 +269,7 @@ std::optional<RegKeySnapshot> WineRegistry::exportKey(RegRoot root, const QStrin
 
 bool WineRegistry::wineserverRunning() const
 {
-    return m_prefix.error().isEmpty() && wineserver::isRunning(m_prefix.path());
+    return !m_settingsStore && m_prefix.error().isEmpty() && wineserver::isRunning(m_prefix.path());
 }
 
 namespace
@@ -311,8 +311,50 @@ RegResult applyChange(HiveFile& hive, const RegChange& change, uint64_t now)
 
 } // namespace
 
+std::unique_ptr<WineRegistry> WineRegistry::settingsStore(const QString& hiveFile)
+{
+    const QFileInfo file(hiveFile);
+    auto store = std::unique_ptr<WineRegistry>(
+        new WineRegistry(Prefix(hiveFile.isEmpty() ? QString() : file.absolutePath())));
+    store->m_settingsStore = true;
+    store->m_machine->path.clear();
+    store->m_machine->nativePath.clear();
+    store->m_user->path = hiveFile.isEmpty() ? QString() : file.absoluteFilePath();
+    store->m_user->nativePath = QFile::encodeName(store->m_user->path);
+    return store;
+}
+
+QStringList WineRegistry::lockedHives(bool machine, bool user) const
+{
+    QStringList hives;
+    for (const HiveSlot* s : {machine ? m_machine.get() : nullptr, user ? m_user.get() : nullptr}) {
+        if (s != nullptr && !s->path.isEmpty())
+            hives << s->writePath();
+    }
+    return hives;
+}
+
+// The settings folder is made on the first write, private to the user as the XDG base
+// directory rules ask; nothing else decides whether the store may be written.
+RegResult WineRegistry::prepareSettingsFolder()
+{
+    const QString folder = m_prefix.path();
+    if (folder.isEmpty())
+        return RegResult::failure(RegStatus::IoError,
+                                  QStringLiteral("Nixora's settings are not kept anywhere."));
+    if (!QDir().mkpath(QFileInfo(folder).path()) ||
+        (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) ||
+        !QFileInfo(folder).isDir())
+        return RegResult::failure(
+            RegStatus::IoError,
+            QStringLiteral("The settings folder %1 cannot be made.").arg(folder));
+    return RegResult::success();
+}
+
 RegResult WineRegistry::checkWritable()
 {
+    if (m_settingsStore)
+        return prepareSettingsFolder();
     if (!m_prefix.exists())
         return RegResult::failure(
             RegStatus::IoError,
@@ -345,8 +387,7 @@ private:
 std::unique_ptr<WriterTurn> WineRegistry::takeWriterTurn()
 {
     if (m_turns == 0) {
-        auto lock =
-            std::make_unique<HiveLock>(QStringList{m_machine->writePath(), m_user->writePath()});
+        auto lock = std::make_unique<HiveLock>(lockedHives(true, true));
         if (!lock->locked())
             return nullptr;
         m_turnLock = std::move(lock);
@@ -356,21 +397,18 @@ std::unique_ptr<WriterTurn> WineRegistry::takeWriterTurn()
 
 RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
 {
-    if (!m_prefix.exists())
-        return checkWritable();
+    if (RegResult writable = checkWritable(); !writable.ok())
+        return writable;
     std::vector<RegRoot> roots;
-    QStringList written;
     if (machine)
         roots.push_back(RegRoot::LocalMachine);
     if (user)
         roots.push_back(RegRoot::CurrentUser);
-    for (RegRoot root : roots)
-        written << slot(root).writePath();
     // Within a writer turn the folders are locked already; a second lock of the same folder by
     // this process would wait for itself.
     std::unique_ptr<HiveLock> lock;
     if (m_turns == 0) {
-        lock = std::make_unique<HiveLock>(written);
+        lock = std::make_unique<HiveLock>(lockedHives(machine, user));
         if (!lock->locked())
             return RegResult::failure(
                 RegStatus::IoError,

@@ -84,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "Cannot save"},
         FullDiskCase{"Settings", "user.reg",
                      [](const QString& prefix) {
-                         return QStringList{kTool, QStringLiteral("settings-loop"), prefix,
+                         return QStringList{kTool, QStringLiteral("settings-loop"),
+                                            prefix + QStringLiteral("/user.reg"),
                                             QStringLiteral("1")};
                      },
                      ""},

@@ -50,7 +50,8 @@ TestWorkspace::TestWorkspace()
     : ctx(Services{.ui = &ui,
                    .clock = clock,
                    .programFolder = QStringLiteral("/opt/nixora/bin"),
-                   .regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")})
+                   .regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                   .settingsFile = configHome.filePath(QStringLiteral("nixora/settings.reg"))})
 {
     reopen();
     ctx.state.lvwOhjelmat.setSorted(true);
