@@ -152,12 +152,28 @@ std::vector<QStringList> rowsOf(const QString& out)
     return rows;
 }
 
-TEST(CommandLine, RemovePhantomsDryRunTouchesNothingAndTheRunLeavesOnlyBackups)
+// Only the backups folder is ever added to a prefix: the listings (of the prefix and of every
+// prefix in the home folder) and a dry run leave every file as it was.
+TEST(CommandLine, ListingsAndTheDryRunTouchNothingAndTheRunLeavesOnlyBackups)
 {
     QTemporaryDir home;
-    const QString demo = home.filePath(QStringLiteral("demo"));
+    const QString demo = home.filePath(QStringLiteral(".wine"));
     copyDemoPrefix(demo);
     const auto before = filesBelow(demo);
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+    for (const QStringList& listing :
+         {QStringList{QStringLiteral("--list"), QStringLiteral("--list-backups")},
+          QStringList{QStringLiteral("--list"), QStringLiteral("--format=json")},
+          QStringList{QStringLiteral("--list-prefixes")}}) {
+        const Outcome listed = run("nixora", listing, demo, environment);
+        EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+        EXPECT_TRUE(listed.out.contains(QLatin1String("Demo Codec Pack")) ||
+                    listed.out.contains(demo))
+            << listed.out.toStdString();
+    }
+    EXPECT_EQ(filesBelow(demo), before);
     const QStringList args{QStringLiteral("--prefix"), demo, QStringLiteral("--remove-phantoms")};
 
     const Outcome dry = run("nixora", args + QStringList{QStringLiteral("--dry-run")});
