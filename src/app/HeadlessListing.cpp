@@ -196,6 +196,20 @@ void HeadlessWindow::fillBackups()
     m_ctx.state.selectedTab = kTabBackups;
 }
 
+int refusePrefix(const Prefix& prefix)
+{
+    if (!prefix.error().isEmpty()) {
+        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(prefix.error()));
+        return 1;
+    }
+    const QString reason = notAPrefixReason(prefix.path());
+    if (reason.isEmpty())
+        return 0;
+    std::fprintf(stderr, "nixora: not a Wine prefix: %s (%s)\n", qUtf8Printable(prefix.path()),
+                 qUtf8Printable(reason));
+    return 2;
+}
+
 void endListingProcess(int status)
 {
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
@@ -212,13 +226,8 @@ void runHeadlessListing(const ListingRequest& request,
     PhaseTimer timer(request.timings, mainStarted);
     timer.lap("startup");
     const Prefix& prefix = request.prefix;
-    if (!prefix.error().isEmpty() || !prefix.exists()) {
-        const QString reason = prefix.error().isEmpty()
-                                   ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
-                                   : prefix.error();
-        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(reason));
-        endListingProcess(1);
-    }
+    if (const int refused = refusePrefix(prefix); refused != 0)
+        endListingProcess(refused);
 
     HeadlessWindow window(prefix);
     window.loadPreferences();

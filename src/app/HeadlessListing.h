@@ -34,6 +34,11 @@ struct ListingRequest {
 // built would only cost time: tens of milliseconds at 10,000 entries.
 [[noreturn]] void endListingProcess(int status);
 
+// Whether `prefix` can be listed or cleaned: 0 when it can; otherwise the reason is on stderr
+// and the result is the exit status, 1 for an unusable path (a relative WINEPREFIX), 2 for a
+// folder that is not a Wine prefix ("not a Wine prefix: DIR (no system.reg)").
+[[nodiscard]] int refusePrefix(const Prefix& prefix);
+
 // One tab-separated line on stdout; characters below U+0020 in a field are written as \xHH, so
 // a field cannot break the one-row-per-line layout.
 void printListingLine(const QStringList& fields);

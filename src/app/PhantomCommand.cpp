@@ -3,6 +3,7 @@
 #include "HeadlessListing.h"
 #include "backup/PhantomRemoval.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace nixora
@@ -31,16 +32,12 @@ void printOutcome(ListingOutput& out, const QString& prefix, const PhantomEntry&
              {QStringLiteral("reason"), reason}});
 }
 
-// One prefix: fills its list as the window does, then lists or removes its phantom rows.
-bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& totals)
+// One prefix: fills its list as the window does, then lists or removes its phantom rows. The
+// exit status a prefix that cannot be cleaned calls for, 0 otherwise.
+int cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& totals)
 {
-    if (!prefix.error().isEmpty() || !prefix.exists()) {
-        const QString reason = prefix.error().isEmpty()
-                                   ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
-                                   : prefix.error();
-        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(reason));
-        return false;
-    }
+    if (const int refused = refusePrefix(prefix); refused != 0)
+        return refused;
     HeadlessWindow window(prefix);
     window.loadPreferences();
     window.fillEntries();
@@ -49,7 +46,7 @@ bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& 
         for (const PhantomEntry& entry : entries)
             printOutcome(out, prefix.path(), entry, {}, kDryRun);
         totals.listed += static_cast<int>(entries.size());
-        return true;
+        return 0;
     }
     const PhantomRemovalResult result = removePhantomEntries(window.context(), entries);
     // A prefix whose wineserver runs is skipped: each of its phantoms is kept for that reason.
@@ -57,13 +54,13 @@ bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& 
         for (const PhantomEntry& entry : entries)
             printOutcome(out, prefix.path(), entry, {}, result.refused);
         totals.kept += static_cast<int>(entries.size());
-        return true;
+        return 0;
     }
     for (const PhantomOutcome& outcome : result.outcomes)
         printOutcome(out, prefix.path(), outcome.entry, outcome.backupFile, outcome.reason);
     totals.removed += result.removedCount();
     totals.kept += result.keptCount();
-    return true;
+    return 0;
 }
 
 } // namespace
@@ -74,9 +71,9 @@ int runPhantomRemoval(const PhantomRequest& request)
     out.declareList(QStringLiteral("entries"));
     out.field(QStringLiteral("dryRun"), request.dryRun);
     Totals totals;
-    bool allRead = true;
+    int refused = 0;
     for (const Prefix& prefix : request.prefixes)
-        allRead = cleanPrefix(prefix, request.dryRun, out, totals) && allRead;
+        refused = std::max(refused, cleanPrefix(prefix, request.dryRun, out, totals));
     const QString status =
         request.dryRun ? QStringLiteral("%1 phantom entries in %2 prefixes (dry run)")
                              .arg(totals.listed)
@@ -87,7 +84,7 @@ int runPhantomRemoval(const PhantomRequest& request)
                              .arg(totals.kept);
     out.status(QStringLiteral("status"), status);
     out.finish();
-    return allRead && totals.kept == 0 ? 0 : 1;
+    return refused != 0 ? refused : totals.kept == 0 ? 0 : 1;
 }
 
 std::vector<Prefix> discoveredPrefixes(const prefixes::DiscoveryInput& input)

@@ -317,14 +317,18 @@ void frmPoisto::showPrefixNotices()
 {
     UiServices& ui = *m_ctx.services.ui;
     const QString path = m_prefixStatus.path;
-    if (!m_prefixStatus.exists) {
-        QString text = QStringLiteral("No Wine prefix was found at\n%1\n\n").arg(path);
+    if (!m_prefixStatus.exists || !m_prefixStatus.notAPrefix.isEmpty()) {
+        QString text = QStringLiteral("No Wine prefix was found at\n%1\n").arg(path);
+        if (!m_prefixStatus.notAPrefix.isEmpty())
+            text += QStringLiteral("(%1)\n").arg(m_prefixStatus.notAPrefix);
         if (!m_prefixStatus.error.isEmpty())
             text += m_prefixStatus.error + QLatin1Char('\n');
-        text += QStringLiteral("Start Nixora again with --prefix and the prefix folder (the "
-                               "folder that holds system.reg), or with WINEPREFIX set to it.");
-        ui.messageBox(
-            {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
+        text += QStringLiteral("\nChoose the folder that holds system.reg with File > Open "
+                               "Prefix..., or start Nixora with --prefix and that folder, or with "
+                               "WINEPREFIX set to it.\n\nOpen a prefix now?");
+        if (ui.messageBox({text, QStringLiteral("Nixora"), MsgButtons::YesNo, MsgIcon::Exclamation,
+                           MsgAnswer::Yes}) == MsgAnswer::Yes)
+            mOpenPrefix_Click();
         return;
     }
     if (m_prefixStatus.wineserverRunning) {

@@ -31,14 +31,13 @@ void frmPoisto::mOpenPrefix_Click()
 
 bool frmPoisto::switchPrefix(const QString& folder, const QString& name)
 {
-    const prefixes::HiveHeader header = prefixes::readHiveHeader(folder);
+    const HiveHeader header = readHiveHeader(folder);
     if (!header.isHive || !header.problem.isEmpty()) {
-        QString text = QStringLiteral("%1\nis not a Wine prefix: it has no system.reg written by "
-                                      "Wine.\n\nChoose the folder that holds system.reg and "
-                                      "drive_c.")
-                           .arg(QDir::toNativeSeparators(folder));
-        if (!header.problem.isEmpty())
-            text += u'\n' + header.problem;
+        const QString reason =
+            header.isHive ? header.problem : notAPrefixReason(QDir::cleanPath(folder));
+        const QString text = QStringLiteral("%1\nis not a Wine prefix (%2).\n\nChoose the folder "
+                                            "that holds system.reg and drive_c.")
+                                 .arg(QDir::toNativeSeparators(folder), reason);
         m_ctx.services.ui->messageBox(
             {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
         return false;

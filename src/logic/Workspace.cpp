@@ -63,7 +63,9 @@ PrefixStatus Workspace::openPrefix(const Prefix& prefix)
     registry->setReadSubtrees(RegRoot::CurrentUser,
                               {entrySource(SourceKind::User).uninstallPath,
                                entrySource(SourceKind::User).activeSetupPath});
-    PrefixStatus status{prefix.path(), prefix.exists(), prefix.error(), false};
+    PrefixStatus status{prefix.path(), prefix.exists(), prefix.error(), {}, false};
+    if (status.error.isEmpty())
+        status.notAPrefix = notAPrefixReason(prefix.path());
     status.wineserverRunning = status.exists && registry->wineserverRunning();
 
     // The lists and selections belong to the prefix that is closed.

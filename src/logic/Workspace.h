@@ -37,6 +37,7 @@ struct PrefixStatus {
     QString path;
     bool exists = true;
     QString error;                  // why the prefix path is unusable, if it is
+    QString notAPrefix;             // why the folder is not a Wine prefix ("no system.reg")
     bool wineserverRunning = false; // the prefix is read-only while Wine programs run in it
 };
 

@@ -97,13 +97,25 @@ TEST(CommandLine, PrefixOptionChoosesThePrefixToList)
     EXPECT_TRUE(listed.out.startsWith(QLatin1String("ChosenApp\tChosen\t")))
         << listed.out.toStdString();
 
-    const Outcome missing =
-        run("nixora",
-            {QStringLiteral("--prefix"), prefix.path() + QStringLiteral("/not-here"),
-             QStringLiteral("--list")},
-            prefix.path());
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.err.contains(QLatin1String("not-here")));
+    // A folder without Wine's hive is no prefix: not an empty list, and nothing is removed.
+    QDir().mkpath(prefix.hostPath(QStringLiteral("empty")));
+    QDir().mkpath(prefix.hostPath(QStringLiteral("text")));
+    test::writeAll(prefix.hostPath(QStringLiteral("text/system.reg")), "REGEDIT4\r\n");
+    for (const auto& [folder, reason] :
+         {std::pair{QStringLiteral("not-here"), "no such folder"},
+          std::pair{QStringLiteral("empty"), "no system.reg"},
+          std::pair{QStringLiteral("text"), "system.reg is not a Wine registry file"}}) {
+        const QString dir = prefix.hostPath(folder);
+        for (const char* command : {"--list", "--list-backups", "--remove-phantoms"}) {
+            const Outcome refused =
+                run("nixora", {QStringLiteral("--prefix"), dir, QLatin1String(command)});
+            EXPECT_EQ(refused.exitCode, 2) << command << ' ' << dir.toStdString();
+            EXPECT_EQ(refused.err, QStringLiteral("nixora: not a Wine prefix: %1 (%2)\n")
+                                       .arg(dir, QLatin1String(reason)));
+            EXPECT_TRUE(refused.out.isEmpty() || QLatin1String(command) == "--remove-phantoms")
+                << refused.out.toStdString();
+        }
+    }
 
     // A listing that cannot be written is a failure, not a success.
     QProcess full;

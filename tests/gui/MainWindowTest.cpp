@@ -17,6 +17,7 @@
 #include "prefixes/RecentPrefixes.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -80,8 +81,10 @@ protected:
         const PrefixStatus opened = m_workspace->openPrefix(m_prefix.prefix());
         m_registry = m_workspace->services.registry;
         m_settings = m_workspace->services.settings;
-        if (status.path.isEmpty())
+        if (status.path.isEmpty()) {
             status.path = opened.path;
+            status.notAPrefix = opened.notAPrefix;
+        }
         m_window = std::make_unique<frmPoisto>(*m_workspace, status);
         m_window->Form_Load();
         QCoreApplication::processEvents();
@@ -532,9 +535,33 @@ TEST_F(MainWindowTest, SaysWhichFolderWasLookedAtWhenThePrefixIsMissing)
     PrefixStatus status;
     status.path = QStringLiteral("/nonexistent/prefix");
     status.exists = false;
+    m_ui.queueAnswer(MsgAnswer::No);
     open(status);
     ASSERT_EQ(m_ui.shown.size(), 1u);
     EXPECT_TRUE(m_ui.shown.front().text.contains(QStringLiteral("/nonexistent/prefix")));
+}
+
+// A folder without a hive is not taken for an empty prefix: the window says why and, on Yes,
+// opens File > Open Prefix... at once.
+TEST_F(MainWindowTest, AFolderWithoutSystemRegIsNoPrefixAndAnotherIsOffered)
+{
+    ASSERT_TRUE(QFile::remove(m_prefix.hivePath(RegRoot::LocalMachine)));
+    QString dialogTitle;
+    QTimer::singleShot(0, [&dialogTitle] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            dialogTitle = dialog->windowTitle();
+            dialog->close();
+        }
+    });
+    open();
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    const MessageBoxRequest& question = m_ui.shown.front();
+    EXPECT_TRUE(question.text.contains(m_prefix.path()));
+    EXPECT_TRUE(question.text.contains(QStringLiteral("(no system.reg)")))
+        << question.text.toStdString();
+    EXPECT_TRUE(question.text.contains(QStringLiteral("File > Open Prefix...")));
+    EXPECT_EQ(question.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(dialogTitle, QStringLiteral("Open Wine Prefix"));
 }
 
 TEST_F(MainWindowTest, MenuCaptionsAndShortcutsAreExact)

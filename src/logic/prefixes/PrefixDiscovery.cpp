@@ -17,20 +17,6 @@ namespace nixora::prefixes
 namespace
 {
 
-constexpr QByteArrayView kHiveHeader = "WINE REGISTRY Version 2";
-// Wine writes the #arch line within the first few lines; no need to read a large hive whole.
-constexpr qsizetype kHeaderBytes = 4096;
-
-QString archOf(const QByteArray& head)
-{
-    for (const QByteArray& line : head.split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        if (trimmed.startsWith("#arch="))
-            return QString::fromLatin1(trimmed.mid(6));
-    }
-    return {};
-}
-
 // The canonical folder a candidate stands for, or nothing (with a warning where it matters).
 std::optional<QString> resolveCandidate(const Candidate& candidate, QStringList& warnings)
 {
@@ -66,43 +52,6 @@ void sortPrefixes(std::vector<DiscoveredPrefix>& prefixes)
 }
 
 } // namespace
-
-HiveHeader readHiveHeader(const QString& folder)
-{
-    HiveHeader header;
-    const QByteArray path = QFile::encodeName(folder + QStringLiteral("/system.reg"));
-    // Non-blocking open and a regular-file check: a FIFO or device named system.reg must not
-    // hang the scan.
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT) {
-            header.isHive = true;
-            header.problem =
-                QStringLiteral("system.reg: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        }
-        return header;
-    }
-    QFile file;
-    struct stat info {
-    };
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        header.isHive = true;
-        header.problem = QStringLiteral("system.reg is not a readable file");
-        return header;
-    }
-    const QByteArray head = file.read(kHeaderBytes);
-    const qsizetype lineEnd = head.indexOf('\n');
-    QByteArray first = lineEnd < 0 ? head : head.left(lineEnd);
-    if (first.endsWith('\r'))
-        first.chop(1);
-    if (first != kHiveHeader)
-        return header;
-    header.isHive = true;
-    header.arch = archOf(head);
-    return header;
-}
 
 DiscoveryResult discoverPrefixes(const DiscoveryInput& input)
 {

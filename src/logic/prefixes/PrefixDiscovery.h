@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Prefix.h"
 #include "prefixes/DiscoverySource.h"
 
 #include <QString>
@@ -27,13 +28,5 @@ struct DiscoveryResult {
 // prefix reached twice (through links, or from two sources) appears once with every source.
 // Reads only: nothing is written, created or started.
 [[nodiscard]] DiscoveryResult discoverPrefixes(const DiscoveryInput& input);
-
-// What the first lines of <folder>/system.reg say.
-struct HiveHeader {
-    bool isHive = false; // Wine's header, or a system.reg that cannot be read (see problem)
-    QString arch;
-    QString problem;
-};
-[[nodiscard]] HiveHeader readHiveHeader(const QString& folder);
 
 } // namespace nixora::prefixes
