@@ -1,6 +1,7 @@
 #include "HeadlessListing.h"
 
 #include "EntrySource.h"
+#include "PrefixIdentity.h"
 #include "Settings.h"
 #include "StatusBar.h"
 #include "backup/BackupList.h"
@@ -229,6 +230,8 @@ void runHeadlessListing(const ListingRequest& request,
     if (const int refused = refusePrefix(prefix); refused != 0)
         endListingProcess(refused);
 
+    if (const QString readOnly = readOnlyReason(prefix.path()); !readOnly.isEmpty())
+        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(readOnly));
     HeadlessWindow window(prefix);
     window.loadPreferences();
     timer.lap("hives");

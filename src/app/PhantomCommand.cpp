@@ -94,9 +94,10 @@ std::vector<Prefix> discoveredPrefixes(const prefixes::DiscoveryInput& input)
         std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(warning));
     std::vector<Prefix> result;
     for (const prefixes::DiscoveredPrefix& prefix : found.prefixes) {
-        if (prefix.problem.isEmpty())
+        // A prefix that shares another's registry was named among the warnings already.
+        if (prefix.problem.isEmpty() && prefix.readOnly.isEmpty())
             result.emplace_back(prefix.path);
-        else
+        else if (!prefix.problem.isEmpty())
             std::fprintf(stderr, "nixora: skipped %s: %s\n", qUtf8Printable(prefix.path),
                          qUtf8Printable(prefix.problem));
     }

@@ -331,6 +331,14 @@ void frmPoisto::showPrefixNotices()
             mOpenPrefix_Click();
         return;
     }
+    if (!m_prefixStatus.readOnly.isEmpty()) {
+        const QString text = QStringLiteral("The prefix\n%1\nis open read-only: entries can be "
+                                            "listed but not removed, restored or modified.\n\n%2")
+                                 .arg(path, m_prefixStatus.readOnly);
+        ui.messageBox(
+            {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
+        return;
+    }
     if (m_prefixStatus.wineserverRunning) {
         const QString text =
             QStringLiteral("Wine programs are running in the prefix\n%1\n\n"

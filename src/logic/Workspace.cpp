@@ -1,6 +1,7 @@
 #include "Workspace.h"
 
 #include "EntrySource.h"
+#include "PrefixIdentity.h"
 #include "Settings.h"
 #include "StatusBar.h"
 #include "WineRegistry.h"
@@ -63,9 +64,11 @@ PrefixStatus Workspace::openPrefix(const Prefix& prefix)
     registry->setReadSubtrees(RegRoot::CurrentUser,
                               {entrySource(SourceKind::User).uninstallPath,
                                entrySource(SourceKind::User).activeSetupPath});
-    PrefixStatus status{prefix.path(), prefix.exists(), prefix.error(), {}, false};
+    PrefixStatus status{prefix.path(), prefix.exists(), prefix.error(), {}, {}, false};
     if (status.error.isEmpty())
         status.notAPrefix = notAPrefixReason(prefix.path());
+    if (status.exists && status.notAPrefix.isEmpty())
+        status.readOnly = readOnlyReason(prefix.path());
     status.wineserverRunning = status.exists && registry->wineserverRunning();
 
     // The lists and selections belong to the prefix that is closed.

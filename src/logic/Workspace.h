@@ -38,6 +38,7 @@ struct PrefixStatus {
     bool exists = true;
     QString error;                  // why the prefix path is unusable, if it is
     QString notAPrefix;             // why the folder is not a Wine prefix ("no system.reg")
+    QString readOnly;               // why the prefix is never written (another user's, ...)
     bool wineserverRunning = false; // the prefix is read-only while Wine programs run in it
 };
 

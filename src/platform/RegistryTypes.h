@@ -82,6 +82,7 @@ enum class RegStatus {
     NotFound,        // key or value missing, or the hive file does not exist
     HasSubkeys,      // a single-key delete of a key that still has subkeys
     PrefixBusy,      // the prefix's wineserver runs: it owns the registry, writes are refused
+    ReadOnly,        // another user's prefix, or one whose registry is another prefix's
     NotAHive,        // the file is not a Wine registry file we can parse; it is never written
     IoError,         // reading, locking or saving failed
     InvalidArgument, // malformed path or name

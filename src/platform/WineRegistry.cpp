@@ -4,6 +4,7 @@
 #include "HiveFile.h"
 #include "HiveLock.h"
 #include "HiveText.h"
+#include "PrefixIdentity.h"
 #include "Wineserver.h"
 
 #include <QDir>
@@ -359,6 +360,8 @@ RegResult WineRegistry::checkWritable()
         return RegResult::failure(
             RegStatus::IoError,
             QStringLiteral("The Wine prefix %1 does not exist.").arg(m_prefix.path()));
+    if (QString why = readOnlyReason(m_prefix.path()); !why.isEmpty())
+        return RegResult::failure(RegStatus::ReadOnly, std::move(why));
     if (wineserverRunning())
         return RegResult::failure(
             RegStatus::PrefixBusy,

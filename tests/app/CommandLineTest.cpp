@@ -287,6 +287,50 @@ TEST(CommandLine, AllPrefixesCleansEveryPrefixButOneWithWineRunning)
     EXPECT_EQ(filesBelow(tricks + u'b'), heldBefore);
 }
 
+// A prefix whose hives are links to ~/.wine's (an unpacked archive): one prefix, judged and
+// backed up in ~/.wine against ~/.wine's own drives; the linked folder is listed with a warning
+// and never written, also when it is named with --prefix.
+TEST(CommandLine, AFolderLinkingToAnotherPrefixsHivesIsNeverJudgedOrWritten)
+{
+    QTemporaryDir home;
+    const QString wine = home.filePath(QStringLiteral(".wine"));
+    const QString linked = home.filePath(QStringLiteral(".local/share/wineprefixes/unpacked"));
+    copyDemoPrefix(wine);
+    QDir().mkpath(linked + QStringLiteral("/drive_c"));
+    for (const char* hive : {"/system.reg", "/user.reg"})
+        ASSERT_TRUE(QFile::link(wine + QLatin1String(hive), linked + QLatin1String(hive)));
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                       home.filePath(QStringLiteral(".local/share")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+    const auto found = [&] {
+        const Outcome list = run("nixora", {QStringLiteral("--list")}, wine, environment);
+        return list.out.count(QLatin1String("\tfound\t"));
+    };
+    const qsizetype live = found();
+    ASSERT_GT(live, 0);
+
+    const Outcome direct =
+        run("nixora", {QStringLiteral("--remove-phantoms")}, linked, environment);
+    EXPECT_EQ(direct.exitCode, 1) << direct.err.toStdString();
+    EXPECT_TRUE(direct.out.contains(QLatin1String("is that of the Wine prefix ") + wine))
+        << direct.out.toStdString();
+    const Outcome all =
+        run("nixora", {QStringLiteral("--remove-phantoms"), QStringLiteral("--all-prefixes")}, wine,
+            environment);
+    EXPECT_EQ(all.exitCode, 0) << all.out.toStdString() << all.err.toStdString();
+    EXPECT_TRUE(all.err.contains(linked)) << all.err.toStdString();
+    for (const QStringList& row : rowsOf(all.out)) {
+        EXPECT_EQ(row.value(0), wine) << row.join(u'|').toStdString();
+        EXPECT_TRUE(row.value(4).startsWith(wine + QStringLiteral("/nixora-backups/")));
+    }
+    EXPECT_EQ(found(), live) << "a live entry of ~/.wine was removed";
+    EXPECT_EQ(QDir(linked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{QStringLiteral("drive_c"), QStringLiteral("system.reg"),
+                           QStringLiteral("user.reg")}));
+}
+
 // The file names of the shared objects the dynamic loader initialised, from LD_DEBUG=libs output.
 QStringList loadedLibraries(const QString& loaderOutput)
 {

@@ -82,8 +82,9 @@ protected:
         m_registry = m_workspace->services.registry;
         m_settings = m_workspace->services.settings;
         if (status.path.isEmpty()) {
-            status.path = opened.path;
-            status.notAPrefix = opened.notAPrefix;
+            const bool busy = status.wineserverRunning;
+            status = opened;
+            status.wineserverRunning = status.wineserverRunning || busy;
         }
         m_window = std::make_unique<frmPoisto>(*m_workspace, status);
         m_window->Form_Load();
@@ -562,6 +563,22 @@ TEST_F(MainWindowTest, AFolderWithoutSystemRegIsNoPrefixAndAnotherIsOffered)
     EXPECT_TRUE(question.text.contains(QStringLiteral("File > Open Prefix...")));
     EXPECT_EQ(question.buttons, MsgButtons::YesNo);
     EXPECT_EQ(dialogTitle, QStringLiteral("Open Wine Prefix"));
+}
+
+// A prefix whose hives are another prefix's opens read-only and says why.
+TEST_F(MainWindowTest, APrefixLinkingToAnothersHivesOpensReadOnlyWithTheReason)
+{
+    TempPrefix owner;
+    for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
+        ASSERT_TRUE(QFile::remove(m_prefix.hivePath(root)));
+        ASSERT_TRUE(QFile::link(owner.hivePath(root), m_prefix.hivePath(root)));
+    }
+    open();
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    const QString& text = m_ui.shown.front().text;
+    EXPECT_TRUE(text.contains(QStringLiteral("is open read-only"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QFileInfo(owner.path()).canonicalFilePath())) << text.toStdString();
+    EXPECT_EQ(m_registry->checkWritable().status, RegStatus::ReadOnly);
 }
 
 TEST_F(MainWindowTest, MenuCaptionsAndShortcutsAreExact)

@@ -1,6 +1,8 @@
 #include "prefixes/PrefixDiscovery.h"
 #include "prefixes/Sources.h"
 
+#include "PrefixIdentity.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -37,6 +39,50 @@ std::optional<QString> resolveCandidate(const Candidate& candidate, QStringList&
         return std::nullopt;
     }
     return info.canonicalFilePath();
+}
+
+// A folder whose hives link into another prefix stands aside for that prefix, which is added
+// when no source found it; of several folders reaching one system.reg, the first in order
+// owns it.
+void markSharedRegistries(std::vector<DiscoveredPrefix>& prefixes, QStringList& warnings)
+{
+    for (size_t i = 0; i < prefixes.size(); ++i) {
+        const QString owner = registryOwner(prefixes[i].path);
+        if (owner.isEmpty())
+            continue;
+        prefixes[i].readOnly = readOnlyReason(prefixes[i].path);
+        const bool listed = std::any_of(prefixes.begin(), prefixes.end(),
+                                        [&owner](const auto& p) { return p.path == owner; });
+        if (!listed) {
+            const HiveHeader header = readHiveHeader(owner);
+            prefixes.push_back({owner,
+                                QFileInfo(owner).fileName(),
+                                prefixes[i].sources,
+                                header.arch,
+                                header.problem,
+                                {}});
+        }
+    }
+    std::vector<std::pair<HiveIdentity, QString>> owners;
+    for (DiscoveredPrefix& prefix : prefixes) {
+        const std::optional<HiveIdentity> identity =
+            hiveIdentity(prefix.path + QStringLiteral("/system.reg"));
+        if (!identity || !prefix.readOnly.isEmpty())
+            continue;
+        const auto same = std::find_if(owners.begin(), owners.end(),
+                                       [&](const auto& seen) { return seen.first == *identity; });
+        if (same == owners.end())
+            owners.emplace_back(*identity, prefix.path);
+        else
+            prefix.readOnly = QStringLiteral("The registry of %1 is that of the Wine prefix %2 "
+                                             "(their system.reg is one file); it is listed and "
+                                             "cleaned there.")
+                                  .arg(prefix.path, same->second);
+    }
+    for (const DiscoveredPrefix& prefix : prefixes) {
+        if (!prefix.readOnly.isEmpty())
+            warnings << prefix.readOnly;
+    }
 }
 
 void sortPrefixes(std::vector<DiscoveredPrefix>& prefixes)
@@ -87,8 +133,10 @@ DiscoveryResult discoverPrefixes(const DiscoveryInput& input)
         }
         byPath.insert(*path, result.prefixes.size());
         result.prefixes.push_back(
-            {*path, candidate.name, {candidate.source}, header.arch, header.problem});
+            {*path, candidate.name, {candidate.source}, header.arch, header.problem, {}});
     }
+    sortPrefixes(result.prefixes);
+    markSharedRegistries(result.prefixes, result.warnings);
     sortPrefixes(result.prefixes);
     return result;
 }

@@ -17,6 +17,10 @@ struct DiscoveredPrefix {
     QStringList sources; // every source that found it, in the order the sources run
     QString arch;        // "win32" or "win64" from the hive's #arch line; empty when absent
     QString problem;     // why the hive cannot be read; empty when it can
+    // Why it is listed but never written: its registry is another listed prefix's (a hive
+    // linked there, or one system.reg reached from two folders). Empty for the prefix that
+    // owns its registry.
+    QString readOnly;
 };
 
 struct DiscoveryResult {
@@ -26,6 +30,8 @@ struct DiscoveryResult {
 
 // Runs every source and keeps the folders whose system.reg starts with Wine's hive header. A
 // prefix reached twice (through links, or from two sources) appears once with every source.
+// Folders that share a registry are one prefix: the one that holds the real hives (added when
+// no source found it) is judged and cleaned, the others are marked readOnly with a warning.
 // Reads only: nothing is written, created or started.
 [[nodiscard]] DiscoveryResult discoverPrefixes(const DiscoveryInput& input);
 
