@@ -1,3 +1,4 @@
+#include "BuildInfo.h"
 #include "support/FakeWineserver.h"
 #include "support/TempPrefix.h"
 #include "support/TestData.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <unistd.h>
 #include <vector>
 
 namespace nixora
@@ -329,6 +331,36 @@ TEST(CommandLine, AFolderLinkingToAnotherPrefixsHivesIsNeverJudgedOrWritten)
     EXPECT_EQ(QDir(linked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{QStringLiteral("drive_c"), QStringLiteral("system.reg"),
                            QStringLiteral("user.reg")}));
+}
+
+// Without /proc the program cannot tell its own folder: it must not look for the window module
+// from the current folder, where anyone may have planted one.
+TEST(CommandLine, WithoutProcNoWindowModuleIsLoadedFromTheCurrentFolder)
+{
+    if (::geteuid() != 0 || QProcess::execute(QStringLiteral("unshare"),
+                                              {QStringLiteral("-m"), QStringLiteral("true")}) != 0)
+        GTEST_SKIP() << "a mount namespace without /proc needs root and unshare";
+    QTemporaryDir dir;
+    const QString here = dir.filePath(QStringLiteral("bin"));
+    const QString planted =
+        QDir::cleanPath(here + u'/' + QLatin1String(build::kWindowModuleFromPrograms));
+    QDir().mkpath(here);
+    QDir().mkpath(QFileInfo(planted).path());
+    ASSERT_TRUE(QFile::copy(QStringLiteral(NIXORA_PLANTED_MODULE), planted));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess nixora;
+    nixora.setProcessEnvironment(environment);
+    nixora.setWorkingDirectory(here);
+    nixora.start(QStringLiteral("unshare"),
+                 {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                  QStringLiteral("sh"), QStringLiteral("-c"),
+                  QStringLiteral("mount -t tmpfs none /proc && exec \"$0\""),
+                  QStringLiteral(NIXORA_BIN_DIR "/nixora")});
+    ASSERT_TRUE(nixora.waitForFinished(30000));
+    EXPECT_EQ(nixora.exitCode(), 2);
+    EXPECT_FALSE(nixora.readAllStandardOutput().contains("planted"));
+    EXPECT_TRUE(nixora.readAllStandardError().contains("/proc/self/exe cannot be read"));
 }
 
 // The file names of the shared objects the dynamic loader initialised, from LD_DEBUG=libs output.
