@@ -1,7 +1,6 @@
 #include "support/TempPrefix.h"
 
 #include "WineRegistry.h"
-#include "mdlProsessi.h"
 #include "support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +9,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <map>
@@ -144,23 +142,11 @@ void chownAll(const QString& folder, uid_t uid, gid_t gid)
         ASSERT_EQ(::lchown(QFile::encodeName(it.next()).constData(), uid, gid), 0);
 }
 
-struct Outcome {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Outcome runIn(const QString& prefix, const QString& program, const QStringList& arguments)
+test::ProgramRun runIn(const QString& prefix, const QString& program, const QStringList& arguments)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment;
     environment.insert(QStringLiteral("WINEPREFIX"), prefix);
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(NIXORA_BIN_DIR "/") + program, arguments);
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return test::runProgram(QStringLiteral(NIXORA_BIN_DIR "/") + program, arguments, environment);
 }
 
 // Run as root (as the tests are, here and in CI) on another user's prefix, nothing of it is
@@ -183,11 +169,11 @@ TEST(OtherUsersPrefix, IsNeverWrittenAndAReplacedHiveKeepsItsOwner)
     chownAll(theirs.path(), kOther, kGroup);
     const auto before = treeOf(theirs.path());
 
-    const Outcome imported =
+    const test::ProgramRun imported =
         runIn(theirs.path(), QStringLiteral("nixora-regedit"), {QStringLiteral("/S"), import});
     EXPECT_EQ(imported.exitCode, 1);
     EXPECT_TRUE(imported.err.contains(QLatin1String("belongs to"))) << imported.err.toStdString();
-    const Outcome removed =
+    const test::ProgramRun removed =
         runIn(theirs.path(), QStringLiteral("nixora"),
               {QStringLiteral("--prefix"), theirs.path(), QStringLiteral("--remove-phantoms")});
     EXPECT_EQ(removed.exitCode, 1);
@@ -198,7 +184,7 @@ TEST(OtherUsersPrefix, IsNeverWrittenAndAReplacedHiveKeepsItsOwner)
     const QByteArray hive = QFile::encodeName(ours.hivePath(RegRoot::LocalMachine));
     ASSERT_EQ(::chown(hive.constData(), kOther, kGroup), 0);
     ASSERT_EQ(::chmod(hive.constData(), 0640), 0);
-    const Outcome mine =
+    const test::ProgramRun mine =
         runIn(ours.path(), QStringLiteral("nixora-regedit"), {QStringLiteral("/S"), import});
     ASSERT_EQ(mine.exitCode, 0) << mine.err.toStdString();
     struct stat info {

@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -153,25 +152,15 @@ protected:
         return values;
     }
 
-    struct Outcome {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
-    [[nodiscard]] Outcome run(const QString& program, const QStringList& arguments,
-                              const QStringList& limit = {}) const
+    [[nodiscard]] test::ProgramRun run(const QString& program, const QStringList& arguments,
+                                       const QStringList& limit = {}) const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment environment;
         environment.insert(QStringLiteral("WINEPREFIX"), m_prefix.path());
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_prefix.hostPath("config"));
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(limit.isEmpty() ? program : kTool,
-                      limit.isEmpty() ? arguments : limit + QStringList{program} + arguments);
-        if (!process.waitForFinished(60000))
-            return {};
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return limit.isEmpty()
+                   ? test::runProgram(program, arguments, environment)
+                   : test::runProgram(kTool, limit + QStringList{program} + arguments, environment);
     }
 
     test::TempPrefix m_prefix;
@@ -182,7 +171,7 @@ protected:
 
 TEST_F(UnreplaceableUserHive, AnImportSpanningBothHivesChangesNeither)
 {
-    const Outcome result =
+    const test::ProgramRun result =
         run(kRegedit, {QStringLiteral("/S"), m_prefix.hostPath(QStringLiteral("both.reg"))});
     EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains(QLatin1String("Cannot save")));
@@ -194,7 +183,7 @@ TEST_F(UnreplaceableUserHive, AnImportSpanningBothHivesChangesNeither)
 // be put back, and the import says that system.reg holds its changes.
 TEST_F(UnreplaceableUserHive, AnImportThatCannotBeUndoneSaysWhichHiveLanded)
 {
-    const Outcome result =
+    const test::ProgramRun result =
         run(kRegedit, {QStringLiteral("/S"), m_prefix.hostPath(QStringLiteral("both.reg"))},
             {QStringLiteral("limit-fsize"), QStringLiteral("8192")});
     EXPECT_EQ(result.exitCode, 4) << result.err.toStdString();
@@ -205,8 +194,8 @@ TEST_F(UnreplaceableUserHive, AnImportThatCannotBeUndoneSaysWhichHiveLanded)
 
 TEST_F(UnreplaceableUserHive, PhantomRemovalKeepsBothEntriesAndSaysSo)
 {
-    const Outcome result = run(kNixora, {QStringLiteral("--prefix"), m_prefix.path(),
-                                         QStringLiteral("--remove-phantoms")});
+    const test::ProgramRun result = run(kNixora, {QStringLiteral("--prefix"), m_prefix.path(),
+                                                  QStringLiteral("--remove-phantoms")});
     EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
     EXPECT_TRUE(readAll(m_prefix.hivePath(RegRoot::LocalMachine)) == m_systemBefore)
         << "system.reg was changed";
