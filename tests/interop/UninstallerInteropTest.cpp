@@ -54,11 +54,10 @@ protected:
     // Builds the 32-bit NSIS installer of nsis_uninstaller.nsi as C:\nsis\setup.exe.
     void buildNsisInstaller() const
     {
-        const QString makensis = QStandardPaths::findExecutable(QStringLiteral("makensis"));
-        if (makensis.isEmpty() && qgetenv("NIXORA_SKIP_INTEROP") == "1")
-            GTEST_SKIP() << "NIXORA_SKIP_INTEROP=1 and makensis is not installed";
-        ASSERT_FALSE(makensis.isEmpty()) << "makensis (package nsis) is needed; tools/dev test "
-                                            "installs it, or set NIXORA_SKIP_INTEROP=1";
+        QString makensis;
+        findTestTool(QStringLiteral("makensis"), QStringLiteral("nsis"), makensis);
+        if (makensis.isEmpty())
+            return;
         const QString folder = m_wine->hostPath(QStringLiteral("drive_c/nsis"));
         ASSERT_TRUE(QDir().mkpath(folder));
         const ToolRun built = runTool(makensis, {QStringLiteral("-V1"),
