@@ -60,6 +60,14 @@ ListRow* ListViewQtModel::rowAt(int viewRow) const
     return listIndex < m_list.rowCount() ? m_list.rowAt(listIndex) : nullptr;
 }
 
+int ListViewQtModel::shownRowOf(const ListRow* row)
+{
+    flush();
+    const int index = m_list.indexOf(row);
+    const int viewRow = index < 0 ? -1 : viewRowOf(index);
+    return viewRow < m_shownRows ? viewRow : -1;
+}
+
 void ListViewQtModel::setFilter(const QString& text)
 {
     if (text == m_filter)

@@ -57,6 +57,8 @@ public:
     void mLopeta_Click();
     // Key code and shift bits (1 Shift, 2 Ctrl, 4 Alt); true when the key opened a menu.
     bool Form_KeyDown(int16_t KeyCode, int16_t Shift);
+    // Shows the next (1) or previous (-1) page, as Ctrl+Tab and Ctrl+Shift+Tab do.
+    void switchPage(int step);
 
     // Handlers of the entry list.
     void lvwOhjelmat_ItemClick(int row);
@@ -122,6 +124,8 @@ private:
     void showPopup(QMenu* menu, QPoint globalPosition);
     void showPrefixNotices();
     void applyFind();
+    void endHiddenSelections();
+    [[nodiscard]] QPoint keyboardPopupPosition(QTableView* view, ListViewQtModel* model);
     void showPrefixTitle();
     void fillPrefixesMenu(); // frmPoistoPrefixes.cpp
     void runCommand(void (*command)(Workspace&));
@@ -150,6 +154,7 @@ private:
     QString m_recentFile;
     QString m_prefixName; // as discovery named the open prefix; empty: the folder's name
     int m_pressedRow = -1;
+    const ListRow* m_pressedListRow = nullptr; // the row the last press landed on, if any
     bool m_mouseDown = false;
 
     // Menus. The popup menus are never added to the menu bar.

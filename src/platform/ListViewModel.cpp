@@ -211,6 +211,15 @@ void ListViewModel::setHighlighted(ListRow* row, bool highlighted)
     changed();
 }
 
+void ListViewModel::clearSelection()
+{
+    if (m_selected == nullptr)
+        return;
+    m_selected->highlighted = false;
+    m_selected = nullptr;
+    changed();
+}
+
 void ListViewModel::setSorted(bool sorted)
 {
     if (sorted == m_sorted)

@@ -84,6 +84,8 @@ public:
     // selected row until another row is selected or the rows are cleared.
     [[nodiscard]] ListRow* selectedRow() const { return m_selected; }
     void setHighlighted(ListRow* row, bool highlighted);
+    // The list has no selected row afterwards, as after clear(); the rows stay.
+    void clearSelection();
 
     // Sorting.
     [[nodiscard]] bool sorted() const { return m_sorted; }

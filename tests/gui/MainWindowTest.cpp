@@ -15,6 +15,8 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -251,20 +253,27 @@ TEST_F(MainWindowTest, RefreshLeavesTheNormalPointer)
     EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
 }
 
-TEST_F(MainWindowTest, KeyboardPopupOpensAtStartPositionThenOffTheLastPress)
+// Where the keyboard popup opens: below the highlighted row, or off the press that chose it.
+TEST_F(MainWindowTest, KeyboardPopupOpensAtTheHighlightedRowOrOffThePressThatChoseIt)
 {
     addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0") + entry("B", "Beta", "C:\\y.exe", ""));
     frmPoisto& window = open();
     QWidget* client = window.centralWidget();
     QMenu* popup = menu("mnuPopUp");
+    QTableView* view = list("lvwOhjelmat");
+    const auto belowRow = [view](int row) {
+        const QRect cell = view->visualRect(view->model()->index(row, 0));
+        return view->viewport()->mapToGlobal(QPoint(cell.left() + 50 / 15, cell.bottom()));
+    };
 
-    QTest::keyClick(list("lvwOhjelmat"), Qt::Key_F10, Qt::ShiftModifier);
+    // Before any click the menu belongs to the fill's first row, which it highlights.
+    QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
     ASSERT_TRUE(popup->isVisible());
-    EXPECT_EQ(popup->pos(), client->mapToGlobal(QPoint(290 / 15, 770 / 15)));
+    EXPECT_EQ(popup->pos(), belowRow(0));
+    EXPECT_TRUE(view->selectionModel()->isRowSelected(0, {}));
     popup->hide();
 
     // A press 30 px right and 45 px down in the list (2nd row): popup 50 twips further on.
-    QTableView* view = list("lvwOhjelmat");
     const QPoint inViewport =
         view->visualRect(view->model()->index(1, 0)).topLeft() + QPoint(30, 2);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, inViewport);
@@ -278,6 +287,134 @@ TEST_F(MainWindowTest, KeyboardPopupOpensAtStartPositionThenOffTheLastPress)
     EXPECT_EQ(popup->pos(), client->mapToGlobal(QPoint(qRound(window.state().popupX / 15.0),
                                                        qRound(window.state().popupY / 15.0))));
     EXPECT_EQ(menu("mnuPopUp2")->isVisible(), false);
+    popup->hide();
+}
+
+// A keyboard-only user: the highlight moved with the keys is the entry the menu and its
+// question act on, and Ctrl+Tab reaches the backup page, where the menu key restores it.
+TEST_F(MainWindowTest, KeyboardAloneRemovesTheHighlightedEntryAndRestoresIt)
+{
+    const QStringList names{"Alpha", "Bravo", "Charlie", "Delta", "Echo", "Foxtrot", "Golf"};
+    QString body;
+    for (int i = 0; i < names.size(); ++i)
+        body += entry(QStringLiteral("K%1").arg(i), names[i], "C:\\x.exe", "1.0");
+    addEntries(body);
+    frmPoisto& window = open();
+    QTableView* view = list("lvwOhjelmat");
+    QMenu* popup = menu("mnuPopUp");
+    const auto downFive = [view] {
+        for (int i = 0; i < 5; ++i)
+            QTest::keyClick(view, Qt::Key_Down);
+    };
+    const auto highlighted = [](QTableView* list) {
+        const QModelIndexList rows = list->selectionModel()->selectedRows();
+        return rows.size() == 1 ? rows.front().data().toString() : QString();
+    };
+
+    // Without a click: whatever row the keys reach, not the fill's first row behind them.
+    view->setFocus();
+    downFive();
+    ASSERT_NE(highlighted(view), names[0]);
+    QTest::keyClick(view, Qt::Key_Menu);
+    ASSERT_TRUE(popup->isVisible());
+    EXPECT_EQ(window.state().entry.SelectedEntryName, highlighted(view));
+    popup->hide();
+
+    // After a click on the first row: five rows further down.
+    clickRow(view, 0);
+    downFive();
+    ASSERT_EQ(highlighted(view), QStringLiteral("Foxtrot"));
+    QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(popup->isVisible());
+    const QRect foxtrot = view->visualRect(view->model()->index(5, 0));
+    EXPECT_EQ(popup->pos(),
+              view->viewport()->mapToGlobal(QPoint(foxtrot.left() + 50 / 15, foxtrot.bottom())));
+    m_ui.shown.clear();
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    QTest::keyClick(popup, Qt::Key_R); // &Remove Entry...
+    ASSERT_FALSE(m_ui.shown.empty());
+    EXPECT_TRUE(m_ui.shown.front().text.contains(QStringLiteral("'Foxtrot'")));
+    const QString uninstall =
+        QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
+    EXPECT_FALSE(m_registry->keyExists(RegRoot::LocalMachine, uninstall + QStringLiteral("K5")));
+    EXPECT_EQ(window.state().lvwOhjelmat.rowCount(), names.size() - 1);
+
+    // The pages go round both ways, with Tab and with PgUp/PgDn.
+    QTest::keyClick(view, Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_TRUE(child<QWidget>("picPalauta")->isVisible());
+    QTest::keyClick(list("lvwPalauta"), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_TRUE(child<QWidget>("picLisaaPoista")->isVisible());
+    QTest::keyClick(view, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(child<QWidget>("picPalauta")->isVisible());
+    QTest::keyClick(list("lvwPalauta"), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_TRUE(child<QWidget>("picLisaaPoista")->isVisible());
+    QTest::keyClick(view, Qt::Key_Tab, Qt::ControlModifier);
+    ASSERT_TRUE(child<QWidget>("picPalauta")->isVisible());
+    EXPECT_EQ(statusText(), QStringLiteral("1 removed program entries"));
+
+    QTest::keyClick(list("lvwPalauta"), Qt::Key_Menu);
+    QMenu* backupPopup = menu("mnuPopUp2");
+    ASSERT_TRUE(backupPopup->isVisible());
+    m_ui.shown.clear();
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    QTest::keyClick(backupPopup, Qt::Key_R); // &Restore Entry...
+    ASSERT_FALSE(m_ui.shown.empty());
+    EXPECT_TRUE(m_ui.shown.front().text.contains(QStringLiteral("'Foxtrot'")));
+    EXPECT_TRUE(m_registry->keyExists(RegRoot::LocalMachine, uninstall + QStringLiteral("K5")));
+    EXPECT_EQ(window.state().lvwPalauta.rowCount(), 0);
+}
+
+// A command may act only on a row the user can see: the find bar hiding the selected entry or
+// backup ends that selection, and no popup opens for it.
+TEST_F(MainWindowTest, FindBarHidingTheSelectionLeavesNoCommandToActOnIt)
+{
+    addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0") + entry("B", "Beta", "C:\\y.exe", "") +
+               entry("G", "Gamma", "C:\\z.exe", "2.0"));
+    QDir().mkpath(m_prefix.hostPath(QStringLiteral("nixora-backups")));
+    QFile backup(m_prefix.hostPath(QStringLiteral("nixora-backups/20240101000000.reg")));
+    ASSERT_TRUE(backup.open(QIODevice::WriteOnly));
+    backup.write("REGEDIT4\r\n\r\n\"DisplayName\"=\"Old\"\r\n");
+    backup.close();
+    frmPoisto& window = open();
+    QTableView* view = list("lvwOhjelmat");
+    QMenu* popup = menu("mnuPopUp");
+    const QPoint belowRows(40, view->viewport()->height() - 5);
+    const auto expectNoEntryCommand = [&](const char* when) {
+        EXPECT_TRUE(window.state().entry.SelectedEntryKey.isEmpty()) << when;
+        EXPECT_TRUE(window.state().entry.SelectedEntryName.isEmpty()) << when;
+        for (const char* item : {"mPoistaRekisterista", "mVarmuuskopioi", "mMuokkaa",
+                                 "mAjaPoistoohjelma", "mKopioiLeikepoydalle_0"})
+            EXPECT_FALSE(action(item)->isEnabled()) << when << ' ' << item;
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, belowRows);
+        QTest::keyClick(view, Qt::Key_Menu);
+        EXPECT_FALSE(popup->isVisible()) << when;
+        popup->hide();
+    };
+
+    clickRow(view, 1);
+    ASSERT_EQ(window.state().entry.SelectedEntryName, QStringLiteral("Beta"));
+    QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(child<QLineEdit>("findField"), QStringLiteral("gam"));
+    ASSERT_EQ(view->model()->rowCount(), 1);
+    expectNoEntryCommand("Beta hidden");
+    // A refill selects its first row, Alpha, which the filter hides too.
+    action("mPaivita")->trigger();
+    expectNoEntryCommand("after refill");
+
+    clickRow(view, 0, Qt::RightButton);
+    EXPECT_TRUE(popup->isVisible());
+    EXPECT_EQ(window.state().entry.SelectedEntryKey, QStringLiteral("G"));
+    EXPECT_TRUE(action("mPoistaRekisterista")->isEnabled());
+    popup->hide();
+
+    // On the backup page the same filter hides the only backup.
+    ASSERT_EQ(window.state().backup.SelectedBackupName, QStringLiteral("Old"));
+    QTest::keyClick(view, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_TRUE(window.state().backup.SelectedBackupFile.isEmpty());
+    EXPECT_FALSE(action("mPalauta")->isEnabled());
+    EXPECT_FALSE(action("mPoistaVarmuuskopioitu")->isEnabled());
+    QTest::keyClick(list("lvwPalauta"), Qt::Key_Menu);
+    EXPECT_FALSE(menu("mnuPopUp2")->isVisible());
 }
 
 TEST_F(MainWindowTest, FindFiltersTheVisibleListAndEscRestoresIt)
