@@ -231,6 +231,11 @@ void ListViewQtModel::applyViewState()
         return;
     m_view->setShowGrid(m_list.gridLines());
     m_view->setEnabled(m_list.enabled());
+    // The header shows the column the rows are ordered by and which way.
+    QHeaderView* header = m_view->horizontalHeader();
+    header->setSortIndicatorShown(m_list.sorted());
+    header->setSortIndicator(m_list.sortKey(),
+                             m_list.sortOrder() == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
     // Widths are applied when the list changes them, so a column the user dragged keeps its
     // width across fills.
     for (int column = 0; column < 3; ++column) {

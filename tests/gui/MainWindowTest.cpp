@@ -558,16 +558,35 @@ TEST_F(MainWindowTest, BoldToggleTakesBoldOffPhantomsWithoutRefill)
     EXPECT_FALSE(storedOn(settings::kRikkinaisetBold));
 }
 
-TEST_F(MainWindowTest, VersionSortsAsTextAndReversesOnSecondClick)
+// Natural order in both columns, and the header shows the sort column and its direction.
+TEST_F(MainWindowTest, ListSortsNumbersByValueAndTheHeaderShowsHow)
 {
-    addEntries(entry("A", "Alpha", "", "9.0") + entry("B", "Beta", "", "10.0"));
+    addEntries(entry("A", "App 10", "", "9.0") + entry("B", "App 2", "", "10.0") +
+               entry("C", "App 1", "", "2.4"));
     open();
     QTableView* view = list("lvwOhjelmat");
-    const auto firstVersion = [view] { return view->model()->index(0, 2).data().toString(); };
-    view->horizontalHeader()->sectionClicked(2);
-    EXPECT_EQ(firstVersion(), QStringLiteral("10.0"));
-    view->horizontalHeader()->sectionClicked(2);
-    EXPECT_EQ(firstVersion(), QStringLiteral("9.0"));
+    QHeaderView* header = view->horizontalHeader();
+    const auto column = [view](int c) {
+        QStringList texts;
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            texts << view->model()->index(row, c).data().toString();
+        return texts;
+    };
+    EXPECT_EQ(column(0), QStringList({"App 1", "App 2", "App 10"}));
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    EXPECT_EQ(header->sortIndicatorSection(), 0);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(2) + 5, header->height() / 2));
+    EXPECT_EQ(column(2), QStringList({"2.4", "9.0", "10.0"}));
+    EXPECT_EQ(header->sortIndicatorSection(), 2);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(2) + 5, header->height() / 2));
+    EXPECT_EQ(column(2), QStringList({"10.0", "9.0", "2.4"}));
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(list("lvwPalauta")->horizontalHeader()->sortIndicatorSection(), 0);
 }
 
 TEST_F(MainWindowTest, F1OpensReadmeFromProgramFolder)
