@@ -2,6 +2,7 @@
 
 #include "BuildInfo.h"
 #include "Prefix.h"
+#include "PrefixListing.h"
 #include "QtUiServices.h"
 #include "frmPoisto.h"
 #include "prefixes/RecentPrefixes.h"
@@ -87,6 +88,7 @@ int nixoraRunWindow(int argc, char** argv, const NixoraWindowRequest* request)
         workspace.openPrefix(windowPrefix(QString::fromUtf8(request->prefix)));
 
     nixora::frmPoisto window(workspace, status);
+    window.setPrefixCounter(&nixora::countPrefix);
     ui.setFallbackParent(&window);
     window.Form_Load();
     if (request->timings != 0) {

@@ -98,6 +98,7 @@ frmPoisto::frmPoisto(Workspace& workspace, PrefixStatus prefixStatus, QWidget* p
 
 frmPoisto::~frmPoisto()
 {
+    stopCounting();
     m_ctx.setView(nullptr);
 }
 

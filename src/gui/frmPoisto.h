@@ -3,12 +3,17 @@
 #include "WindowState.h"
 #include "Workspace.h"
 #include "prefixes/DiscoverySource.h"
+#include "prefixes/PrefixDiscovery.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <thread>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -89,6 +94,9 @@ public:
     // Where File > Prefixes looks for prefixes and where opened prefixes are remembered; the
     // window starts with the user's home, environment and configuration.
     void setPrefixSources(prefixes::DiscoveryInput input, QString recentFile);
+    // What counts each prefix's entries and phantoms for File > Prefixes; without one the
+    // menu shows no counts.
+    void setPrefixCounter(prefixes::PrefixCounter counter);
     // File > Open Prefix...: a folder dialog, then switchPrefix.
     void mOpenPrefix_Click();
     // Opens the Wine prefix in `folder` in this window (both lists, the view options stored in
@@ -128,6 +136,9 @@ private:
     [[nodiscard]] QPoint keyboardPopupPosition(QTableView* view, ListViewQtModel* model);
     void showPrefixTitle();
     void fillPrefixesMenu(); // frmPoistoPrefixes.cpp
+    void startCounting(std::vector<prefixes::DiscoveredPrefix> found);
+    void stopCounting();
+    void showPrefixCounts(int run, size_t index, prefixes::PrefixCounts counts);
     void runCommand(void (*command)(Workspace&));
     bool listMouseEvent(QTableView* view, QEvent* event);
     [[nodiscard]] QPoint twipsToWindow(int x, int y) const;
@@ -153,6 +164,11 @@ private:
     prefixes::DiscoveryInput m_discoveryInput;
     QString m_recentFile;
     QString m_prefixName; // as discovery named the open prefix; empty: the folder's name
+    prefixes::PrefixCounter m_prefixCounter;
+    std::vector<QPointer<QAction>> m_prefixItems; // File > Prefixes, in menu order
+    std::thread m_countThread;                    // counts the prefixes of the menu
+    std::shared_ptr<std::atomic<bool>> m_countCancelled;
+    int m_countRun = 0; // which opening of the menu the counts belong to
     int m_pressedRow = -1;
     const ListRow* m_pressedListRow = nullptr; // the row the last press landed on, if any
     bool m_mouseDown = false;

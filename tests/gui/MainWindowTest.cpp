@@ -5,6 +5,7 @@
 
 #include "FileQuery.h"
 #include "ListViewQtModel.h"
+#include "PrefixListing.h"
 #include "Settings.h"
 #include "WineRegistry.h"
 #include "backup/RestoreDelete.h"
@@ -17,7 +18,9 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +35,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace nixora
@@ -446,10 +450,11 @@ TEST_F(MainWindowTest, FindFiltersTheVisibleListAndEscRestoresIt)
     EXPECT_EQ(statusText(), usual);
 }
 
-TEST_F(MainWindowTest, PrefixesMenuSwitchesBothListsTheOptionsAndTheTitle)
+TEST_F(MainWindowTest, PrefixesMenuCountsEveryPrefixAndSwitchesBothListsAndTheTitle)
 {
     addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0"));
     TempPrefix other;
+    other.createFile(QStringLiteral("y.exe"));
     other.setHiveBody(RegRoot::LocalMachine,
                       entry("B", "Beta", "C:\\y.exe", "") + entry("C", "Gamma", "C:\\z.exe", ""));
     other.setHiveBody(RegRoot::CurrentUser,
@@ -465,23 +470,68 @@ TEST_F(MainWindowTest, PrefixesMenuSwitchesBothListsTheOptionsAndTheTitle)
 
     frmPoisto& window = open();
     window.setPrefixSources({home.path(), QProcessEnvironment(), {}}, recentFile);
+    window.setPrefixCounter(&countPrefix);
     // A folder without Wine's hive changes nothing.
     EXPECT_FALSE(window.switchPrefix(home.path(), QString()));
     ASSERT_EQ(m_ui.shown.size(), 1u);
     EXPECT_EQ(list("lvwOhjelmat")->model()->rowCount(), 1);
 
+    // The open prefix is listed although no source found it, checked; the counts follow.
     QMenu* prefixesMenu = menu("mnuPrefixes");
     emit prefixesMenu->aboutToShow();
-    ASSERT_EQ(prefixesMenu->actions().size(), 1);
-    prefixesMenu->actions().front()->trigger();
+    const QList<QAction*> items = prefixesMenu->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_TRUE(items[0]->isChecked());
+    EXPECT_TRUE(items[0]->text().contains(QStringLiteral("(current)")));
+    const auto counted = [&] {
+        return std::all_of(items.begin(), items.end(), [](QAction* item) {
+            return item->text().contains(QStringLiteral("entries"));
+        });
+    };
+    for (int i = 0; i < 500 && !counted(); ++i)
+        QTest::qWait(10);
+    EXPECT_TRUE(items[0]->text().endsWith(QStringLiteral("\t1 entries, 1 phantoms")));
+    EXPECT_TRUE(items[1]->text().endsWith(QStringLiteral("\t2 entries, 1 phantoms")));
+
+    items[1]->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(list("lvwOhjelmat")->model()->rowCount(), 2);
     EXPECT_EQ(list("lvwPalauta")->model()->rowCount(), 1);
-    EXPECT_EQ(statusText(), QStringLiteral("2 phantom program entries (2 entries in total)"));
+    EXPECT_EQ(statusText(), QStringLiteral("1 phantom program entries (2 entries in total)"));
     EXPECT_FALSE(action("mTilarivi")->isChecked());
     EXPECT_TRUE(window.windowTitle().contains(other.path()));
     EXPECT_EQ(prefixes::RecentPrefixes(recentFile).list().front(),
               QFileInfo(other.path()).canonicalFilePath());
+}
+
+// File > Open Prefix... shows hidden folders and starts beside the open prefix: a prefix in
+// ~/.wine is one choice away.
+TEST_F(MainWindowTest, OpenPrefixDialogStartsBesideTheOpenPrefixAndShowsHiddenFolders)
+{
+    QTemporaryDir home;
+    const QString dotWine = home.filePath(QStringLiteral(".wine"));
+    ASSERT_TRUE(QDir().mkpath(dotWine));
+    ASSERT_TRUE(QFile::copy(m_prefix.hivePath(RegRoot::LocalMachine), dotWine + "/system.reg"));
+    frmPoisto& window = open();
+    ASSERT_TRUE(window.switchPrefix(dotWine, QString()));
+    bool listed = false;
+    QString startedIn;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        startedIn = dialog->directory().absolutePath();
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        for (int i = 0; i < 500 && !listed; ++i) {
+            QTest::qWait(10);
+            listed =
+                model->index(dotWine).isValid() && model->rowCount(model->index(home.path())) > 0;
+        }
+        dialog->reject();
+    });
+    action("mOpenPrefix")->trigger();
+    EXPECT_EQ(startedIn, QFileInfo(home.path()).absoluteFilePath());
+    EXPECT_TRUE(listed);
 }
 
 TEST_F(MainWindowTest, CtrlShiftF10OpensNothing)
@@ -629,6 +679,14 @@ TEST_F(MainWindowTest, MenuCaptionsAndShortcutsAreExact)
     EXPECT_EQ(action("mRuudukko")->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
     EXPECT_EQ(action("mLihavoidutRikkinaiset")->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
     EXPECT_EQ(action("mPaivita")->shortcut(), QKeySequence(QStringLiteral("F5")));
+    // File: open, the prefixes, the commands on them, then Exit last, as desktop programs have it.
+    QStringList fileItems;
+    for (QAction* item : menu("mnuTiedosto")->actions())
+        fileItems << item->objectName();
+    EXPECT_EQ(fileItems, QStringList({"mOpenPrefix", "mnuPrefixes", "mRemovePhantoms",
+                                      "mExportList", "vTiedosto", "mLopeta"}));
+    EXPECT_EQ(action("mOpenPrefix")->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_EQ(action("mLopeta")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     for (QAction* top : m_window->menuBar()->actions())
         EXPECT_FALSE(top->objectName().startsWith(QStringLiteral("mnuPopUp")))
             << top->objectName().toStdString();
