@@ -4,6 +4,7 @@
 #include "Prefix.h"
 #include "PrefixListing.h"
 #include "QtUiServices.h"
+#include "Trash.h"
 #include "frmPoisto.h"
 #include "prefixes/RecentPrefixes.h"
 
@@ -83,6 +84,7 @@ int nixoraRunWindow(int argc, char** argv, const NixoraWindowRequest* request)
     services.programFolder = QCoreApplication::applicationDirPath();
     services.regeditProgram =
         QDir(services.programFolder).filePath(QStringLiteral("nixora-regedit"));
+    services.dataHome = nixora::userDataHome();
     nixora::Workspace workspace(services);
     const nixora::PrefixStatus status =
         workspace.openPrefix(windowPrefix(QString::fromUtf8(request->prefix)));
