@@ -46,6 +46,13 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
     const QString arch = prefix.arch.isEmpty() ? QStringLiteral("-") : prefix.arch;
     if (!prefix.problem.isEmpty())
         return {arch, prefix.problem};
+    const prefixes::PrefixCounts counts = countPrefix(prefix);
+    return {arch, QString::number(counts.entries), QString::number(counts.phantoms),
+            QString::number(counts.backups)};
+}
+
+prefixes::PrefixCounts countPrefix(const prefixes::DiscoveredPrefix& prefix)
+{
     HeadlessWindow window{Prefix(prefix.path)};
     window.loadPreferences();
     // Only counts are shown. Component names and versions change the texts of rows, never
@@ -55,9 +62,8 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
     state.lvwOhjelmat.setSorted(false);
     window.fillEntries();
     window.fillBackups();
-    return {arch, QString::number(state.lvwOhjelmat.rowCount()),
-            QString::number(state.lvwOhjelmat.phantomRowCount()),
-            QString::number(state.lvwPalauta.rowCount())};
+    return {state.lvwOhjelmat.rowCount(), state.lvwOhjelmat.phantomRowCount(),
+            state.lvwPalauta.rowCount()};
 }
 
 int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)

@@ -25,6 +25,7 @@ struct Services {
     QString backupFolder;   // <prefix>/nixora-backups, without a trailing slash
     QString programFolder;  // folder of the nixora executable (readme.txt)
     QString regeditProgram; // path of nixora-regedit
+    QString dataHome;       // $XDG_DATA_HOME, home of the desktop trash; empty: no trash
 };
 
 // What the program found out about a prefix when it opened it; the window tells the user.
