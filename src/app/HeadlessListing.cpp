@@ -1,5 +1,6 @@
 #include "HeadlessListing.h"
 
+#include "BuildInfo.h"
 #include "EntrySource.h"
 #include "Settings.h"
 #include "StatusBar.h"
@@ -168,7 +169,7 @@ void printListingLine(const QStringList& fields)
 }
 
 HeadlessWindow::HeadlessWindow(const Prefix& prefix)
-    : m_ctx(Services{nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}})
+    : m_ctx(Services{nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}, build::wineClientProgram()})
 {
     (void)m_ctx.openPrefix(prefix);
     m_ctx.state.lvwOhjelmat.setSorted(true);

@@ -82,6 +82,7 @@ int nixoraRunWindow(int argc, char** argv, const NixoraWindowRequest* request)
     services.programFolder = QCoreApplication::applicationDirPath();
     services.regeditProgram =
         QDir(services.programFolder).filePath(QStringLiteral("nixora-regedit"));
+    services.wineClientProgram = nixora::build::wineClientProgram();
     nixora::Workspace workspace(services);
     const nixora::PrefixStatus status =
         workspace.openPrefix(windowPrefix(QString::fromUtf8(request->prefix)));

@@ -179,7 +179,8 @@ TEST_P(SourceRoundTripInterop, EntryComesBackExactlyAndNothingElseChanges)
                            {},
                            {},
                            {},
-                           QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")});
+                           QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                           QStringLiteral(NIXORA_WINECLIENT)});
     (void)ctx.openPrefix(Prefix(m_wine->path()));
     ctx.state.entry.SelectedEntryKey = subkey;
     ctx.state.entry.SelectedEntryName = QStringLiteral("Round Trip");
