@@ -257,15 +257,19 @@ LONG Transaction::deleteTreeChange(const Change& change, bool singleKey, std::st
             return ERROR_SUCCESS;
         if (rc == ERROR_FILE_NOT_FOUND)
             reason = "notfound";
+        DWORD subkeys = 0;
+        if (rc == ERROR_SUCCESS && singleKey)
+            rc = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr, nullptr, nullptr);
+        // As Windows does, a key that still has subkeys is not deleted by itself.
+        if (rc == ERROR_SUCCESS && subkeys > 0) {
+            reason = "hassubkeys";
+            return ERROR_ACCESS_DENIED;
+        }
         if (rc == ERROR_SUCCESS)
             rc = readTree(key.get(), undo.tree, 0);
         if (rc != ERROR_SUCCESS)
             return rc;
-        // As Windows does, a key that still has subkeys is not deleted by itself.
-        if (singleKey && !undo.tree.subkeys.empty()) {
-            reason = "hassubkeys";
-            return ERROR_ACCESS_DENIED;
-        }
         m_log.push_back(undo);
         if (!singleKey)
             rc = RegDeleteTreeW(key.get(), nullptr);
