@@ -22,25 +22,34 @@ struct LiveRegistry::Subtree {
 namespace
 {
 
-// The rest of `path` below `base` when `base` is `path` or above it, compared as the registry
-// compares names; nothing when it is elsewhere.
-[[nodiscard]] std::optional<QString> below(const QString& path, const QString& base)
+// The path with single backslashes between its names and none at its ends.
+[[nodiscard]] QString normalPath(const QString& path)
 {
-    const std::vector<QStringView> parts = HiveFile::splitPath(path);
-    const std::vector<QStringView> baseParts = HiveFile::splitPath(base);
-    if (baseParts.size() > parts.size())
+    QString normal;
+    for (QStringView part : HiveFile::splitPath(path)) {
+        if (!normal.isEmpty())
+            normal += u'\\';
+        normal += part;
+    }
+    return normal;
+}
+
+// The rest of `path` below `base` (a normal path) when `base` is `path` or above it, compared
+// as the registry compares names; nothing when it is elsewhere. Every read asks this of every
+// subtree, so it compares the texts as they are (liveSubtree tries the normal path next).
+[[nodiscard]] std::optional<QStringView> below(QStringView path, QStringView base)
+{
+    while (path.startsWith(u'\\'))
+        path = path.mid(1);
+    if (base.isEmpty())
+        return path;
+    if (!hive::startsWithName(path, base))
         return std::nullopt;
-    for (size_t i = 0; i < baseParts.size(); ++i) {
-        if (!hive::sameName(parts[i], baseParts[i]))
-            return std::nullopt;
-    }
-    QString rest;
-    for (size_t i = baseParts.size(); i < parts.size(); ++i) {
-        if (!rest.isEmpty())
-            rest += u'\\';
-        rest += parts[i];
-    }
-    return rest;
+    if (path.size() == base.size())
+        return QStringView();
+    if (path[base.size()] != u'\\')
+        return std::nullopt;
+    return path.mid(base.size() + 1);
 }
 
 // The saved key's name as the server wrote it, from the header line ";; All keys relative to
@@ -87,13 +96,14 @@ void LiveRegistry::expectReads(RegRoot root, const QStringList& subtrees)
 // A key below one already copied comes with it.
 void LiveRegistry::addSubtree(RegRoot root, const QString& path)
 {
+    const QString normal = normalPath(path);
     for (const auto& subtree : m_subtrees) {
-        if (subtree->root == root && below(path, subtree->path))
+        if (subtree->root == root && below(normal, subtree->path))
             return;
     }
     auto subtree = std::make_unique<Subtree>();
     subtree->root = root;
-    subtree->path = path;
+    subtree->path = normal;
     m_subtrees.push_back(std::move(subtree));
     m_fresh = false;
 }
@@ -185,23 +195,29 @@ bool LiveRegistry::fetch(const std::vector<ClientChange>& changes, RegResult& ou
 LiveRegistry::Subtree* LiveRegistry::liveSubtree(RegRoot root, const QString& path,
                                                  QString& relative)
 {
-    Subtree* best = nullptr;
-    size_t bestDepth = 0;
-    for (const auto& subtree : m_subtrees) {
-        const size_t depth = HiveFile::splitPath(subtree->path).size();
-        std::optional<QString> rest;
-        if (subtree->root == root && (best == nullptr || depth > bestDepth) &&
-            (rest = below(path, subtree->path))) {
-            best = subtree.get();
-            bestDepth = depth;
-            relative = *rest;
+    // The deepest subtree that holds the path, and the path's rest below it.
+    const auto find = [this, root](QStringView wanted, QStringView& rest) {
+        Subtree* best = nullptr;
+        for (const auto& subtree : m_subtrees) {
+            if (subtree->root != root ||
+                (best != nullptr && subtree->path.size() <= best->path.size()))
+                continue;
+            if (const std::optional<QStringView> tail = below(wanted, subtree->path)) {
+                best = subtree.get();
+                rest = *tail;
+            }
         }
-    }
-    if (best == nullptr) { // read from now on with the others
-        addSubtree(root, path);
+        return best;
+    };
+    QStringView rest;
+    Subtree* best = find(path, rest);
+    const QString normal = best == nullptr ? normalPath(path) : QString();
+    if (best == nullptr && (best = find(normal, rest)) == nullptr) {
+        addSubtree(root, normal); // read from now on with the others
         best = m_subtrees.back().get();
-        relative.clear();
+        rest = QStringView();
     }
+    relative = rest.toString();
     RegResult ignored;
     if (!m_fresh && !fetch({}, ignored))
         return nullptr;
