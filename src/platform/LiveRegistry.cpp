@@ -180,7 +180,12 @@ bool LiveRegistry::fetch(const std::vector<ClientChange>& changes, RegResult& ou
             m_arch = subtree.tree->arch();
     }
     if (!run.error.isEmpty()) {
-        m_reason = run.error;
+        // A 32-bit prefix has a 32-bit server, which no 64-bit program can join.
+        m_reason = m_files.hasWow64View() || !server.error.isEmpty()
+                       ? run.error
+                       : QStringLiteral("it is a 32-bit prefix, and Nixora's client is a 64-bit "
+                                        "program (%1)")
+                             .arg(run.error);
         m_reasonServer = server.server;
         m_access = RegistryAccess::LastSave;
         m_fresh = false;
