@@ -2,6 +2,7 @@
 
 #include "LiveRegistry.h"
 #include "WineClient.h"
+#include "WineLoader.h"
 #include "WineRegistry.h"
 #include "Wineserver.h"
 #include "actions/ModifyEntry.h"
@@ -37,13 +38,6 @@ const QString kUninstall =
     QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
 const QString kUninstall32 =
     QStringLiteral("Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
-
-[[nodiscard]] QString wine64Loader()
-{
-    return QFileInfo::exists(QStringLiteral("/usr/lib/wine/wine64"))
-               ? QStringLiteral("/usr/lib/wine/wine64")
-               : QStringLiteral("wine64");
-}
 
 // Every kind a value may have, with names and texts beyond ASCII.
 [[nodiscard]] std::vector<RegNamedValue> everyKind()
@@ -89,9 +83,10 @@ protected:
 
     [[nodiscard]] QString path() const { return m_wine->path(); }
 
+    // Wine's 64-bit loader, as users run wine64 reg.
     [[nodiscard]] ToolRun wine64(const QStringList& arguments) const
     {
-        return runTool(wine64Loader(), arguments, {QStringLiteral("WINEPREFIX=") + path()});
+        return m_wine->wine(arguments);
     }
 
     // `wine64 reg add` of one text value, in the 64-bit or the 32-bit view.
