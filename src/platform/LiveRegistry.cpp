@@ -124,6 +124,7 @@ RegistryAccess LiveRegistry::currentAccess()
     if (m_accessKnown)
         return m_access;
     m_accessKnown = true;
+    const RegistryAccess before = m_access;
     const pid_t server =
         m_prefix.error().isEmpty() ? wineserver::serverProcess(m_prefix.path()) : pid_t(-1);
     if (server < 0) {
@@ -135,11 +136,15 @@ RegistryAccess LiveRegistry::currentAccess()
         m_reason.clear();
         m_access = RegistryAccess::Live;
     }
+    if (m_access != before) // what was copied before belongs to another way of reading
+        m_fresh = false;
     return m_access;
 }
 
 RegistryAccess LiveRegistry::access()
 {
+    // Asked before a command and after a program ran: whether a server runs is looked at anew.
+    m_accessKnown = false;
     RegResult ignored;
     if (currentAccess() == RegistryAccess::Live && !m_fresh)
         (void)fetch({}, ignored);

@@ -64,8 +64,8 @@ public:
     // More keys to copy from a server with those, while leaving the files' reading as it is.
     void expectReads(RegRoot root, const QStringList& subtrees);
 
-    // Where the registry is read from now; joining a server that runs is tried here when it has
-    // not been in this burst.
+    // Where the registry is read from now: whether a server runs is looked at anew, and joining
+    // one is tried when it has not been in this burst.
     [[nodiscard]] RegistryAccess access();
     // Why the server cannot be joined (LastSave); empty otherwise.
     [[nodiscard]] const QString& unreachableReason() const { return m_reason; }
