@@ -226,7 +226,8 @@ void describeRegistry(const PrefixStatus& status, ListingOutput& out)
     if (out.format() == OutputFormat::Tsv)
         std::fprintf(stderr,
                      "nixora: Wine programs are running in %s, and Nixora cannot join their "
-                     "wineserver: %s. The list is the registry as Wine last saved it, at %s.\n",
+                     "wineserver, because %s. The list is the registry as Wine last saved it, at "
+                     "%s.\n",
                      qUtf8Printable(status.path), qUtf8Printable(status.readOnlyReason),
                      qUtf8Printable(savedAtText(status)));
 }

@@ -330,7 +330,7 @@ void frmPoisto::showPrefixNotices()
     if (m_prefixStatus.access == RegistryAccess::LastSave) {
         const QString text =
             QStringLiteral("Wine programs are running in the prefix\n%1\nand Nixora cannot join "
-                           "their wineserver: %2.\n\n"
+                           "their wineserver, because %2.\n\n"
                            "The lists show the registry as Wine last saved it, at %3. Until those "
                            "programs end, entries can be listed but not removed, restored or "
                            "modified.\n\n"

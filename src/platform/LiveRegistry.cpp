@@ -308,7 +308,7 @@ RegResult LiveRegistry::refusal() const
     return RegResult::failure(
         RegStatus::PrefixBusy,
         QStringLiteral("Wine programs are running in %1, and Nixora cannot join their "
-                       "wineserver: %2. Until they end, the prefix is read-only.")
+                       "wineserver, because %2. Until they end, the prefix is read-only.")
             .arg(m_prefix.path(), m_reason));
 }
 

@@ -41,8 +41,8 @@ void sayChangesArePending(Workspace& ctx)
     UiServices& ui = *ctx.services.ui;
     ui.setMousePointer(kPointerDefault);
     ui.messageBox({QStringLiteral("Wine programs that were already running in the prefix keep its "
-                                  "registry in memory, and Nixora cannot join their wineserver: "
-                                  "%1.\n\nWine writes the registry to disk about every 30 "
+                                  "registry in memory, and Nixora cannot join their wineserver, "
+                                  "because %1.\n\nWine writes the registry to disk about every 30 "
                                   "seconds and when those programs end; the list shows it as "
                                   "saved at %2. Choose Refresh (F5) in a while to see whether "
                                   "the entry was removed.")
