@@ -169,7 +169,8 @@ void printListingLine(const QStringList& fields)
 }
 
 HeadlessWindow::HeadlessWindow(const Prefix& prefix)
-    : m_ctx(Services{nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}, build::wineClientProgram()})
+    : m_ctx(Services{
+          nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}, {}, build::wineClientProgram()})
 {
     (void)m_ctx.openPrefix(prefix);
     m_ctx.state.lvwOhjelmat.setSorted(true);

@@ -46,6 +46,14 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
     const QString arch = prefix.arch.isEmpty() ? QStringLiteral("-") : prefix.arch;
     if (!prefix.problem.isEmpty())
         return {arch, prefix.problem};
+    const prefixes::PrefixCounts counts = countPrefix(prefix);
+    return QStringList{arch, QString::number(counts.entries), QString::number(counts.phantoms),
+                       QString::number(counts.backups)} +
+           counts.registry;
+}
+
+prefixes::PrefixCounts countPrefix(const prefixes::DiscoveredPrefix& prefix)
+{
     HeadlessWindow window{Prefix(prefix.path)};
     window.loadPreferences();
     // Only counts are shown. Component names and versions change the texts of rows, never
@@ -55,10 +63,8 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
     state.lvwOhjelmat.setSorted(false);
     window.fillEntries();
     window.fillBackups();
-    return QStringList{arch, QString::number(state.lvwOhjelmat.rowCount()),
-                       QString::number(state.lvwOhjelmat.phantomRowCount()),
-                       QString::number(state.lvwPalauta.rowCount())} +
-           registryColumns(window.status());
+    return {state.lvwOhjelmat.rowCount(), state.lvwOhjelmat.phantomRowCount(),
+            state.lvwPalauta.rowCount(), registryColumns(window.status())};
 }
 
 int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)

@@ -15,6 +15,9 @@ namespace nixora
 // reason the hive cannot be read.
 [[nodiscard]] QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix);
 
+// The counts of a readable prefix, from the window's own fill (a prefixes::PrefixCounter).
+[[nodiscard]] prefixes::PrefixCounts countPrefix(const prefixes::DiscoveredPrefix& prefix);
+
 // `nixora --list-prefixes`: every prefix discovery finds under `input`, one tab-separated line
 // each (sources, name, path, arch, entries, phantoms, backups), then "N prefixes". What was
 // skipped goes to stderr, one line each. Reads only. Returns the exit status.

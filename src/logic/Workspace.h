@@ -26,6 +26,7 @@ struct Services {
     QString backupFolder;      // <prefix>/nixora-backups, without a trailing slash
     QString programFolder;     // folder of the nixora executable (readme.txt)
     QString regeditProgram;    // path of nixora-regedit
+    QString dataHome;          // $XDG_DATA_HOME, home of the desktop trash; empty: no trash
     QString wineClientProgram; // path of nixora-wineclient.exe (joins a running wineserver)
 };
 

@@ -25,6 +25,7 @@ public:
                        {},
                        {},
                        QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                       {},
                        QStringLiteral(NIXORA_WINECLIENT)})
     {
         (void)ctx.openPrefix(Prefix(prefix));

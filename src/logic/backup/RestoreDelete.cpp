@@ -2,6 +2,7 @@
 
 #include "EntrySource.h"
 #include "RegFileReader.h"
+#include "Trash.h"
 #include "backup/BackupCheck.h"
 #include "backup/BackupList.h"
 #include "backup/BackupRemoval.h"
@@ -48,6 +49,20 @@ bool restoreBackup(Workspace& ctx, const QString& path)
         return false;
     (void)deleteBackupFile(path);
     return true;
+}
+
+// The backup goes to the desktop trash, where the file manager can put it back: one Yes too
+// many no longer loses the only copy of a removed entry. Where no trash can take it, it is
+// deleted; a read-only file is refused either way.
+bool discardBackupFile(const Workspace& ctx, const QString& path)
+{
+    if (isReadOnlyBackupFile(path))
+        return false;
+    const QDateTime now =
+        ctx.services.clock ? ctx.services.clock->now() : QDateTime::currentDateTime();
+    if (moveToTrash(path, ctx.services.dataHome, now).trashed)
+        return true;
+    return deleteBackupFile(path);
 }
 
 } // namespace
@@ -107,7 +122,7 @@ void mPoistaVarmuuskopioitu_Click(Workspace& ctx)
     if (ui.messageBox(question) == MsgAnswer::Yes) {
         ui.setMousePointer(kPointerHourglass);
         const QString path = selectedBackupPath(ctx);
-        if (path.isEmpty() || !backupFileExists(path) || !deleteBackupFile(path))
+        if (path.isEmpty() || !backupFileExists(path) || !discardBackupFile(ctx, path))
             showError(ui, QStringLiteral("Nixora cannot delete the program entry backup file."));
     }
     ctx.view().fillBackups();

@@ -185,7 +185,8 @@ TEST_F(RunUninstallerTest, WithAServerThatCannotBeJoinedItSaysWhenWineSavesInste
     const QString& text = m_ui.shown[0].text;
     EXPECT_TRUE(text.contains(QStringLiteral("about every 30 seconds"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Refresh (F5)")));
-    EXPECT_TRUE(text.contains(QStringLiteral("cannot join their wineserver, because no Wine loader")));
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("cannot join their wineserver, because no Wine loader")));
     EXPECT_EQ(m_ui.shown[0].buttons, MsgButtons::Ok);
     EXPECT_TRUE(entryPresent());
     EXPECT_EQ(m_refreshes, 1);
@@ -272,7 +273,7 @@ TEST_F(ModifyEntryTest, RefusedWhileTheWineserverRunsWithAMessageAndNoBackup)
 TEST(ClipboardCommands, CopyTheShownTextsExactly)
 {
     ScriptedUi ui;
-    Workspace ctx(Services{nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}, {}});
+    Workspace ctx(Services{nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}, {}, {}});
     WindowState& state = ctx.state;
     state.entry = {QStringLiteral("Key"),
                    QStringLiteral("Plain Name"),
