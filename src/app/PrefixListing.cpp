@@ -47,8 +47,9 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
     if (!prefix.problem.isEmpty())
         return {arch, prefix.problem};
     const prefixes::PrefixCounts counts = countPrefix(prefix);
-    return {arch, QString::number(counts.entries), QString::number(counts.phantoms),
-            QString::number(counts.backups)};
+    return QStringList{arch, QString::number(counts.entries), QString::number(counts.phantoms),
+                       QString::number(counts.backups)} +
+           counts.registry;
 }
 
 prefixes::PrefixCounts countPrefix(const prefixes::DiscoveredPrefix& prefix)
@@ -63,7 +64,7 @@ prefixes::PrefixCounts countPrefix(const prefixes::DiscoveredPrefix& prefix)
     window.fillEntries();
     window.fillBackups();
     return {state.lvwOhjelmat.rowCount(), state.lvwOhjelmat.phantomRowCount(),
-            state.lvwPalauta.rowCount()};
+            state.lvwPalauta.rowCount(), registryColumns(window.status())};
 }
 
 int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
@@ -71,7 +72,8 @@ int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
     static const QStringList names{QStringLiteral("sources"), QStringLiteral("name"),
                                    QStringLiteral("path"),    QStringLiteral("arch"),
                                    QStringLiteral("entries"), QStringLiteral("phantoms"),
-                                   QStringLiteral("backups")};
+                                   QStringLiteral("backups"), QStringLiteral("registry"),
+                                   QStringLiteral("savedAt"), QStringLiteral("readOnlyReason")};
     // A prefix whose hive cannot be read has its reason where the entry count would be.
     static const QStringList problemNames{QStringLiteral("sources"), QStringLiteral("name"),
                                           QStringLiteral("path"), QStringLiteral("arch"),
@@ -84,9 +86,13 @@ int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
     out.declareList(QStringLiteral("prefixes"));
     for (size_t i = 0; i < found.prefixes.size(); ++i) {
         const prefixes::DiscoveredPrefix& prefix = found.prefixes[i];
+        QJsonObject json{{QStringLiteral("sources"), QJsonArray::fromStringList(prefix.sources)}};
+        // Counts without a registry column come from the files themselves.
+        if (prefix.problem.isEmpty() && columns[i].size() == 4)
+            json.insert(QStringLiteral("registry"), QStringLiteral("files"));
         out.row(QStringLiteral("prefixes"), prefix.problem.isEmpty() ? names : problemNames,
                 QStringList{prefix.sources.join(u','), prefix.name, prefix.path} + columns[i],
-                {{QStringLiteral("sources"), QJsonArray::fromStringList(prefix.sources)}});
+                json);
     }
     out.status(QStringLiteral("status"), QStringLiteral("%1 prefixes").arg(found.prefixes.size()));
     out.finish();

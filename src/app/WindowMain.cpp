@@ -85,6 +85,7 @@ int nixoraRunWindow(int argc, char** argv, const NixoraWindowRequest* request)
     services.regeditProgram =
         QDir(services.programFolder).filePath(QStringLiteral("nixora-regedit"));
     services.dataHome = nixora::userDataHome();
+    services.wineClientProgram = nixora::build::wineClientProgram();
     nixora::Workspace workspace(services);
     const nixora::PrefixStatus status =
         workspace.openPrefix(windowPrefix(QString::fromUtf8(request->prefix)));

@@ -346,15 +346,17 @@ void frmPoisto::showPrefixNotices()
             {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
         return;
     }
-    if (m_prefixStatus.wineserverRunning) {
+    if (m_prefixStatus.access == RegistryAccess::LastSave) {
         const QString text =
-            QStringLiteral("Wine programs are running in the prefix\n%1\n\n"
-                           "While they run, the prefix is open read-only: entries can be listed "
-                           "but not removed, restored or modified.\n\n"
+            QStringLiteral("Wine programs are running in the prefix\n%1\nand Nixora cannot join "
+                           "their wineserver, because %2.\n\n"
+                           "The lists show the registry as Wine last saved it, at %3. Until those "
+                           "programs end, entries can be listed but not removed, restored or "
+                           "modified.\n\n"
                            "Close those programs, or end them all with\n"
                            "    WINEPREFIX=\"%1\" wineserver -k\n"
                            "and then choose Refresh (F5).")
-                .arg(path);
+                .arg(path, m_prefixStatus.readOnlyReason, savedAtText(m_prefixStatus));
         ui.messageBox(
             {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
     }
@@ -425,6 +427,14 @@ void frmPoisto::mPaivita_Click()
     fillEntries();
     fillBackups();
     syncPopupActions();
+    // A server may have started or ended since: the title says what the lists are now.
+    const PrefixStatus before = m_ctx.status();
+    const PrefixStatus now = m_ctx.currentStatus();
+    if (now.exists &&
+        (now.access != before.access || now.readOnlyReason != before.readOnlyReason)) {
+        m_prefixStatus = now;
+        showPrefixTitle();
+    }
     ui.setMousePointer(kPointerDefault);
 }
 

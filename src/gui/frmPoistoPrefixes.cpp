@@ -74,7 +74,11 @@ void frmPoisto::showPrefixTitle()
 {
     const QString name =
         m_prefixName.isEmpty() ? QFileInfo(m_prefixStatus.path).fileName() : m_prefixName;
-    setWindowTitle(QStringLiteral("Nixora - %1 (%2)").arg(name, m_prefixStatus.path));
+    QString title = QStringLiteral("Nixora - %1 (%2)").arg(name, m_prefixStatus.path);
+    if (m_prefixStatus.access == RegistryAccess::LastSave)
+        title += QStringLiteral(" - read-only, as Wine last saved it at %1")
+                     .arg(savedAtText(m_prefixStatus));
+    setWindowTitle(title);
 }
 
 // The submenu is built each time it opens, so prefixes made or removed meanwhile show; the

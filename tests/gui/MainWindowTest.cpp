@@ -651,10 +651,13 @@ TEST_F(MainWindowTest, SaysOnceWhenWineProgramsHoldThePrefix)
 {
     PrefixStatus status;
     status.wineserverRunning = true;
+    status.access = RegistryAccess::LastSave;
+    status.readOnlyReason = QStringLiteral("its wineserver is of another Wine build");
     open(status);
     ASSERT_EQ(m_ui.shown.size(), 1u);
     EXPECT_TRUE(m_ui.shown.front().text.contains(QStringLiteral("wineserver -k")));
     EXPECT_TRUE(m_ui.shown.front().text.contains(m_prefix.path()));
+    EXPECT_TRUE(m_ui.shown.front().text.contains(status.readOnlyReason));
 }
 
 TEST_F(MainWindowTest, SaysWhichFolderWasLookedAtWhenThePrefixIsMissing)

@@ -5,6 +5,7 @@ installed_files=(
     bin/nixora
     bin/nixora-regedit
     'lib/**/nixora/nixora-window.so'
+    'lib/**/nixora/nixora-wineclient.exe'
     share/doc/nixora/readme.txt
     share/doc/nixora/copyright
     share/applications/example.nixora.Nixora.desktop

@@ -55,7 +55,8 @@ TestWorkspace::TestWorkspace()
                    {},
                    QStringLiteral("/opt/nixora/bin"),
                    QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
-                   {}})
+                   {},
+                   QStringLiteral(NIXORA_WINECLIENT)})
 {
     reopen();
     ctx.state.lvwOhjelmat.setSorted(true);

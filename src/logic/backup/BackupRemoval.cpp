@@ -191,6 +191,10 @@ bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
 void mPoistaRekisterista_Click(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
+    if (refusedWhileReadOnly(ctx, QStringLiteral("The program entry '") +
+                                      ctx.state.entry.SelectedEntryName +
+                                      QStringLiteral("'\ncannot be removed.")))
+        return;
     const MessageBoxRequest question{
         QStringLiteral("Are you sure you want to remove the program entry '") +
             ctx.state.entry.SelectedEntryName +

@@ -14,6 +14,9 @@ namespace nixora
 namespace
 {
 
+const QString kCannotRestore =
+    QStringLiteral("Nixora cannot restore the program entry information to the system registry.");
+
 void showError(UiServices& ui, const QString& text)
 {
     ui.setMousePointer(kPointerDefault);
@@ -94,6 +97,8 @@ bool isUninstallEntryBackup(const QString& path, bool wow64View)
 void mPalauta_Click(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
+    if (refusedWhileReadOnly(ctx, kCannotRestore))
+        return;
     const MessageBoxRequest question{
         QStringLiteral("Are you sure you want to restore the program entry '") +
             ctx.state.backup.SelectedBackupName + QStringLiteral("'\nto the system registry?"),
@@ -102,9 +107,7 @@ void mPalauta_Click(Workspace& ctx)
         return;
     ui.setMousePointer(kPointerHourglass);
     if (!restoreBackup(ctx, selectedBackupPath(ctx)))
-        showError(
-            ui, QStringLiteral(
-                    "Nixora cannot restore the program entry information to the system registry."));
+        showError(ui, kCannotRestore);
     ctx.view().refresh();
     ui.setMousePointer(kPointerDefault);
 }

@@ -35,6 +35,9 @@ struct PrefixCounts {
     int entries = 0;
     int phantoms = 0;
     int backups = 0;
+    // Where they were read while Wine programs run there: "live", or "last save", the hive
+    // files' time and why the prefix's wineserver cannot be joined; empty for the files.
+    QStringList registry;
 };
 // Counts one prefix; safe to call from any thread (each call works on its own registry).
 using PrefixCounter = std::function<PrefixCounts(const DiscoveredPrefix&)>;
