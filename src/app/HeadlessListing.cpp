@@ -1,7 +1,7 @@
 #include "HeadlessListing.h"
 
+#include "BuildInfo.h"
 #include "EntrySource.h"
-#include "PrefixIdentity.h"
 #include "Settings.h"
 #include "StatusBar.h"
 #include "backup/BackupList.h"
@@ -169,7 +169,10 @@ void printListingLine(const QStringList& fields)
 }
 
 HeadlessWindow::HeadlessWindow(const Prefix& prefix)
-    : m_ctx(Services{.ui = &m_ui, .clock = m_clock, .settingsFile = settings::defaultStoreFile()})
+    : m_ctx(Services{.ui = &m_ui,
+                     .clock = m_clock,
+                     .wineClientProgram = build::wineClientProgram(),
+                     .settingsFile = settings::defaultStoreFile()})
 {
     (void)m_ctx.openPrefix(prefix);
     m_ctx.state.lvwOhjelmat.setSorted(true);
@@ -211,6 +214,43 @@ int refusePrefix(const Prefix& prefix)
     return 2;
 }
 
+QStringList registryColumns(const PrefixStatus& status)
+{
+    if (status.access == RegistryAccess::Live)
+        return {QStringLiteral("live")};
+    if (status.access != RegistryAccess::LastSave)
+        return {};
+    return {
+        QStringLiteral("last save"),
+        status.lastSaved.toOffsetFromUtc(status.lastSaved.offsetFromUtc()).toString(Qt::ISODate),
+        status.readOnlyReason};
+}
+
+namespace
+{
+
+// A list that is Wine's last save says so: on stderr beside a TSV listing (whose lines stay
+// those of the window), as fields of a JSON one.
+void describeRegistry(const PrefixStatus& status, ListingOutput& out)
+{
+    const QStringList columns = registryColumns(status);
+    out.field(QStringLiteral("registry"),
+              columns.isEmpty() ? QStringLiteral("files") : columns.front());
+    if (status.access != RegistryAccess::LastSave)
+        return;
+    out.field(QStringLiteral("savedAt"), columns[1]);
+    out.field(QStringLiteral("readOnlyReason"), columns[2]);
+    if (out.format() == OutputFormat::Tsv)
+        std::fprintf(stderr,
+                     "nixora: Wine programs are running in %s, and Nixora cannot join their "
+                     "wineserver, because %s. The list is the registry as Wine last saved it, at "
+                     "%s.\n",
+                     qUtf8Printable(status.path), qUtf8Printable(status.readOnlyReason),
+                     qUtf8Printable(savedAtText(status)));
+}
+
+} // namespace
+
 void endListingProcess(int status)
 {
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
@@ -230,13 +270,14 @@ void runHeadlessListing(const ListingRequest& request,
     if (const int refused = refusePrefix(prefix); refused != 0)
         endListingProcess(refused);
 
-    if (const QString readOnly = readOnlyReason(prefix.path()); !readOnly.isEmpty())
-        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(readOnly));
     HeadlessWindow window(prefix);
+    if (const QString& refusal = window.status().writeRefusal; !refusal.isEmpty())
+        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(refusal));
     window.loadPreferences();
     timer.lap("hives");
     ListingOutput out(request.format);
     out.field(QStringLiteral("prefix"), prefix.path());
+    describeRegistry(window.status(), out);
     if (request.entries) {
         window.fillEntries();
         timer.lap("fill");

@@ -51,6 +51,7 @@ TestWorkspace::TestWorkspace()
                    .clock = clock,
                    .programFolder = QStringLiteral("/opt/nixora/bin"),
                    .regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                   .wineClientProgram = QStringLiteral(NIXORA_WINECLIENT),
                    .settingsFile = configHome.filePath(QStringLiteral("nixora/settings.reg"))})
 {
     reopen();

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace nixora::prefixes
@@ -34,5 +35,18 @@ struct DiscoveryResult {
 // no source found it) is judged and cleaned, the others are marked readOnly with a warning.
 // Reads only: nothing is written, created or started.
 [[nodiscard]] DiscoveryResult discoverPrefixes(const DiscoveryInput& input);
+
+// What `nixora --list-prefixes` and File > Prefixes show of a readable prefix: the counts of the
+// window's own fill.
+struct PrefixCounts {
+    int entries = 0;
+    int phantoms = 0;
+    int backups = 0;
+    // Where they were read while Wine programs run there: "live", or "last save", the hive
+    // files' time and why the prefix's wineserver cannot be joined; empty for the files.
+    QStringList registry;
+};
+// Counts one prefix; safe to call from any thread (each call works on its own registry).
+using PrefixCounter = std::function<PrefixCounts(const DiscoveredPrefix&)>;
 
 } // namespace nixora::prefixes
