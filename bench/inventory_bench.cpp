@@ -28,6 +28,8 @@ namespace
 
 using namespace nixora;
 
+const SystemClock clock;
+
 QString header()
 {
     return QStringLiteral("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
@@ -138,7 +140,7 @@ void BM_Fill(benchmark::State& bench)
     const int components = static_cast<int>(bench.range(1));
     // Fourth argument 1: the entries split across the three sources.
     GeneratedPrefix& prefix = prefixFor(entries, components, bench.range(3) == 1);
-    Workspace ctx(Services{});
+    Workspace ctx(Services{.clock = clock});
     LogicOnlyView view(ctx); // the status updates of a fill, as the headless listing makes them
     ctx.setView(&view);
     (void)ctx.openPrefix(Prefix(prefix.path()));
@@ -166,6 +168,37 @@ BENCHMARK(BM_Fill)
     ->Args({10000, 1000, 0, 0})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(1.0);
+
+// Ordering alone: a sorted list takes N rows in a shuffled order, is read (which orders it by
+// name), then ordered by version, as a fill and one column click do.
+void BM_SortedList(benchmark::State& bench)
+{
+    const int count = static_cast<int>(bench.range(0));
+    static const std::array<QString, 6> publishers{
+        QStringLiteral("Contoso"),   QStringLiteral("Fabrikam"),  QStringLiteral("Müller Software"),
+        QStringLiteral("Łódź Labs"), QStringLiteral("northwind"), QStringLiteral("Tailspin")};
+    std::vector<std::array<QString, 3>> texts;
+    for (int i = 0; i < count; ++i) {
+        const int n = (i * 7919) % count;
+        texts.push_back({QStringLiteral("%1 App %2").arg(publishers[n % 6]).arg(n),
+                         QStringLiteral("C:\\Program Files\\App %1\\unins000.exe").arg(n),
+                         QStringLiteral("%1.%2.%3").arg(n % 17).arg(n % 101).arg(n)});
+    }
+    for (auto _ : bench) {
+        ListViewModel list;
+        list.setSorted(true);
+        for (int i = 0; i < count; ++i) {
+            ListRow* row = list.addRow(QString::number(i), texts[static_cast<size_t>(i)][0]);
+            list.setText(row, 1, texts[static_cast<size_t>(i)][1]);
+            list.setText(row, 2, texts[static_cast<size_t>(i)][2]);
+        }
+        benchmark::DoNotOptimize(list.rowAt(0));
+        list.setSortKey(2);
+        benchmark::DoNotOptimize(list.rowAt(0));
+    }
+}
+
+BENCHMARK(BM_SortedList)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 // 1,000 entries as --list reads them (hives parsed afresh each time), a third of them entries
 // of Windows Installer products registered as Wine's msiexec registers them, with and without
@@ -236,7 +269,7 @@ void BM_ListWithInstallerChecks(benchmark::State& bench)
     const bool checks = bench.range(0) == 1;
     int phantoms = 0;
     for (auto _ : bench) {
-        Workspace ctx(Services{});
+        Workspace ctx(Services{.clock = clock});
         LogicOnlyView view(ctx);
         ctx.setView(&view);
         (void)ctx.openPrefix(Prefix(prefix.path()));
@@ -255,12 +288,16 @@ void BM_ListProcessWithInstallerChecks(benchmark::State& bench)
 {
     static InstallerPrefix prefix(1000);
     const bool checks = bench.range(0) == 1;
-    {
-        WineRegistry registry{Prefix(prefix.path())};
-        settings::writePreference(registry, settings::kInstallerChecks, checks);
-    }
+    // The option where the window keeps it: in the user's settings store, here one of its own.
+    QTemporaryDir config;
+    settings::writePreference(
+        *WineRegistry::settingsStore(config.filePath(QStringLiteral("nixora/settings.reg"))),
+        settings::kInstallerChecks, checks);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
     for (auto _ : bench) {
         QProcess nixora;
+        nixora.setProcessEnvironment(environment);
         nixora.start(QStringLiteral(NIXORA_BIN_DIR "/nixora"),
                      {QStringLiteral("--prefix"), prefix.path(), QStringLiteral("--list")});
         if (!nixora.waitForFinished(30000) || nixora.exitCode() != 0)

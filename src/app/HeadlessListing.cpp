@@ -1,5 +1,6 @@
 #include "HeadlessListing.h"
 
+#include "BuildInfo.h"
 #include "EntrySource.h"
 #include "Settings.h"
 #include "StatusBar.h"
@@ -90,7 +91,10 @@ ListingWriter stdoutWriter(OutputFormat format)
 }
 
 HeadlessWindow::HeadlessWindow(const Prefix& prefix)
-    : m_ctx(Services{nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}})
+    : m_ctx(Services{.ui = &m_ui,
+                     .clock = m_clock,
+                     .wineClientProgram = build::wineClientProgram(),
+                     .settingsFile = settings::defaultStoreFile()})
 {
     (void)m_ctx.openPrefix(prefix);
     m_ctx.setView(&m_view);
@@ -119,6 +123,54 @@ void HeadlessWindow::fillBackups()
     m_ctx.state.selectedTab = kTabBackups;
 }
 
+int refusePrefix(const Prefix& prefix)
+{
+    if (!prefix.error().isEmpty()) {
+        printWarning(prefix.error());
+        return 1;
+    }
+    const QString reason = notAPrefixReason(prefix.path());
+    if (reason.isEmpty())
+        return 0;
+    printWarning(QStringLiteral("not a Wine prefix: %1 (%2)").arg(prefix.path(), reason));
+    return 2;
+}
+
+QStringList registryColumns(const PrefixStatus& status)
+{
+    if (status.access == RegistryAccess::Live)
+        return {QStringLiteral("live")};
+    if (status.access != RegistryAccess::LastSave)
+        return {};
+    return {
+        QStringLiteral("last save"),
+        status.lastSaved.toOffsetFromUtc(status.lastSaved.offsetFromUtc()).toString(Qt::ISODate),
+        status.readOnlyReason};
+}
+
+namespace
+{
+
+// A list that is Wine's last save says so: on stderr beside a TSV listing (whose lines stay
+// those of the window), as fields of a JSON one.
+void describeRegistry(const PrefixStatus& status, ListingWriter& out)
+{
+    const QStringList columns = registryColumns(status);
+    out.field(QStringLiteral("registry"),
+              columns.isEmpty() ? QStringLiteral("files") : columns.front());
+    if (status.access != RegistryAccess::LastSave)
+        return;
+    out.field(QStringLiteral("savedAt"), columns[1]);
+    out.field(QStringLiteral("readOnlyReason"), columns[2]);
+    if (out.format() == OutputFormat::Tsv)
+        printWarning(QStringLiteral("Wine programs are running in %1, and Nixora cannot join "
+                                    "their wineserver, because %2. The list is the registry as "
+                                    "Wine last saved it, at %3.")
+                         .arg(status.path, status.readOnlyReason, savedAtText(status)));
+}
+
+} // namespace
+
 void endListingProcess(int status)
 {
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
@@ -135,19 +187,17 @@ void runHeadlessListing(const ListingRequest& request,
     PhaseTimer timer(request.timings, mainStarted);
     timer.lap("startup");
     const Prefix& prefix = request.prefix;
-    if (!prefix.error().isEmpty() || !prefix.exists()) {
-        const QString reason = prefix.error().isEmpty()
-                                   ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
-                                   : prefix.error();
-        printWarning(reason);
-        endListingProcess(1);
-    }
+    if (const int refused = refusePrefix(prefix); refused != 0)
+        endListingProcess(refused);
 
     HeadlessWindow window(prefix);
+    if (const QString& refusal = window.status().writeRefusal; !refusal.isEmpty())
+        printWarning(refusal);
     window.loadPreferences();
     timer.lap("hives");
     ListingWriter out = stdoutWriter(request.format);
     out.field(QStringLiteral("prefix"), prefix.path());
+    describeRegistry(window.status(), out);
     if (request.entries) {
         window.fillEntries();
         timer.lap("fill");

@@ -42,6 +42,16 @@ void printWarning(const QString& text);
 // A writer whose output goes to stdout as it is written.
 [[nodiscard]] ListingWriter stdoutWriter(OutputFormat format);
 
+// Whether `prefix` can be listed or cleaned: 0 when it can; otherwise the reason is on stderr
+// and the result is the exit status, 1 for an unusable path (a relative WINEPREFIX), 2 for a
+// folder that is not a Wine prefix ("not a Wine prefix: DIR (no system.reg)").
+[[nodiscard]] int refusePrefix(const Prefix& prefix);
+
+// What the listings say of a registry that is not the files: "live", or "last save" with the
+// time of the hive files (ISO 8601) and why the prefix's wineserver cannot be joined; nothing for
+// the files.
+[[nodiscard]] QStringList registryColumns(const PrefixStatus& status);
+
 // Nothing to show and no one to ask: the listings only read.
 class SilentUi final : public UiServices
 {
@@ -76,9 +86,12 @@ public:
 
     [[nodiscard]] Workspace& context() { return m_ctx; }
     [[nodiscard]] WindowState& state() { return m_ctx.state; }
+    // Where the lists are read from: the files, the running wineserver, or its last save.
+    [[nodiscard]] const PrefixStatus& status() const { return m_ctx.status(); }
 
 private:
     SilentUi m_ui;
+    SystemClock m_clock;
     Workspace m_ctx;
     LogicOnlyView m_view{m_ctx};
 };

@@ -32,16 +32,12 @@ void printOutcome(ListingWriter& out, const QString& prefix, const EntryRef& ent
              {QStringLiteral("reason"), reason}});
 }
 
-// One prefix: fills its list as the window does, then lists or removes its phantom rows.
-bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingWriter& out, Totals& totals)
+// One prefix: fills its list as the window does, then lists or removes its phantom rows. The
+// exit status a prefix that cannot be cleaned calls for, 0 otherwise.
+int cleanPrefix(const Prefix& prefix, bool dryRun, ListingWriter& out, Totals& totals)
 {
-    if (!prefix.error().isEmpty() || !prefix.exists()) {
-        const QString reason = prefix.error().isEmpty()
-                                   ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
-                                   : prefix.error();
-        printWarning(reason);
-        return false;
-    }
+    if (const int refused = refusePrefix(prefix); refused != 0)
+        return refused;
     HeadlessWindow window(prefix);
     // A run that removes judges the entries under the writer turn too: another removal of the
     // prefix ends before this one looks at the list, so the two never act on the same entries.
@@ -61,7 +57,7 @@ bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingWriter& out, Totals& 
             static_cast<int>(std::count_if(entries.begin(), entries.end(), [](const EntryRef& e) {
                 return e.keptBecause.isEmpty();
             }));
-        return true;
+        return 0;
     }
     const PhantomRemovalResult result = removePhantomEntries(window.context(), entries);
     // A prefix whose wineserver runs is skipped: each of its phantoms is kept for that reason.
@@ -69,13 +65,13 @@ bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingWriter& out, Totals& 
         for (const EntryRef& entry : entries)
             printOutcome(out, prefix.path(), entry, {}, result.refused);
         totals.kept += static_cast<int>(entries.size());
-        return true;
+        return 0;
     }
     for (const RemovalOutcome& outcome : result.outcomes)
         printOutcome(out, prefix.path(), outcome.entry, outcome.backupFile, outcome.reason);
     totals.removed += result.removedCount();
     totals.kept += result.keptCount();
-    return true;
+    return 0;
 }
 
 } // namespace
@@ -86,9 +82,9 @@ int runPhantomRemoval(const PhantomRequest& request)
     out.declareList(QStringLiteral("entries"));
     out.field(QStringLiteral("dryRun"), request.dryRun);
     Totals totals;
-    bool allRead = true;
+    int refused = 0;
     for (const Prefix& prefix : request.prefixes)
-        allRead = cleanPrefix(prefix, request.dryRun, out, totals) && allRead;
+        refused = std::max(refused, cleanPrefix(prefix, request.dryRun, out, totals));
     const QString status =
         request.dryRun ? QStringLiteral("%1 phantom entries in %2 prefixes (dry run)")
                              .arg(totals.listed)
@@ -99,7 +95,7 @@ int runPhantomRemoval(const PhantomRequest& request)
                              .arg(totals.kept);
     out.status(QStringLiteral("status"), status);
     out.finish();
-    return allRead && totals.kept == 0 ? 0 : 1;
+    return refused != 0 ? refused : totals.kept == 0 ? 0 : 1;
 }
 
 std::vector<Prefix> discoveredPrefixes(const prefixes::DiscoveryInput& input)
@@ -109,9 +105,10 @@ std::vector<Prefix> discoveredPrefixes(const prefixes::DiscoveryInput& input)
         printWarning(warning);
     std::vector<Prefix> result;
     for (const prefixes::DiscoveredPrefix& prefix : found.prefixes) {
-        if (prefix.problem.isEmpty())
+        // A prefix that shares another's registry was named among the warnings already.
+        if (prefix.problem.isEmpty() && prefix.readOnly.isEmpty())
             result.emplace_back(prefix.path);
-        else
+        else if (!prefix.problem.isEmpty())
             printWarning(QStringLiteral("skipped %1: %2").arg(prefix.path, prefix.problem));
     }
     return result;

@@ -20,7 +20,7 @@ struct PhantomRequest {
 // backed up and verified first, one hive write per prefix), or with `dryRun` only lists them.
 // One line per phantom entry (prefix path, source, subkey, name, backup file or the reason it
 // was kept), then a status line. 0 when every phantom was removed (or listed), 1 when any was
-// kept or a prefix could not be read.
+// kept or a prefix path is unusable, 2 when a folder is not a Wine prefix (see refusePrefix).
 [[nodiscard]] int runPhantomRemoval(const PhantomRequest& request);
 
 // The prefixes discovery finds, for --all-prefixes; those whose hive cannot be read are left out

@@ -45,6 +45,14 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
     const QString arch = prefix.arch.isEmpty() ? QStringLiteral("-") : prefix.arch;
     if (!prefix.problem.isEmpty())
         return {arch, prefix.problem};
+    const prefixes::PrefixCounts counts = countPrefix(prefix);
+    return QStringList{arch, QString::number(counts.entries), QString::number(counts.phantoms),
+                       QString::number(counts.backups)} +
+           counts.registry;
+}
+
+prefixes::PrefixCounts countPrefix(const prefixes::DiscoveredPrefix& prefix)
+{
     HeadlessWindow window{Prefix(prefix.path)};
     window.loadPreferences();
     // Only counts are shown. Component names and versions change the texts of rows, never
@@ -57,8 +65,8 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
     const Workspace& ctx = window.context();
     const auto phantoms = std::count_if(ctx.entries.begin(), ctx.entries.end(),
                                         [](const Entry& entry) { return entry.marked; });
-    return {arch, QString::number(ctx.entries.size()), QString::number(phantoms),
-            QString::number(state.lvwPalauta.rowCount())};
+    return {static_cast<int>(ctx.entries.size()), static_cast<int>(phantoms),
+            state.lvwPalauta.rowCount(), registryColumns(window.status())};
 }
 
 int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
@@ -66,7 +74,8 @@ int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
     static const QStringList names{QStringLiteral("sources"), QStringLiteral("name"),
                                    QStringLiteral("path"),    QStringLiteral("arch"),
                                    QStringLiteral("entries"), QStringLiteral("phantoms"),
-                                   QStringLiteral("backups")};
+                                   QStringLiteral("backups"), QStringLiteral("registry"),
+                                   QStringLiteral("savedAt"), QStringLiteral("readOnlyReason")};
     // A prefix whose hive cannot be read has its reason where the entry count would be.
     static const QStringList problemNames{QStringLiteral("sources"), QStringLiteral("name"),
                                           QStringLiteral("path"), QStringLiteral("arch"),
@@ -80,10 +89,13 @@ int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
     for (size_t i = 0; i < found.prefixes.size(); ++i) {
         const prefixes::DiscoveredPrefix& prefix = found.prefixes[i];
         QJsonObject json{{QStringLiteral("sources"), QJsonArray::fromStringList(prefix.sources)}};
-        // The counts are numbers in JSON.
+        // The counts are numbers in JSON; counts without a registry column come from the files
+        // themselves.
         if (prefix.problem.isEmpty()) {
             for (int column = 1; column < 4; ++column)
                 json.insert(names[3 + column], columns[i].value(column).toInt());
+            if (columns[i].size() == 4)
+                json.insert(QStringLiteral("registry"), QStringLiteral("files"));
         }
         out.row(QStringLiteral("prefixes"), prefix.problem.isEmpty() ? names : problemNames,
                 QStringList{prefix.sources.join(u','), prefix.name, prefix.path} + columns[i],

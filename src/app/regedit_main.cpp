@@ -1,7 +1,8 @@
+#include "BuildInfo.h"
 #include "CommandLineOptions.h"
+#include "LiveRegistry.h"
 #include "Prefix.h"
 #include "RegeditTool.h"
-#include "WineRegistry.h"
 #include "output/ListingWriter.h"
 
 #include <QCoreApplication>
@@ -25,7 +26,9 @@ int main(int argc, char* argv[])
                      nixora::escapedText(prefix.error()).constData());
         return nixora::kRegeditFailed;
     }
-    nixora::WineRegistry registry(std::move(prefix));
+    // While a wineserver serves the prefix, exports and imports go through it, as nixora's own
+    // reads and writes do.
+    nixora::LiveRegistry registry(std::move(prefix), nixora::build::wineClientProgram());
     const nixora::RegeditOutcome outcome = nixora::runRegedit(registry, arguments);
     if (!outcome.ok())
         // File names and key names come from the command line and the file: escaped, so that

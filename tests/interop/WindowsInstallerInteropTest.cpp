@@ -102,7 +102,7 @@ protected:
              QStringLiteral("-D"),
              package().x64 ? QStringLiteral("Win64=yes") : QStringLiteral("Win64=no"),
              QStringLiteral("-D"), QStringLiteral("Payload=readme.txt"), QStringLiteral("-o"),
-             QStringLiteral("package.msi"), QStringLiteral(NIXORA_TEST_MSI_SOURCE)});
+             QStringLiteral("package.msi"), QStringLiteral(NIXORA_TEST_MSI_PRODUCT)});
         ASSERT_TRUE(wixl.waitForFinished(60000));
         ASSERT_EQ(wixl.exitCode(), 0) << wixl.readAllStandardError().toStdString();
         const ToolRun run = msiexec({QStringLiteral("/i"),
@@ -239,11 +239,10 @@ TEST_P(WindowsInstallerInterop, UninstallApplicationRemovesFilesEntryAndRegistra
     test::guiTestApp();
     test::ScriptedUi ui;
     test::FixedClock clock;
-    Services services;
-    services.ui = &ui;
-    services.clock = &clock;
-    services.regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit");
-    Workspace workspace(services);
+    Workspace workspace(Services{.ui = &ui,
+                                 .clock = clock,
+                                 .regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                                 .wineClientProgram = QStringLiteral(NIXORA_WINECLIENT)});
     const PrefixStatus status = workspace.openPrefix(Prefix(m_wine->path()));
     frmPoisto window(workspace, status);
     window.Form_Load();

@@ -27,7 +27,7 @@ TEST(WorkspaceEntries, VerdictsAndReasonsAreReadFromTheEntriesAndTheRowsShowThem
 {
     test::ScriptedUi ui;
     test::FixedClock clock;
-    Workspace ctx(Services{nullptr, nullptr, &ui, &clock, {}, {}, {}, {}});
+    Workspace ctx(Services{.ui = &ui, .clock = clock});
     LogicOnlyView view(ctx);
     ctx.setView(&view);
     (void)ctx.openPrefix(Prefix(test::dataPath(QStringLiteral("../../examples/demo-prefix"))));

@@ -32,6 +32,7 @@ using test::writeAll;
 
 const QString kTool = QStringLiteral(NIXORA_BIN_DIR "/nixora-reliability-tool");
 const QString kRegedit = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit");
+const QString kNixora = QStringLiteral(NIXORA_BIN_DIR "/nixora");
 
 // A writer that runs out of disk space part way through what it saves.
 struct FullDiskCase {
@@ -91,7 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "Cannot save"},
         FullDiskCase{"Settings", "user.reg",
                      [](const QString& prefix) {
-                         return QStringList{kTool, QStringLiteral("settings-loop"), prefix,
+                         return QStringList{kTool, QStringLiteral("settings-loop"),
+                                            prefix + QStringLiteral("/user.reg"),
                                             QStringLiteral("1")};
                      },
                      ""},
@@ -105,87 +107,159 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.name);
     });
 
-// A file that cannot be replaced (chattr +i) for as long as it lives; nothing when the file
-// system or the user cannot make it so.
-class ImmutableFile
+// Sets or clears the immutable attribute, which makes a rename over the file fail as a file on
+// a failing disk or a read-only remount would, while its folder still takes new files.
+bool setImmutable(const QString& path, bool on)
 {
-public:
-    explicit ImmutableFile(const QString& path) : m_path(QFile::encodeName(path))
-    {
-        m_set = setFlag(true);
-    }
-    ~ImmutableFile()
-    {
-        if (m_set)
-            (void)setFlag(false);
-    }
-    [[nodiscard]] bool set() const { return m_set; }
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    const bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                    (flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL,
+                     ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
+}
 
-private:
-    [[nodiscard]] bool setFlag(bool on) const
+// A write that changes both hives while user.reg cannot be replaced: system.reg must not keep
+// a change the call reports as failed.
+class UnreplaceableUserHive : public ::testing::Test
+{
+protected:
+    void SetUp() override
     {
-        const int fd = ::open(m_path.constData(), O_RDONLY | O_CLOEXEC);
-        int flags = 0;
-        bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        if (fd >= 0)
-            ::close(fd);
-        return ok;
+        m_prefix.setHiveBody(
+            RegRoot::LocalMachine,
+            test::uninstallEntryBlock(
+                "Gone", {{"DisplayName", "Gone"}, {"UninstallString", "C:\\gone\\uninst.exe"}}) +
+                test::hiveKeyBlock("Software\\Big", bigValues()));
+        m_prefix.setHiveBody(
+            RegRoot::CurrentUser,
+            test::uninstallEntryBlock(
+                "GoneToo", {{"DisplayName", "Gone too"}, {"UninstallString", "C:\\gone\\u2.exe"}}));
+        writeAll(m_prefix.hostPath(QStringLiteral("both.reg")),
+                 "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software\\Big]\r\n\r\n"
+                 "[HKEY_CURRENT_USER\\Software\\New]\r\n\"v\"=\"1\"\r\n");
+        m_userHive = m_prefix.hivePath(RegRoot::CurrentUser);
+        if (!setImmutable(m_userHive, true))
+            GTEST_SKIP() << "the immutable attribute needs root and a file system that has it";
+        m_immutable = true;
+        m_systemBefore = readAll(m_prefix.hivePath(RegRoot::LocalMachine));
+    }
+    void TearDown() override
+    {
+        if (m_immutable)
+            setImmutable(m_userHive, false);
     }
 
-    QByteArray m_path;
-    bool m_set = false;
+    // 40 KiB of values: far more than the 8 KiB file-size limit below.
+    static QList<QPair<QString, QString>> bigValues()
+    {
+        QList<QPair<QString, QString>> values;
+        for (int i = 0; i < 40; ++i)
+            values.append({QStringLiteral("v%1").arg(i), QString(1000, u'x')});
+        return values;
+    }
+
+    [[nodiscard]] test::ProgramRun run(const QString& program, const QStringList& arguments,
+                                       const QStringList& limit = {}) const
+    {
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("WINEPREFIX"), m_prefix.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_prefix.hostPath("config"));
+        return limit.isEmpty()
+                   ? test::runProgram(program, arguments, environment)
+                   : test::runProgram(kTool, limit + QStringList{program} + arguments, environment);
+    }
+
+    test::TempPrefix m_prefix;
+    QString m_userHive;
+    bool m_immutable = false;
+    QByteArray m_systemBefore;
 };
 
-// Phantoms in both hives while user.reg cannot be replaced: system.reg is saved without the
-// HKLM entry, user.reg keeps the HKCU one. The report names the HKLM entry as removed with its
-// backup, which gives it back; the HKCU entry is kept and its backup is gone.
-TEST(UnreplaceableHive, EveryKeyThatIsGoneHasItsBackupAndTheReportSaysSo)
+TEST_F(UnreplaceableUserHive, AnImportSpanningBothHivesChangesNeither)
 {
-    test::TempPrefix prefix;
-    const QList<QPair<QString, QString>> values{
+    const test::ProgramRun result =
+        run(kRegedit, {QStringLiteral("/S"), m_prefix.hostPath(QStringLiteral("both.reg"))});
+    EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QLatin1String("Cannot save")));
+    EXPECT_TRUE(readAll(m_prefix.hivePath(RegRoot::LocalMachine)) == m_systemBefore)
+        << "system.reg was changed";
+}
+
+// The old system.reg is larger than the file-size limit: once the new one is in place it cannot
+// be put back, and the import says that system.reg holds its changes.
+TEST_F(UnreplaceableUserHive, AnImportThatCannotBeUndoneSaysWhichHiveLanded)
+{
+    const test::ProgramRun result =
+        run(kRegedit, {QStringLiteral("/S"), m_prefix.hostPath(QStringLiteral("both.reg"))},
+            {QStringLiteral("limit-fsize"), QStringLiteral("8192")});
+    EXPECT_EQ(result.exitCode, 4) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QLatin1String("system.reg was saved")))
+        << result.err.toStdString();
+    EXPECT_FALSE(readAll(m_prefix.hivePath(RegRoot::LocalMachine)).contains("Big"));
+}
+
+TEST_F(UnreplaceableUserHive, PhantomRemovalKeepsBothEntriesAndSaysSo)
+{
+    const test::ProgramRun result = run(kNixora, {QStringLiteral("--prefix"), m_prefix.path(),
+                                                  QStringLiteral("--remove-phantoms")});
+    EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+    EXPECT_TRUE(readAll(m_prefix.hivePath(RegRoot::LocalMachine)) == m_systemBefore)
+        << "system.reg was changed";
+    EXPECT_TRUE(result.out.contains(QLatin1String("Removed 0 phantom entries in 1 "
+                                                  "prefixes; kept 2")))
+        << result.out.toStdString();
+}
+
+// The HKLM entry and the rest of system.reg are each under the file-size limit, the two together
+// over it: system.reg is saved without the entry, user.reg cannot be replaced and the old
+// system.reg cannot be put back. Read back, the HKLM entry is reported removed with the backup
+// that gives it back; the HKCU one is kept and its backup is gone.
+TEST_F(UnreplaceableUserHive, PhantomRemovalThatCannotBeUndoneNamesTheEntryThatWent)
+{
+    QList<QPair<QString, QString>> entry{
         {QStringLiteral("DisplayName"), QStringLiteral("Gone")},
         {QStringLiteral("UninstallString"), QStringLiteral("C:\\gone\\uninst.exe")}};
-    prefix.setHiveBody(RegRoot::LocalMachine,
-                       test::uninstallEntryBlock(QStringLiteral("MachineGone"), values));
-    prefix.setHiveBody(RegRoot::CurrentUser,
-                       test::uninstallEntryBlock(QStringLiteral("UserGone"), values));
-    const QString original = prefix.hostPath(QStringLiteral("original"));
+    QList<QPair<QString, QString>> rest;
+    for (int i = 0; i < 12; ++i) {
+        entry.append({QStringLiteral("e%1").arg(i), QString(1000, u'e')});
+        rest.append({QStringLiteral("r%1").arg(i), QString(1000, u'r')});
+    }
+    m_prefix.setHiveBody(RegRoot::LocalMachine,
+                         test::uninstallEntryBlock(QStringLiteral("Gone"), entry) +
+                             test::hiveKeyBlock(QStringLiteral("Software\\Rest"), rest));
+    const QString original = m_prefix.hostPath(QStringLiteral("original"));
     ASSERT_TRUE(QDir().mkpath(original));
-    ASSERT_TRUE(QFile::copy(prefix.hivePath(RegRoot::LocalMachine), original + "/system.reg"));
-    const QByteArray userBefore = readAll(prefix.hivePath(RegRoot::CurrentUser));
-    const ImmutableFile locked(prefix.hivePath(RegRoot::CurrentUser));
-    if (!locked.set())
-        GTEST_SKIP() << "user.reg cannot be made immutable here (needs root and ext4 or alike)";
+    ASSERT_TRUE(QFile::copy(m_prefix.hivePath(RegRoot::LocalMachine), original + "/system.reg"));
+    const QByteArray userBefore = readAll(m_userHive);
 
-    QProcess run;
-    run.start(QStringLiteral(NIXORA_BIN_DIR "/nixora"),
-              {QStringLiteral("--prefix"), prefix.path(), QStringLiteral("--remove-phantoms"),
-               QStringLiteral("--format"), QStringLiteral("json")});
-    ASSERT_TRUE(run.waitForFinished(60000));
-    EXPECT_EQ(run.exitCode(), 1);
-    const QByteArray output = run.readAllStandardOutput();
-    const QJsonObject report = QJsonDocument::fromJson(output).object();
+    const test::ProgramRun result =
+        run(kNixora,
+            {QStringLiteral("--prefix"), m_prefix.path(), QStringLiteral("--remove-phantoms"),
+             QStringLiteral("--format"), QStringLiteral("json")},
+            {QStringLiteral("limit-fsize"), QStringLiteral("20480")});
+    EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
     std::map<QString, QJsonObject> rows;
+    const QJsonObject report = QJsonDocument::fromJson(result.out.toUtf8()).object();
     for (const QJsonValue& row : report.value(QStringLiteral("entries")).toArray())
         rows[row.toObject().value(QStringLiteral("subkey")).toString()] = row.toObject();
-    ASSERT_EQ(rows.size(), 2u) << output.toStdString();
+    ASSERT_EQ(rows.size(), 2u) << result.out.toStdString();
 
-    const QJsonObject machine = rows[QStringLiteral("MachineGone")];
+    const QJsonObject machine = rows[QStringLiteral("Gone")];
     EXPECT_TRUE(machine.value(QStringLiteral("removed")).toBool());
-    const QString backup = machine.value(QStringLiteral("backupFile")).toString();
+    const QString path = entrySource(SourceKind::Machine).entryPath(QStringLiteral("Gone"));
+    EXPECT_FALSE(WineRegistry(m_prefix.prefix()).keyExists(RegRoot::LocalMachine, path));
     WineRegistry before{Prefix(original)};
-    const QString path = entrySource(SourceKind::Machine).entryPath(QStringLiteral("MachineGone"));
-    EXPECT_TRUE(backupGivesKey(before, backup, RegRoot::LocalMachine, path))
-        << backup.toStdString();
-    EXPECT_FALSE(WineRegistry(prefix.prefix()).keyExists(RegRoot::LocalMachine, path));
+    EXPECT_TRUE(backupGivesKey(before, machine.value(QStringLiteral("backupFile")).toString(),
+                               RegRoot::LocalMachine, path));
 
-    const QJsonObject user = rows[QStringLiteral("UserGone")];
+    const QJsonObject user = rows[QStringLiteral("GoneToo")];
     EXPECT_FALSE(user.value(QStringLiteral("removed")).toBool());
     EXPECT_TRUE(user.value(QStringLiteral("backupFile")).toString().isEmpty());
-    EXPECT_EQ(prefix.backupFileCount(), 1);
-    EXPECT_EQ(readAll(prefix.hivePath(RegRoot::CurrentUser)), userBefore);
+    EXPECT_EQ(m_prefix.backupFileCount(), 1);
+    EXPECT_EQ(readAll(m_userHive), userBefore);
 }
 
 } // namespace

@@ -68,7 +68,7 @@ void applyModifiedEntry(Workspace& ctx, const ModifiedTexts& texts, bool backupF
     const bool mayWrite =
         !backupFirst || VarmuuskopioiRekisteriavain(
                             ctx, {.Poisto = false, .PaivitaOhjelmalista = false}, &backupFile);
-    settings::writePreference(registry, settings::kMuokkausvarmuuskopio, backupFirst);
+    settings::writePreference(*ctx.services.settings, settings::kMuokkausvarmuuskopio, backupFirst);
     if (!mayWrite)
         return;
 

@@ -1,8 +1,7 @@
 #include "prefixes/PrefixDiscovery.h"
-
-#include "HiveFile.h"
-#include "RegularFile.h"
 #include "prefixes/Sources.h"
+
+#include "PrefixIdentity.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,10 +18,6 @@ namespace nixora::prefixes
 {
 namespace
 {
-
-constexpr QByteArrayView kHiveHeader = "WINE REGISTRY Version 2";
-// Wine writes the #arch line within the first few lines; no need to read a large hive whole.
-constexpr qsizetype kHeaderBytes = 4096;
 
 // The canonical folder a candidate stands for, or nothing (with a warning where it matters).
 std::optional<QString> resolveCandidate(const Candidate& candidate, QStringList& warnings)
@@ -46,6 +41,50 @@ std::optional<QString> resolveCandidate(const Candidate& candidate, QStringList&
     return info.canonicalFilePath();
 }
 
+// A folder whose hives link into another prefix stands aside for that prefix, which is added
+// when no source found it; of several folders reaching one system.reg, the first in order
+// owns it.
+void markSharedRegistries(std::vector<DiscoveredPrefix>& prefixes, QStringList& warnings)
+{
+    for (size_t i = 0; i < prefixes.size(); ++i) {
+        const QString owner = registryOwner(prefixes[i].path);
+        if (owner.isEmpty())
+            continue;
+        prefixes[i].readOnly = readOnlyReason(prefixes[i].path);
+        const bool listed = std::any_of(prefixes.begin(), prefixes.end(),
+                                        [&owner](const auto& p) { return p.path == owner; });
+        if (!listed) {
+            const HiveHeader header = readHiveHeader(owner);
+            prefixes.push_back({owner,
+                                QFileInfo(owner).fileName(),
+                                prefixes[i].sources,
+                                header.arch,
+                                header.problem,
+                                {}});
+        }
+    }
+    std::vector<std::pair<HiveIdentity, QString>> owners;
+    for (DiscoveredPrefix& prefix : prefixes) {
+        const std::optional<HiveIdentity> identity =
+            hiveIdentity(prefix.path + QStringLiteral("/system.reg"));
+        if (!identity || !prefix.readOnly.isEmpty())
+            continue;
+        const auto same = std::find_if(owners.begin(), owners.end(),
+                                       [&](const auto& seen) { return seen.first == *identity; });
+        if (same == owners.end())
+            owners.emplace_back(*identity, prefix.path);
+        else
+            prefix.readOnly = QStringLiteral("The registry of %1 is that of the Wine prefix %2 "
+                                             "(their system.reg is one file); it is listed and "
+                                             "cleaned there.")
+                                  .arg(prefix.path, same->second);
+    }
+    for (const DiscoveredPrefix& prefix : prefixes) {
+        if (!prefix.readOnly.isEmpty())
+            warnings << prefix.readOnly;
+    }
+}
+
 void sortPrefixes(std::vector<DiscoveredPrefix>& prefixes)
 {
     std::sort(prefixes.begin(), prefixes.end(), [](const auto& a, const auto& b) {
@@ -59,36 +98,6 @@ void sortPrefixes(std::vector<DiscoveredPrefix>& prefixes)
 }
 
 } // namespace
-
-HiveHeader readHiveHeader(const QString& folder)
-{
-    HiveHeader header;
-    QByteArray head;
-    // A FIFO or device named system.reg must not hang the scan.
-    const FileRead read =
-        readRegularFileHead(folder + QStringLiteral("/system.reg"), kHeaderBytes, head);
-    if (read.status == FileReadStatus::CannotOpen) {
-        if (read.systemError != ENOENT) {
-            header.isHive = true;
-            header.problem = QStringLiteral("system.reg: %1").arg(read.error);
-        }
-        return header;
-    }
-    if (!read.ok()) {
-        header.isHive = true;
-        header.problem = QStringLiteral("system.reg is not a readable file");
-        return header;
-    }
-    const qsizetype lineEnd = head.indexOf('\n');
-    QByteArray first = lineEnd < 0 ? head : head.left(lineEnd);
-    if (first.endsWith('\r'))
-        first.chop(1);
-    if (first != kHiveHeader)
-        return header;
-    header.isHive = true;
-    header.arch = QString::fromLatin1(HiveFile::archOf(head));
-    return header;
-}
 
 DiscoveryResult discoverPrefixes(const DiscoveryInput& input)
 {
@@ -124,8 +133,10 @@ DiscoveryResult discoverPrefixes(const DiscoveryInput& input)
         }
         byPath.insert(*path, result.prefixes.size());
         result.prefixes.push_back(
-            {*path, candidate.name, {candidate.source}, header.arch, header.problem});
+            {*path, candidate.name, {candidate.source}, header.arch, header.problem, {}});
     }
+    sortPrefixes(result.prefixes);
+    markSharedRegistries(result.prefixes, result.warnings);
     sortPrefixes(result.prefixes);
     return result;
 }
