@@ -2,8 +2,6 @@
 
 #include "TextUtil.h"
 
-#include <QChar>
-
 #include <cstring>
 
 namespace nixora::hive
@@ -175,35 +173,6 @@ void appendEscaped(QByteArray& out, QStringView text, const char* delimiters)
     }
 }
 
-char16_t foldNameUnit(char16_t c)
-{
-    if (c < 128)
-        return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
-    return char16_t(QChar::toLower(char32_t(c)));
-}
-
-bool startsWithName(QStringView path, QStringView prefix)
-{
-    return path.size() >= prefix.size() && compareNames(path.left(prefix.size()), prefix) == 0;
-}
-
-int compareNames(QStringView a, QStringView b)
-{
-    const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        if (a[i] == b[i])
-            continue;
-        const int diff = int(foldNameUnit(a[i].unicode())) - int(foldNameUnit(b[i].unicode()));
-        if (diff != 0)
-            return diff;
-    }
-    return int(a.size() - b.size());
-}
-
-} // namespace nixora::hive
-
-namespace nixora::hive
-{
 namespace
 {
 

@@ -349,3 +349,40 @@ TEST(KeyLookup, ADeletedParentIsNotRemembered)
     EXPECT_EQ(hive->findKey(u"p\\q\\three"), fresh);
     EXPECT_EQ(hive->findKey(u"P\\Q\\One"), nullptr);
 }
+
+// Wine lower-cases a name unit only where the upper case of the result leads back: the Kelvin
+// sign is not "k", a title-case digraph is neither its upper- nor its lower-case form. Sibling
+// keys and values so named are two to Wine; read as one, a write would merge them.
+TEST(KeyLookup, NamesWineKeepsApartStayApartThroughAWrite)
+{
+    const std::vector<std::pair<char16_t, char16_t>> apart{
+        {0x01c5, 0x01c6}, {0x01c8, 0x01c9}, {0x01cb, 0x01cc}, {0x01f2, 0x01f3}, {0x01c5, 0x01c4},
+        {0x01c8, 0x01c7}, {0x01cb, 0x01ca}, {0x01f2, 0x01f1}, {0x03f4, 0x03b8}, {0x1e9e, 0x00df},
+        {0x2126, 0x03c9}, {0x212a, u'k'},   {0x212b, 0x00e5}, {0x0130, u'i'},   {0x03c2, 0x03c3}};
+    const auto path = [](size_t pair, char16_t unit) {
+        return QStringLiteral("P%1\\").arg(pair) + QChar(unit);
+    };
+    QByteArray text = kHead;
+    for (size_t i = 0; i < apart.size(); ++i) {
+        for (const char16_t unit : {apart[i].first, apart[i].second}) {
+            QByteArray name;
+            hive::appendEscaped(name, QStringView(&unit, 1), "[]");
+            text += "\n[P" + QByteArray::number(qulonglong(i)) + "\\\\" + name + "] 1\n\"" + name +
+                    "\"=\"" + name + "\"\n";
+        }
+    }
+    auto hive = HiveFile::parse(text);
+    ASSERT_TRUE(hive);
+    hive->setValue(hive->createKey(u"Other", 1), "v", makeDwordValue(1), 1);
+    auto again = HiveFile::parse(hive->serialize());
+    ASSERT_TRUE(again);
+    for (size_t i = 0; i < apart.size(); ++i) {
+        const auto [a, b] = apart[i];
+        EXPECT_FALSE(hive::sameName(QString(QChar(a)), QString(QChar(b)))) << i;
+        HiveKey* keyA = again->findKey(path(i, a));
+        HiveKey* keyB = again->findKey(path(i, b));
+        ASSERT_TRUE(keyA != nullptr && keyB != nullptr && keyA != keyB) << i;
+        EXPECT_EQ(valueOf(*again, path(i, a), QChar(a)), makeStringValue(QChar(a))) << i;
+        EXPECT_EQ(valueOf(*again, path(i, b), QChar(b)), makeStringValue(QChar(b))) << i;
+    }
+}
