@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -42,11 +43,12 @@ struct HiveKey {
     int32_t firstBlock = -1;        // first block of this key in the file, -1 if none
     bool dirty = false;             // serialised anew instead of copied
     bool detailsLoaded = false;
-    uint64_t modified = 0; // FILETIME (100 ns since 1601)
     bool isLink = false;
-    QByteArray classLine;          // "#class=..." as written, without newline
-    QByteArray otherLines;         // lines we do not understand, each ending in '\n'
-    std::vector<HiveValue> values; // Wine's order
+    bool childrenInFileOrder = false; // only while the file is scanned (see HiveFile::childFor)
+    uint64_t modified = 0;            // FILETIME (100 ns since 1601)
+    QByteArray classLine;             // "#class=..." as written, without newline
+    QByteArray otherLines;            // lines we do not understand, each ending in '\n'
+    std::vector<HiveValue> values;    // Wine's order
 };
 
 // One Wine registry file ("WINE REGISTRY Version 2"): the file bytes plus a tree of keys.
@@ -116,6 +118,8 @@ private:
                                  bool& ambiguous) const;
     HiveKey* newKey(HiveKey* parent, QStringView name);
     HiveKey* childFor(HiveKey* parent, QStringView name, bool create);
+    HiveKey* indexedChild(HiveKey* parent, QStringView name, bool create);
+    void finishScan();
     [[nodiscard]] HiveKey* walk(HiveKey* key, QStringView path);
     [[nodiscard]] HiveKey* findKeyUncached(QStringView path);
     [[nodiscard]] HiveKey* walkBelow(HiveKey* parent, QStringView rest);
@@ -123,12 +127,30 @@ private:
     void loadDetails(HiveKey* key);
     void parseBlock(HiveKey* key, const Block& block);
     void storeValue(HiveKey* key, HiveValue value);
+    void storeLoadedValue(HiveKey* key, HiveValue value);
+    static void sortLoadedValues(std::vector<HiveValue>& values);
     void decode(HiveValue& value) const;
     void decodeAll(HiveKey* key) const;
     void touch(HiveKey* key, uint64_t now);
     void writeKey(HiveKey* key, QByteArray& out);
     void writeFreshBlock(HiveKey* key, QByteArray& out);
     void appendPiece(QByteArray& out, const char* data, qsizetype size);
+
+    // The subkeys of one key by name, while they are kept in file order.
+    class ChildIndex
+    {
+    public:
+        explicit ChildIndex(const std::vector<HiveKey*>& children);
+        [[nodiscard]] HiveKey* find(QStringView name) const;
+        void insert(HiveKey* child);
+
+    private:
+        [[nodiscard]] static size_t hashOf(QStringView name);
+        std::vector<HiveKey*> m_slots; // open addressing; a power of two, at most half full
+        size_t m_size = 0;
+    };
+    // Below this many subkeys a key line out of order is simply put in its place.
+    static constexpr size_t kIndexedFrom = 64;
 
     QByteArray m_bytes;
     qsizetype m_headerEnd = 0;
@@ -137,6 +159,9 @@ private:
     HiveKey* m_root = nullptr;
     bool m_modified = false;
     bool m_partial = false;
+    bool m_scanning = false;
+    bool m_valuesOutOfOrder = false; // while a key's blocks are parsed
+    std::unordered_map<HiveKey*, ChildIndex> m_childIndexes;
     std::vector<std::vector<QString>> m_subtrees; // parseSubtrees' keys, split into names
     std::vector<QByteArray> m_plainSubtrees;      // the same as written, when plain ASCII
     std::vector<QByteArray> m_plainCaseBits;      // and the bits that fold their letters

@@ -5,6 +5,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <random>
+
 #include <gtest/gtest.h>
 
 using namespace nixora;
@@ -386,3 +389,42 @@ TEST(KeyLookup, NamesWineKeepsApartStayApartThroughAWrite)
         EXPECT_EQ(valueOf(*again, path(i, b), QChar(b)), makeStringValue(QChar(b))) << i;
     }
 }
+
+// Hundreds of siblings, each key twice (the second time in other letter case, with a value of
+// its own), and values out of order: any order of the keys builds the tree Wine's order does.
+TEST(KeyLookup, SiblingsInAnyOrderBuildTheSameTree)
+{
+    std::vector<QByteArray> keys; // each key's two blocks
+    for (int i = 0; i < 300; ++i) {
+        const QByteArray number = QByteArray::number(i).rightJustified(3, '0');
+        keys.push_back("\n[Software\\\\Entry\\x00e4" + number + "] 1\n\"b\"=\"" + number +
+                       "\"\n\"a\"=\"1\"\n\n[SOFTWARE\\\\ENTRY\\x00c4" + number +
+                       "] 1\n\"B\"=\"2\"\n\"c\"=\"3\"\n");
+    }
+    const auto treeOf = [](const std::vector<QByteArray>& order) {
+        QByteArray text = kHead;
+        for (const QByteArray& key : order)
+            text += key;
+        auto hive = HiveFile::parse(text);
+        std::vector<HiveKey*> stack{hive->root()};
+        while (!stack.empty()) {
+            HiveKey* key = stack.back();
+            stack.pop_back();
+            (void)hive->values(key);
+            key->dirty = true;
+            stack.insert(stack.end(), key->children.begin(), key->children.end());
+        }
+        return hive->serialize(true);
+    };
+    const QByteArray inWinesOrder = treeOf(keys);
+    EXPECT_TRUE(inWinesOrder.contains("\n[Software\\\\Entry\\x00e4042] 1\n#time=19db1ded5d71680\n"
+                                      "\"a\"=\"1\"\n\"b\"=\"2\"\n\"c\"=\"3\"\n"))
+        << inWinesOrder.left(400).toStdString();
+    EXPECT_EQ(inWinesOrder.count("\n["), 300);
+    const std::vector<QByteArray> reversed(keys.rbegin(), keys.rend());
+    EXPECT_TRUE(treeOf(reversed) == inWinesOrder);
+    std::vector<QByteArray> shuffled = keys;
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(7));
+    EXPECT_TRUE(treeOf(shuffled) == inWinesOrder);
+}
+
