@@ -286,7 +286,6 @@ void HiveFile::deleteKey(HiveKey* key, uint64_t now)
 
 void HiveFile::touch(HiveKey* key, uint64_t now)
 {
-    Q_ASSERT(!m_partial); // a tree of a few subtrees would save the file without the rest
     loadDetails(key);
     key->dirty = true;
     key->modified = now;

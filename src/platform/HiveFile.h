@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -60,7 +61,7 @@ public:
     [[nodiscard]] static std::unique_ptr<HiveFile> parse(QByteArray bytes);
     // Builds the tree of the given keys and their subkeys only, for reading: key lines are
     // found by scanning for '[' and every other key is skipped. Such a tree lacks the rest of
-    // the file, so it must never be changed or written; `covers` tells which paths it answers.
+    // the file, so it is never written (serialize refuses); `covers` tells which paths it answers.
     // Falls back to the whole tree where the quick scan cannot tell key lines for certain.
     [[nodiscard]] static std::unique_ptr<HiveFile> parseSubtrees(QByteArray bytes,
                                                                  const QStringList& subtrees);
@@ -92,8 +93,9 @@ public:
     [[nodiscard]] QByteArray arch() const; // "win32", "win64" or empty
 
     // The file as Wine would write it now. Unmodified: the bytes as read, unless `walkTree`
-    // asks for the tree to be serialised anyway (which must give the same bytes).
-    [[nodiscard]] QByteArray serialize(bool walkTree = false);
+    // asks for the tree to be serialised anyway (which must give the same bytes). Nothing for a
+    // tree built by parseSubtrees that was changed or is to be walked: it lacks the rest.
+    [[nodiscard]] std::optional<QByteArray> serialize(bool walkTree = false);
 
     // Splits a path at backslashes, ignoring empty components.
     [[nodiscard]] static std::vector<QStringView> splitPath(QStringView path);

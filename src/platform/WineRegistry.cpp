@@ -414,18 +414,22 @@ RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
 // over the old files, so a crash leaves each hive either old or new.
 RegResult WineRegistry::saveAll(const std::vector<RegRoot>& roots)
 {
-    std::vector<std::pair<HiveSlot*, QByteArray>> pending;
-    for (RegRoot root : roots) {
-        HiveSlot& s = slot(root);
-        if (s.hive->isModified())
-            pending.emplace_back(&s, s.hive->serialize());
-    }
     auto fail = [&](const QString& path, const QString& why) {
         for (RegRoot r : roots)
             slot(r).forget();
         return RegResult::failure(RegStatus::IoError,
                                   QStringLiteral("Cannot save %1: %2").arg(path, why));
     };
+    std::vector<std::pair<HiveSlot*, QByteArray>> pending;
+    for (RegRoot root : roots) {
+        HiveSlot& s = slot(root);
+        if (!s.hive->isModified())
+            continue;
+        std::optional<QByteArray> text = s.hive->serialize();
+        if (!text)
+            return fail(s.path, QStringLiteral("only part of the file was read."));
+        pending.emplace_back(&s, std::move(*text));
+    }
     std::vector<FileReplacement> replacements(pending.size());
     for (size_t i = 0; i < pending.size(); ++i) {
         if (!replacements[i].stage(pending[i].first->path, pending[i].second))

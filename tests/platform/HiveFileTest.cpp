@@ -39,7 +39,7 @@ TEST_P(TestdataRoundTrip, SerialisingTheWholeTreeGivesTheFileBack)
     ASSERT_FALSE(original.isEmpty());
     auto hive = HiveFile::parse(original);
     ASSERT_TRUE(hive);
-    EXPECT_TRUE(hive->serialize(true) == original);
+    EXPECT_TRUE(*hive->serialize(true) == original);
 }
 
 TEST_P(TestdataRoundTrip, RewritingEveryKeyAsWineDoesGivesTheFileBack)
@@ -56,7 +56,7 @@ TEST_P(TestdataRoundTrip, RewritingEveryKeyAsWineDoesGivesTheFileBack)
         key->dirty = true;
         stack.insert(stack.end(), key->children.begin(), key->children.end());
     }
-    const QByteArray written = hive->serialize(true);
+    const QByteArray written = *hive->serialize(true);
     EXPECT_TRUE(written == original);
     if (written != original) {
         qsizetype i = 0;
@@ -191,9 +191,9 @@ TEST_P(DamagedHive, KeepsEverythingAndTheGoodKey)
     auto hive = HiveFile::parse(original);
     ASSERT_TRUE(hive);
     EXPECT_EQ(valueOf(*hive, "Good", "g"), makeStringValue("ok"));
-    EXPECT_TRUE(hive->serialize(true) == original);
+    EXPECT_TRUE(*hive->serialize(true) == original);
     hive->setValue(hive->createKey(u"Added", 0x1dd8615a0ca4520), "n", makeDwordValue(1), 1);
-    const QByteArray written = hive->serialize();
+    const QByteArray written = *hive->serialize();
     EXPECT_TRUE(written.contains(GetParam().body.trimmed())) << written.toStdString();
     EXPECT_TRUE(written.contains("\n[Added] ")) << written.toStdString();
 }
@@ -221,7 +221,7 @@ TEST(DamagedHive, MalformedValuesReadAsEmptyNoneAndKeepTheirText)
         EXPECT_EQ(valueOf(*hive, "K", name), RegValue{}) << name;
     EXPECT_EQ(valueOf(*hive, "K", "d"), makeStringValue("fine"));
     hive->setValue(hive->findKey(u"K"), "e", makeDwordValue(2), 0x1dd8615a0ca4520);
-    const QByteArray written = hive->serialize();
+    const QByteArray written = *hive->serialize();
     EXPECT_TRUE(written.contains("\"a\"=\"unterminated\n\"b\"=hex:01,\\\n  zz\n\"c\"=dword:\n"
                                  "\"d\"=\"fine\"\n\"e\"=dword:00000002\n"))
         << written.toStdString();
@@ -244,7 +244,7 @@ TEST(DamagedHive, AKeySpelledInOtherCaseKeepsItsFirstName)
     std::unique_ptr<HiveFile> hive = HiveFile::parse(text);
     ASSERT_TRUE(hive);
     EXPECT_FALSE(hive->isModified());
-    std::unique_ptr<HiveFile> again = HiveFile::parse(hive->serialize(true));
+    std::unique_ptr<HiveFile> again = HiveFile::parse(*hive->serialize(true));
     ASSERT_TRUE(again);
     ASSERT_EQ(again->root()->children.size(), 1u);
     EXPECT_EQ(again->root()->children[0]->name, QStringLiteral("b"));
@@ -377,7 +377,7 @@ TEST(KeyLookup, NamesWineKeepsApartStayApartThroughAWrite)
     auto hive = HiveFile::parse(text);
     ASSERT_TRUE(hive);
     hive->setValue(hive->createKey(u"Other", 1), "v", makeDwordValue(1), 1);
-    auto again = HiveFile::parse(hive->serialize());
+    auto again = HiveFile::parse(*hive->serialize());
     ASSERT_TRUE(again);
     for (size_t i = 0; i < apart.size(); ++i) {
         const auto [a, b] = apart[i];
@@ -414,7 +414,7 @@ TEST(KeyLookup, SiblingsInAnyOrderBuildTheSameTree)
             key->dirty = true;
             stack.insert(stack.end(), key->children.begin(), key->children.end());
         }
-        return hive->serialize(true);
+        return *hive->serialize(true);
     };
     const QByteArray inWinesOrder = treeOf(keys);
     EXPECT_TRUE(inWinesOrder.contains("\n[Software\\\\Entry\\x00e4042] 1\n#time=19db1ded5d71680\n"
@@ -428,3 +428,15 @@ TEST(KeyLookup, SiblingsInAnyOrderBuildTheSameTree)
     EXPECT_TRUE(treeOf(shuffled) == inWinesOrder);
 }
 
+// A tree of one subtree lacks the rest of the file; in any build it is never written.
+TEST(KeyLookup, APartialTreeIsNeverWritten)
+{
+    const QByteArray text = kHead + "\n[A\\\\In] 1\n\"v\"=\"1\"\n\n[B\\\\Out] 1\n\"w\"=\"2\"\n";
+    auto hive = HiveFile::parseSubtrees(text, {QStringLiteral("A")});
+    ASSERT_TRUE(hive && hive->isPartial());
+    EXPECT_EQ(hive->findKey(u"B\\Out"), nullptr);
+    EXPECT_EQ(hive->serialize(), text);
+    EXPECT_EQ(hive->serialize(true), std::nullopt);
+    hive->setValue(hive->findKey(u"A\\In"), "v", makeDwordValue(2), 1);
+    EXPECT_EQ(hive->serialize(), std::nullopt);
+}
