@@ -120,7 +120,7 @@ private:
                                  bool& ambiguous) const;
     HiveKey* newKey(HiveKey* parent, QStringView name);
     HiveKey* childFor(HiveKey* parent, QStringView name, bool create);
-    HiveKey* indexedChild(HiveKey* parent, QStringView name, bool create);
+    HiveKey* unsortedChild(HiveKey* parent, QStringView name, bool create);
     void finishScan();
     [[nodiscard]] HiveKey* walk(HiveKey* key, QStringView path);
     [[nodiscard]] HiveKey* findKeyUncached(QStringView path);
@@ -142,17 +142,29 @@ private:
     class ChildIndex
     {
     public:
-        explicit ChildIndex(const std::vector<HiveKey*>& children);
+        explicit ChildIndex(std::vector<HiveKey*>& children);
         [[nodiscard]] HiveKey* find(QStringView name) const;
-        void insert(HiveKey* child);
+        // The subkey named `name`, else the one `make` gives, appended to the subkeys.
+        template <typename Make> HiveKey* findOrAppend(QStringView name, Make make);
 
     private:
-        [[nodiscard]] static size_t hashOf(QStringView name);
-        std::vector<HiveKey*> m_slots; // open addressing; a power of two, at most half full
-        size_t m_size = 0;
+        struct Slot {
+            uint32_t place = 0; // 1 + the subkey's index in the list; 0: empty
+            uint32_t hash = 0;
+        };
+        [[nodiscard]] static uint32_t hashOf(QStringView name);
+        [[nodiscard]] size_t slotOf(QStringView name, uint32_t hash) const;
+        void place(uint32_t index, uint32_t hash);
+        std::vector<HiveKey*>& m_children;
+        std::vector<Slot> m_slots; // open addressing; a power of two, at most half full
+    };
+    // The subkeys of a key while a file out of Wine's order is scanned (see childFor).
+    struct OutOfOrder {
+        std::vector<HiveKey*> before;    // came before all others: in descending order
+        std::optional<ChildIndex> index; // once one fell in between: all, in file order
     };
     // Below this many subkeys a key line out of order is simply put in its place.
-    static constexpr size_t kIndexedFrom = 64;
+    static constexpr size_t kUnsortedFrom = 64;
 
     QByteArray m_bytes;
     qsizetype m_headerEnd = 0;
@@ -163,7 +175,7 @@ private:
     bool m_partial = false;
     bool m_scanning = false;
     bool m_valuesOutOfOrder = false; // while a key's blocks are parsed
-    std::unordered_map<HiveKey*, ChildIndex> m_childIndexes;
+    std::unordered_map<HiveKey*, OutOfOrder> m_outOfOrder;
     std::vector<std::vector<QString>> m_subtrees; // parseSubtrees' keys, split into names
     std::vector<QByteArray> m_plainSubtrees;      // the same as written, when plain ASCII
     std::vector<QByteArray> m_plainCaseBits;      // and the bits that fold their letters

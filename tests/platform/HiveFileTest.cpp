@@ -421,8 +421,12 @@ TEST(KeyLookup, SiblingsInAnyOrderBuildTheSameTree)
                                       "\"a\"=\"1\"\n\"b\"=\"2\"\n\"c\"=\"3\"\n"))
         << inWinesOrder.left(400).toStdString();
     EXPECT_EQ(inWinesOrder.count("\n["), 300);
-    const std::vector<QByteArray> reversed(keys.rbegin(), keys.rend());
+    std::vector<QByteArray> reversed(keys.rbegin(), keys.rend());
     EXPECT_TRUE(treeOf(reversed) == inWinesOrder);
+    reversed.insert(reversed.end(), keys.begin(), keys.end());
+    std::vector<QByteArray> twice = keys;
+    twice.insert(twice.end(), keys.begin(), keys.end());
+    EXPECT_TRUE(treeOf(reversed) == treeOf(twice));
     std::vector<QByteArray> shuffled = keys;
     std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(7));
     EXPECT_TRUE(treeOf(shuffled) == inWinesOrder);
