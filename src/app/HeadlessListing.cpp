@@ -223,6 +223,12 @@ void runHeadlessListing(const ListingRequest& request,
     HeadlessWindow window(prefix);
     window.loadPreferences();
     timer.lap("hives");
+    // A list without one of the hives would pass for the whole list.
+    if (const QString problem = window.context().services.registry->readProblem();
+        !problem.isEmpty()) {
+        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(problem));
+        endListingProcess(1);
+    }
     ListingOutput out(request.format);
     out.field(QStringLiteral("prefix"), prefix.path());
     if (request.entries) {

@@ -4,6 +4,7 @@
 #include "backup/PhantomRemoval.h"
 
 #include <cstdio>
+#include <new>
 
 namespace nixora
 {
@@ -31,6 +32,12 @@ void printOutcome(ListingOutput& out, const QString& prefix, const PhantomEntry&
              {QStringLiteral("reason"), reason}});
 }
 
+void printUnreadable(ListingOutput& out, const QString& prefix, const QString& reason)
+{
+    static const QStringList names{QStringLiteral("prefix"), QStringLiteral("reason")};
+    out.row(QStringLiteral("unreadable"), names, {prefix, reason});
+}
+
 // One prefix: fills its list as the window does, then lists or removes its phantom rows.
 bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& totals)
 {
@@ -43,6 +50,12 @@ bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& 
     }
     HeadlessWindow window(prefix);
     window.loadPreferences();
+    // Judged without one of its hives, every entry of it would look gone.
+    if (const QString problem = window.context().services.registry->readProblem();
+        !problem.isEmpty()) {
+        printUnreadable(out, prefix.path(), problem);
+        return false;
+    }
     window.fillEntries();
     const std::vector<PhantomEntry> entries = phantomEntries(window.state().lvwOhjelmat);
     if (dryRun || entries.empty()) {
@@ -73,10 +86,20 @@ int runPhantomRemoval(const PhantomRequest& request)
     ListingOutput out(request.format);
     out.declareList(QStringLiteral("entries"));
     out.field(QStringLiteral("dryRun"), request.dryRun);
+    out.declareList(QStringLiteral("unreadable"));
     Totals totals;
-    bool allRead = true;
-    for (const Prefix& prefix : request.prefixes)
-        allRead = cleanPrefix(prefix, request.dryRun, out, totals) && allRead;
+    bool allRead = request.unreadable.empty();
+    for (const auto& [path, reason] : request.unreadable)
+        printUnreadable(out, path, reason);
+    for (const Prefix& prefix : request.prefixes) {
+        try {
+            allRead = cleanPrefix(prefix, request.dryRun, out, totals) && allRead;
+        } catch (const std::bad_alloc&) {
+            // What was done in the other prefixes stays in the output.
+            printUnreadable(out, prefix.path(), QStringLiteral("not enough memory to read it"));
+            allRead = false;
+        }
+    }
     const QString status =
         request.dryRun ? QStringLiteral("%1 phantom entries in %2 prefixes (dry run)")
                              .arg(totals.listed)
@@ -90,18 +113,21 @@ int runPhantomRemoval(const PhantomRequest& request)
     return allRead && totals.kept == 0 ? 0 : 1;
 }
 
-std::vector<Prefix> discoveredPrefixes(const prefixes::DiscoveryInput& input)
+std::vector<Prefix> discoveredPrefixes(const prefixes::DiscoveryInput& input,
+                                       std::vector<std::pair<QString, QString>>& unreadable)
 {
     const prefixes::DiscoveryResult found = prefixes::discoverPrefixes(input);
     for (const QString& warning : found.warnings)
         std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(warning));
     std::vector<Prefix> result;
     for (const prefixes::DiscoveredPrefix& prefix : found.prefixes) {
-        if (prefix.problem.isEmpty())
+        if (prefix.problem.isEmpty()) {
             result.emplace_back(prefix.path);
-        else
-            std::fprintf(stderr, "nixora: skipped %s: %s\n", qUtf8Printable(prefix.path),
-                         qUtf8Printable(prefix.problem));
+            continue;
+        }
+        std::fprintf(stderr, "nixora: skipped %s: %s\n", qUtf8Printable(prefix.path),
+                     qUtf8Printable(prefix.problem));
+        unreadable.emplace_back(prefix.path, prefix.problem);
     }
     return result;
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -25,8 +26,15 @@ std::vector<QStringList> columnsOfAll(const std::vector<prefixes::DiscoveredPref
     std::vector<QStringList> columns(found.size());
     std::atomic<size_t> next{0};
     const auto work = [&] {
-        for (size_t i = next++; i < found.size(); i = next++)
-            columns[i] = prefixListingColumns(found[i]);
+        for (size_t i = next++; i < found.size(); i = next++) {
+            try {
+                columns[i] = prefixListingColumns(found[i]);
+            } catch (const std::bad_alloc&) {
+                // Every other prefix is still listed.
+                columns[i] = {found[i].arch.isEmpty() ? QStringLiteral("-") : found[i].arch,
+                              QStringLiteral("not enough memory to read it")};
+            }
+        }
     };
     const size_t workers =
         std::min<size_t>(found.size(), std::max(1U, std::thread::hardware_concurrency()));
@@ -48,6 +56,9 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
         return {arch, prefix.problem};
     HeadlessWindow window{Prefix(prefix.path)};
     window.loadPreferences();
+    if (const QString problem = window.context().services.registry->readProblem();
+        !problem.isEmpty())
+        return {arch, problem};
     // Only counts are shown. Component names and versions change the texts of rows, never
     // which rows there are or which are phantoms, and the rows' order does not matter here.
     WindowState& state = window.state();
@@ -78,7 +89,7 @@ int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
     out.declareList(QStringLiteral("prefixes"));
     for (size_t i = 0; i < found.prefixes.size(); ++i) {
         const prefixes::DiscoveredPrefix& prefix = found.prefixes[i];
-        out.row(QStringLiteral("prefixes"), prefix.problem.isEmpty() ? names : problemNames,
+        out.row(QStringLiteral("prefixes"), columns[i].size() == 2 ? problemNames : names,
                 QStringList{prefix.sources.join(u','), prefix.name, prefix.path} + columns[i],
                 {{QStringLiteral("sources"), QJsonArray::fromStringList(prefix.sources)}});
     }

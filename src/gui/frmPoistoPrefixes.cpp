@@ -33,23 +33,27 @@ bool frmPoisto::switchPrefix(const QString& folder, const QString& name)
 {
     const prefixes::HiveHeader header = prefixes::readHiveHeader(folder);
     if (!header.isHive || !header.problem.isEmpty()) {
-        QString text = QStringLiteral("%1\nis not a Wine prefix: it has no system.reg written by "
-                                      "Wine.\n\nChoose the folder that holds system.reg and "
-                                      "drive_c.")
-                           .arg(QDir::toNativeSeparators(folder));
-        if (!header.problem.isEmpty())
-            text += u'\n' + header.problem;
+        const QString shown = QDir::toNativeSeparators(folder);
+        const QString text =
+            header.problem.isEmpty()
+                ? QStringLiteral("%1\nis not a Wine prefix: it has no system.reg written by "
+                                 "Wine.\n\nChoose the folder that holds system.reg and drive_c.")
+                      .arg(shown)
+                : QStringLiteral("%1\ncannot be opened: %2").arg(shown, header.problem);
         m_ctx.services.ui->messageBox(
             {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
         return false;
     }
     m_prefixStatus = m_ctx.openPrefix(Prefix(QDir::cleanPath(folder)));
     m_prefixName = name;
-    (void)prefixes::RecentPrefixes(m_recentFile).remember(m_prefixStatus.path);
     // The view options live in the prefix's own user hive.
     applyPreferences();
     showPrefixTitle();
     mPaivita_Click();
+    // Remembered only once it opened, and only when it could be read: the next start opens the
+    // prefix remembered last, and one that ends or fails the start would do so every time.
+    if (m_ctx.services.registry->readProblem().isEmpty())
+        (void)prefixes::RecentPrefixes(m_recentFile).remember(m_prefixStatus.path);
     showPrefixNotices();
     return true;
 }

@@ -108,6 +108,14 @@ QByteArray HiveFile::emptyHiveText(RegRoot root, const QByteArray& arch)
     return text;
 }
 
+QString HiveFile::tooLargeText(qint64 size)
+{
+    const double gib = double(size) / double(qint64(1) << 30);
+    return QStringLiteral("too large to read (%1 GiB; Nixora reads hive files up to %2 GiB)")
+        .arg(gib, 0, 'f', 1)
+        .arg(kMaxFileBytes >> 30);
+}
+
 QByteArray HiveFile::arch() const
 {
     const qsizetype at = m_bytes.indexOf("\n#arch=");

@@ -68,6 +68,13 @@ public:
     // A hive holding only Wine's header for the given root.
     [[nodiscard]] static QByteArray emptyHiveText(RegRoot root, const QByteArray& arch);
 
+    // The largest hive file that is read: far above any real prefix's (tens of megabytes), and
+    // small enough that reading and parsing it fits in memory. A larger file (a sparse file, a
+    // damaged disk) is reported as too large instead of being read.
+    static constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+    // "too large to read (64.0 GiB; ...)", for a file of `size` bytes over kMaxFileBytes.
+    [[nodiscard]] static QString tooLargeText(qint64 size);
+
     HiveFile(const HiveFile&) = delete;
     HiveFile& operator=(const HiveFile&) = delete;
 
