@@ -329,7 +329,8 @@ void HiveFile::decode(HiveValue& value) const
     value.pending = {};
     const char* data = m_bytes.constData();
     if (!hive::parseOneLineData(data + pending.data, data + pending.dataEnd, value.value))
-        value.rawText = QByteArray(data + pending.line, pending.lineEnd - pending.line);
+        value.rawText = hive::valueLineNamed(
+            QByteArray(data + pending.line, pending.lineEnd - pending.line), value.name);
 }
 
 void HiveFile::decodeAll(HiveKey* key) const
@@ -355,7 +356,7 @@ void HiveFile::storeValue(HiveKey* key, HiveValue value)
     if (it != list.end() && hive::compareNames(it->name, value.name) == 0) {
         // A later line for the same name replaces the data; the stored name stays.
         it->value = std::move(value.value);
-        it->rawText = std::move(value.rawText);
+        it->rawText = hive::valueLineNamed(value.rawText, it->name);
         it->pending = value.pending;
         return;
     }
@@ -415,7 +416,7 @@ void HiveFile::sortLoadedValues(std::vector<HiveValue>& values)
         if (kept > 0 && hive::compareNames(values[kept - 1].name, values[i].name) == 0) {
             HiveValue& first = values[kept - 1];
             first.value = std::move(values[i].value);
-            first.rawText = std::move(values[i].rawText);
+            first.rawText = hive::valueLineNamed(values[i].rawText, first.name);
             first.pending = values[i].pending;
         } else if (kept++ != i) {
             values[kept - 1] = std::move(values[i]);

@@ -154,8 +154,6 @@ void appendEscaped(QByteArray& out, QStringView text, const char* delimiters)
             continue;
         }
         if (c < 32) {
-            if (c == 0 && !hasNext)
-                continue;
             if (kEscapes[c] != '.') {
                 out += '\\';
                 out += kEscapes[c];
@@ -418,9 +416,11 @@ bool hexContinues(const char* b, const char* e)
     return p != e && *p == '\\';
 }
 
-void appendValueLine(QByteArray& out, QStringView name, const RegValue& value)
+namespace
 {
-    const qsizetype lineStart = out.size();
+
+void appendValueName(QByteArray& out, QStringView name)
+{
     if (name.isEmpty()) {
         out += "@=";
     } else {
@@ -428,6 +428,29 @@ void appendValueLine(QByteArray& out, QStringView name, const RegValue& value)
         appendEscaped(out, name, "\"");
         out += "\"=";
     }
+}
+
+} // namespace
+
+QByteArray valueLineNamed(const QByteArray& line, QStringView name)
+{
+    const char* b = line.constData();
+    const char* e = b + line.size();
+    const char* p = skipLineSpace(b, e);
+    QString written;
+    const char* data = p != e ? parseValueName(p, e, written) : nullptr;
+    if (data == nullptr || written == name)
+        return line;
+    QByteArray out;
+    appendValueName(out, name);
+    out.append(data, e - data);
+    return out;
+}
+
+void appendValueLine(QByteArray& out, QStringView name, const RegValue& value)
+{
+    const qsizetype lineStart = out.size();
+    appendValueName(out, name);
     const QByteArray& data = value.data;
     const bool textKind =
         value.type == kRegSz || value.type == kRegExpandSz || value.type == kRegMultiSz;
@@ -437,7 +460,7 @@ void appendValueLine(QByteArray& out, QStringView name, const RegValue& value)
         if (value.type != kRegSz)
             out += "str(" + QByteArray::number(value.type, 16) + "):";
         out += '"';
-        appendEscaped(out, textFromUtf16Le(data), "\"");
+        appendEscaped(out, textFromUtf16Le(QByteArrayView(data).chopped(2)), "\"");
         out += "\"\n";
         return;
     }

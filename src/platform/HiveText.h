@@ -16,7 +16,8 @@ namespace nixora::hive
 [[nodiscard]] const char* parseEscaped(const char* p, const char* end, char endChar, QString& out);
 
 // Appends `text` escaped as Wine writes it; `delimiters` (one or two characters) get a
-// backslash. A NUL as the very last unit is not written (it is a string's terminator).
+// backslash. Every unit is written, a NUL too: a string's terminator is the caller's to leave
+// out, and a name that ends in a NUL would lose it.
 void appendEscaped(QByteArray& out, QStringView text, const char* delimiters);
 
 // Wine's name order: UTF-16 units compared after lower-casing each one on its own with Wine's
@@ -72,6 +73,10 @@ bool parseValueLine(const char* b, const char* e, LineCursor& cursor, QString& n
 
 // True when a value line holds hex data that Wine continues on the next line.
 [[nodiscard]] bool hexContinues(const char* b, const char* e);
+
+// A value line kept as written (one Wine could not read), with its name spelled `name`: of lines
+// for one name the first spelling names the value, also when a later line gives its data.
+[[nodiscard]] QByteArray valueLineNamed(const QByteArray& line, QStringView name);
 
 // Appends the value line as Wine writes it, ending in '\n'.
 void appendValueLine(QByteArray& out, QStringView name, const RegValue& value);
