@@ -1,5 +1,6 @@
 #include "HeadlessListing.h"
 
+#include "BuildInfo.h"
 #include "EntrySource.h"
 #include "Settings.h"
 #include "StatusBar.h"
@@ -168,7 +169,10 @@ void printListingLine(const QStringList& fields)
 }
 
 HeadlessWindow::HeadlessWindow(const Prefix& prefix)
-    : m_ctx(Services{nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}})
+    : m_ctx(Services{.ui = &m_ui,
+                     .clock = m_clock,
+                     .wineClientProgram = build::wineClientProgram(),
+                     .settingsFile = settings::defaultStoreFile()})
 {
     (void)m_ctx.openPrefix(prefix);
     m_ctx.state.lvwOhjelmat.setSorted(true);
@@ -196,6 +200,57 @@ void HeadlessWindow::fillBackups()
     m_ctx.state.selectedTab = kTabBackups;
 }
 
+int refusePrefix(const Prefix& prefix)
+{
+    if (!prefix.error().isEmpty()) {
+        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(prefix.error()));
+        return 1;
+    }
+    const QString reason = notAPrefixReason(prefix.path());
+    if (reason.isEmpty())
+        return 0;
+    std::fprintf(stderr, "nixora: not a Wine prefix: %s (%s)\n", qUtf8Printable(prefix.path()),
+                 qUtf8Printable(reason));
+    return 2;
+}
+
+QStringList registryColumns(const PrefixStatus& status)
+{
+    if (status.access == RegistryAccess::Live)
+        return {QStringLiteral("live")};
+    if (status.access != RegistryAccess::LastSave)
+        return {};
+    return {
+        QStringLiteral("last save"),
+        status.lastSaved.toOffsetFromUtc(status.lastSaved.offsetFromUtc()).toString(Qt::ISODate),
+        status.readOnlyReason};
+}
+
+namespace
+{
+
+// A list that is Wine's last save says so: on stderr beside a TSV listing (whose lines stay
+// those of the window), as fields of a JSON one.
+void describeRegistry(const PrefixStatus& status, ListingOutput& out)
+{
+    const QStringList columns = registryColumns(status);
+    out.field(QStringLiteral("registry"),
+              columns.isEmpty() ? QStringLiteral("files") : columns.front());
+    if (status.access != RegistryAccess::LastSave)
+        return;
+    out.field(QStringLiteral("savedAt"), columns[1]);
+    out.field(QStringLiteral("readOnlyReason"), columns[2]);
+    if (out.format() == OutputFormat::Tsv)
+        std::fprintf(stderr,
+                     "nixora: Wine programs are running in %s, and Nixora cannot join their "
+                     "wineserver, because %s. The list is the registry as Wine last saved it, at "
+                     "%s.\n",
+                     qUtf8Printable(status.path), qUtf8Printable(status.readOnlyReason),
+                     qUtf8Printable(savedAtText(status)));
+}
+
+} // namespace
+
 void endListingProcess(int status)
 {
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
@@ -212,15 +267,12 @@ void runHeadlessListing(const ListingRequest& request,
     PhaseTimer timer(request.timings, mainStarted);
     timer.lap("startup");
     const Prefix& prefix = request.prefix;
-    if (!prefix.error().isEmpty() || !prefix.exists()) {
-        const QString reason = prefix.error().isEmpty()
-                                   ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
-                                   : prefix.error();
-        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(reason));
-        endListingProcess(1);
-    }
+    if (const int refused = refusePrefix(prefix); refused != 0)
+        endListingProcess(refused);
 
     HeadlessWindow window(prefix);
+    if (const QString& refusal = window.status().writeRefusal; !refusal.isEmpty())
+        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(refusal));
     window.loadPreferences();
     timer.lap("hives");
     // A list without one of the hives would pass for the whole list.
@@ -231,6 +283,7 @@ void runHeadlessListing(const ListingRequest& request,
     }
     ListingOutput out(request.format);
     out.field(QStringLiteral("prefix"), prefix.path());
+    describeRegistry(window.status(), out);
     if (request.entries) {
         window.fillEntries();
         timer.lap("fill");

@@ -24,8 +24,9 @@ struct PhantomRequest {
 // One line per phantom entry (prefix path, source, subkey, name, backup file or the reason it
 // was kept), one line of two fields (prefix path, reason) per prefix that could not be read
 // (in JSON the list "unreadable"), then a status line. 0 when every phantom was removed (or
-// listed), 1 when any was kept or a prefix could not be read. A prefix that fails, for want of
-// memory too, ends only its own part of the run.
+// listed), 1 when any was kept, a prefix could not be read or a prefix path is unusable, 2 when
+// a folder is not a Wine prefix (see refusePrefix). A prefix that fails, for want of memory
+// too, ends only its own part of the run.
 [[nodiscard]] int runPhantomRemoval(const PhantomRequest& request);
 
 // The prefixes discovery finds, for --all-prefixes; those whose hive cannot be read go to

@@ -2,7 +2,10 @@
 
 #include "BuildInfo.h"
 #include "Prefix.h"
+#include "PrefixListing.h"
 #include "QtUiServices.h"
+#include "Settings.h"
+#include "Trash.h"
 #include "frmPoisto.h"
 #include "prefixes/RecentPrefixes.h"
 
@@ -76,17 +79,19 @@ int nixoraRunWindow(int argc, char** argv, const NixoraWindowRequest* request)
 
     nixora::QtUiServices ui;
     const nixora::SystemClock clock;
-    nixora::Services services;
-    services.ui = &ui;
-    services.clock = &clock;
+    nixora::Services services{.ui = &ui, .clock = clock};
     services.programFolder = QCoreApplication::applicationDirPath();
+    services.settingsFile = nixora::settings::defaultStoreFile();
     services.regeditProgram =
         QDir(services.programFolder).filePath(QStringLiteral("nixora-regedit"));
+    services.dataHome = nixora::userDataHome();
+    services.wineClientProgram = nixora::build::wineClientProgram();
     nixora::Workspace workspace(services);
     const nixora::PrefixStatus status =
         workspace.openPrefix(windowPrefix(QString::fromUtf8(request->prefix)));
 
     nixora::frmPoisto window(workspace, status);
+    window.setPrefixCounter(&nixora::countPrefix);
     ui.setFallbackParent(&window);
     window.Form_Load();
     if (request->timings != 0) {

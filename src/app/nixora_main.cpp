@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <dlfcn.h>
@@ -71,11 +72,17 @@ int runWithoutWindow(int argc, char* argv[], const nixora::ParsedCommandLine& pa
 }
 
 // The window module, found relative to this program's own folder: beside it in the build tree's
-// layout and in an installed one alike.
-std::string windowModulePath()
+// layout and in an installed one alike. Nothing (with the reason) when the program's own path is
+// unknown, as where /proc is not mounted: a path taken from the current folder instead would
+// load whatever module was planted there.
+std::optional<std::string> windowModulePath(std::string& why)
 {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || !program.is_absolute()) {
+        why = error ? error.message() : "not an absolute path: " + program.string();
+        return std::nullopt;
+    }
     return (program.parent_path() / nixora::build::kWindowModuleFromPrograms)
         .lexically_normal()
         .string();
@@ -85,7 +92,16 @@ std::string windowModulePath()
 int runWindow(int argc, char* argv[], const nixora::NixoraOptions& options,
               std::chrono::steady_clock::time_point started)
 {
-    const std::string path = windowModulePath();
+    std::string why;
+    const std::optional<std::string> found = windowModulePath(why);
+    if (!found) {
+        std::fprintf(stderr,
+                     "nixora: cannot open the window: its module is found from this program's "
+                     "own path, and /proc/self/exe cannot be read (%s)\n",
+                     why.c_str());
+        return 2;
+    }
+    const std::string& path = *found;
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     const auto run =
         module != nullptr

@@ -1,7 +1,9 @@
 #include "mdlProsessi.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryFile>
 
 #include <vector>
 
@@ -60,6 +62,33 @@ ChildResult runHidden(const QString& program, const QStringList& arguments,
 namespace
 {
 
+// Enough for the loader's own words; an uninstaller's chatter after them is not kept.
+constexpr qint64 kErrorHeadBytes = 64 * 1024;
+
+// Where a watched child's standard error goes: a file, not a pipe. Programs the child starts
+// inherit it and may write after the wait has ended; a pipe nobody reads any more would stop
+// or kill them (SIGPIPE), a file takes it. The name is removed when the wait ends; writers that
+// still hold the file keep it until they end.
+class ErrorFile
+{
+public:
+    ErrorFile() : m_file(QDir::tempPath() + QStringLiteral("/nixora-stderr-XXXXXX")) {}
+
+    void attach(QProcess& process)
+    {
+        process.setStandardErrorFile(m_file.open() ? m_file.fileName() : QProcess::nullDevice());
+    }
+    [[nodiscard]] QString head()
+    {
+        if (!m_file.isOpen() || !m_file.seek(0))
+            return {};
+        return QString::fromLocal8Bit(m_file.read(kErrorHeadBytes));
+    }
+
+private:
+    QTemporaryFile m_file;
+};
+
 // The children whose wait was cancelled, still running: their QProcess objects are kept here
 // until the children end (destroying one would kill its child). Never destroyed itself, so what
 // it holds stays reachable while the program runs.
@@ -79,7 +108,8 @@ ChildResult runHiddenWatched(const QString& program, const QStringList& argument
     // the child running. It is freed when the child ends.
     auto* process = new QProcess;
     prepare(*process, program, arguments, extraEnvironment);
-    process->setStandardErrorFile(QProcess::nullDevice());
+    ErrorFile errors;
+    errors.attach(*process);
     process->start();
     ChildResult result;
     if (!process->waitForStarted(-1)) {
@@ -102,6 +132,7 @@ ChildResult runHiddenWatched(const QString& program, const QStringList& argument
     }
     collect(*process, result, false);
     delete process;
+    result.standardError = errors.head();
     return result;
 }
 

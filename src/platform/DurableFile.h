@@ -9,8 +9,8 @@ namespace nixora
 // The one way the program replaces a file: the new bytes go to a temporary file beside the
 // file being replaced, are synced, renamed over it and the folder is synced, so a crash leaves
 // the old file or the complete new one. A symbolic link is followed: its target is replaced
-// and the link stays. The replaced file's permission bits are kept; a new file gets the
-// umask's.
+// and the link stays. The replaced file's owner, group and permission bits are kept (a file
+// whose owner cannot be kept is not replaced); a new file gets the writer's and the umask's.
 class FileReplacement
 {
 public:
@@ -38,6 +38,11 @@ private:
     QString m_temp;
     QString m_error;
 };
+
+// Writes every byte to an open file, going on after interrupted writes.
+[[nodiscard]] bool writeAllToDescriptor(int fd, const QByteArray& bytes);
+// Syncs a folder, so that renames and new names in it survive a crash.
+[[nodiscard]] bool syncFolder(const QString& folder);
 
 // stage() and commit() in one; the error text, empty on success.
 [[nodiscard]] QString replaceFileDurably(const QString& path, const QByteArray& bytes);

@@ -3,7 +3,9 @@
 #include "DurableFile.h"
 #include "HiveFile.h"
 #include "HiveLock.h"
+#include "HiveSnapshot.h"
 #include "HiveText.h"
+#include "PrefixIdentity.h"
 #include "Wineserver.h"
 
 #include <QDir>
@@ -22,9 +24,6 @@ namespace nixora
 namespace
 {
 
-constexpr qsizetype kMaxKeyNameLength = 255;
-constexpr qsizetype kMaxValueNameLength = 16383;
-
 struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
@@ -42,22 +41,6 @@ FileIdentity identityOf(const struct stat& info)
 // The longest time a read trusts the last identity check: far below the time any other
 // process needs to start, write a hive and hand over to us.
 constexpr std::chrono::milliseconds kRecheckInterval{1};
-
-// Names are C strings to Wine: a NUL inside one would cut the name short when the hive is read
-// back, and the key or value would come back under another name.
-bool validName(QStringView name)
-{
-    return !name.contains(QChar(u'\0'));
-}
-
-bool validPath(QStringView path)
-{
-    for (QStringView part : HiveFile::splitPath(path)) {
-        if (part.size() > kMaxKeyNameLength || !validName(part))
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -173,8 +156,8 @@ struct WineRegistry::HiveSlot {
     }
 
     // A hive that is a symbolic link is replaced where the link points, so the link (to a hive
-    // shared between prefixes, or kept elsewhere) stays a link. The lock is taken beside that
-    // file too: two prefixes linking to one hive share one lock.
+    // shared between prefixes, or kept elsewhere) stays a link. The lock is taken on that
+    // file's folder too: two prefixes linking to one hive share one lock.
     [[nodiscard]] QString writePath() const { return FileReplacement::realPath(path); }
 
     void forget()
@@ -246,42 +229,6 @@ std::optional<QString> WineRegistry::subkeyName(RegRoot root, const QString& pat
     return child->name;
 }
 
-namespace
-{
-
-// Copies the key level by level with a stack of its own: a hive may hold keys nested far
-// deeper than the call stack could follow. Nothing when the key holds more than an export may.
-std::optional<RegKeySnapshot> snapshotOf(HiveFile& hive, HiveKey* top)
-{
-    struct Pending {
-        HiveKey* key;
-        RegKeySnapshot* copy;
-        int depth;
-    };
-    RegKeySnapshot snapshot;
-    std::vector<Pending> stack{{top, &snapshot, 0}};
-    int64_t bytes = 0;
-    while (!stack.empty()) {
-        const Pending at = stack.back();
-        stack.pop_back();
-        at.copy->name = at.key->name;
-        bytes += at.key->name.size() * 2;
-        for (const HiveValue& value : hive.values(at.key)) {
-            at.copy->values.push_back({value.name, value.value});
-            bytes += value.name.size() * 2 + value.value.data.size();
-        }
-        if (bytes > kMaxExportBytes || (!at.key->children.empty() && at.depth >= kMaxKeyDepth))
-            return std::nullopt;
-        // Reserved first, so the addresses handed to the stack stay valid.
-        at.copy->subkeys.resize(at.key->children.size());
-        for (size_t i = at.key->children.size(); i-- > 0;)
-            stack.push_back({at.key->children[i], &at.copy->subkeys[i], at.depth + 1});
-    }
-    return snapshot;
-}
-
-} // namespace
-
 bool WineRegistry::keyExists(RegRoot root, const QString& path)
 {
     HiveFile* hive = currentFor(root, path);
@@ -299,7 +246,7 @@ std::optional<RegKeySnapshot> WineRegistry::exportKey(RegRoot root, const QStrin
 
 bool WineRegistry::wineserverRunning() const
 {
-    return m_prefix.error().isEmpty() && wineserver::isRunning(m_prefix.path());
+    return !m_settingsStore && m_prefix.error().isEmpty() && wineserver::isRunning(m_prefix.path());
 }
 
 namespace
@@ -307,10 +254,8 @@ namespace
 
 RegResult applyChange(HiveFile& hive, const RegChange& change, uint64_t now)
 {
-    if (!validPath(change.path) || change.name.size() > kMaxValueNameLength ||
-        !validName(change.name))
-        return RegResult::failure(RegStatus::InvalidArgument,
-                                  QStringLiteral("Invalid registry path: %1").arg(change.path));
+    if (RegResult checked = checkChange(change); !checked.ok())
+        return checked;
     switch (change.kind) {
     case RegChange::Kind::CreateKey:
         hive.createKey(change.path, now);
@@ -324,9 +269,6 @@ RegResult applyChange(HiveFile& hive, const RegChange& change, uint64_t now)
         break;
     }
     case RegChange::Kind::DeleteTree: {
-        if (HiveFile::splitPath(change.path).empty())
-            return RegResult::failure(RegStatus::InvalidArgument,
-                                      QStringLiteral("The root key cannot be deleted."));
         if (HiveKey* key = hive.findKey(change.path))
             hive.deleteKey(key, now);
         break;
@@ -341,12 +283,56 @@ RegResult applyChange(HiveFile& hive, const RegChange& change, uint64_t now)
 
 } // namespace
 
+std::unique_ptr<WineRegistry> WineRegistry::settingsStore(const QString& hiveFile)
+{
+    const QFileInfo file(hiveFile);
+    auto store = std::unique_ptr<WineRegistry>(
+        new WineRegistry(Prefix(hiveFile.isEmpty() ? QString() : file.absolutePath())));
+    store->m_settingsStore = true;
+    store->m_machine->path.clear();
+    store->m_machine->nativePath.clear();
+    store->m_user->path = hiveFile.isEmpty() ? QString() : file.absoluteFilePath();
+    store->m_user->nativePath = QFile::encodeName(store->m_user->path);
+    return store;
+}
+
+QStringList WineRegistry::lockedHives(bool machine, bool user) const
+{
+    QStringList hives;
+    for (const HiveSlot* s : {machine ? m_machine.get() : nullptr, user ? m_user.get() : nullptr}) {
+        if (s != nullptr && !s->path.isEmpty())
+            hives << s->writePath();
+    }
+    return hives;
+}
+
+// The settings folder is made on the first write, private to the user as the XDG base
+// directory rules ask; nothing else decides whether the store may be written.
+RegResult WineRegistry::prepareSettingsFolder()
+{
+    const QString folder = m_prefix.path();
+    if (folder.isEmpty())
+        return RegResult::failure(RegStatus::IoError,
+                                  QStringLiteral("Nixora's settings are not kept anywhere."));
+    if (!QDir().mkpath(QFileInfo(folder).path()) ||
+        (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) ||
+        !QFileInfo(folder).isDir())
+        return RegResult::failure(
+            RegStatus::IoError,
+            QStringLiteral("The settings folder %1 cannot be made.").arg(folder));
+    return RegResult::success();
+}
+
 RegResult WineRegistry::checkWritable()
 {
+    if (m_settingsStore)
+        return prepareSettingsFolder();
     if (!m_prefix.exists())
         return RegResult::failure(
             RegStatus::IoError,
             QStringLiteral("The Wine prefix %1 does not exist.").arg(m_prefix.path()));
+    if (QString why = readOnlyReason(m_prefix.path()); !why.isEmpty())
+        return RegResult::failure(RegStatus::ReadOnly, std::move(why));
     if (wineserverRunning())
         return RegResult::failure(
             RegStatus::PrefixBusy,
@@ -363,7 +349,7 @@ public:
     ~Turn() override
     {
         if (--m_registry.m_turns == 0)
-            m_registry.m_turnLocks.clear();
+            m_registry.m_turnLock.reset();
     }
     Turn(const Turn&) = delete;
     Turn& operator=(const Turn&) = delete;
@@ -375,35 +361,32 @@ private:
 std::unique_ptr<WriterTurn> WineRegistry::takeWriterTurn()
 {
     if (m_turns == 0) {
-        // Always the machine hive first, so two processes never wait for each other's second.
-        std::vector<std::unique_ptr<HiveLock>> locks;
-        for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
-            locks.push_back(std::make_unique<HiveLock>(slot(root).writePath()));
-            if (!locks.back()->locked())
-                return nullptr;
-        }
-        m_turnLocks = std::move(locks);
+        auto lock = std::make_unique<HiveLock>(lockedHives(true, true));
+        if (!lock->locked())
+            return nullptr;
+        m_turnLock = std::move(lock);
     }
     return std::make_unique<Turn>(*this);
 }
 
 RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
 {
-    if (!m_prefix.exists())
-        return checkWritable();
+    if (RegResult writable = checkWritable(); !writable.ok())
+        return writable;
     std::vector<RegRoot> roots;
     if (machine)
         roots.push_back(RegRoot::LocalMachine);
     if (user)
         roots.push_back(RegRoot::CurrentUser);
-    std::vector<std::unique_ptr<HiveLock>> locks;
-    // Within a writer turn both hives are locked already; a second lock of the same hive by
+    // Within a writer turn the folders are locked already; a second lock of the same folder by
     // this process would wait for itself.
-    for (RegRoot root : m_turns > 0 ? std::vector<RegRoot>() : roots) {
-        locks.push_back(std::make_unique<HiveLock>(slot(root).writePath()));
-        if (!locks.back()->locked())
-            return RegResult::failure(RegStatus::IoError,
-                                      QStringLiteral("Cannot lock %1.").arg(slot(root).path));
+    std::unique_ptr<HiveLock> lock;
+    if (m_turns == 0) {
+        lock = std::make_unique<HiveLock>(lockedHives(machine, user));
+        if (!lock->locked())
+            return RegResult::failure(
+                RegStatus::IoError,
+                QStringLiteral("Cannot lock %1: %2").arg(slot(roots.front()).path, lock->error()));
     }
     // Checked again under the lock: a server may have started since.
     if (RegResult writable = checkWritable(); !writable.ok())
@@ -442,17 +425,37 @@ RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
     return saveAll(roots);
 }
 
+namespace
+{
+
+QString rootFileName(RegRoot root)
+{
+    return root == RegRoot::LocalMachine ? QStringLiteral("system.reg")
+                                         : QStringLiteral("user.reg");
+}
+
+} // namespace
+
 // Every changed hive is first written and synced beside the old one; only then are they renamed
-// over the old files, so a crash leaves each hive either old or new.
+// over the old files, so a crash leaves each hive either old or new. When a later hive cannot be
+// renamed into place (an immutable file, an I/O error), those already replaced get their old
+// bytes back: the call changes both hives or neither. Only when that too fails does a hive stay
+// changed, and the result says which.
 RegResult WineRegistry::saveAll(const std::vector<RegRoot>& roots)
 {
+    struct Pending {
+        RegRoot root;
+        HiveSlot* slot;
+        QByteArray bytes;
+        bool existed; // the file was there before: undone by writing its old bytes back
+    };
     auto fail = [&](const QString& path, const QString& why) {
         for (RegRoot r : roots)
             slot(r).forget();
         return RegResult::failure(RegStatus::IoError,
                                   QStringLiteral("Cannot save %1: %2").arg(path, why));
     };
-    std::vector<std::pair<HiveSlot*, QByteArray>> pending;
+    std::vector<Pending> pending;
     for (RegRoot root : roots) {
         HiveSlot& s = slot(root);
         if (!s.hive->isModified())
@@ -460,21 +463,41 @@ RegResult WineRegistry::saveAll(const std::vector<RegRoot>& roots)
         std::optional<QByteArray> text = s.hive->serialize();
         if (!text)
             return fail(s.path, QStringLiteral("only part of the file was read."));
-        pending.emplace_back(&s, std::move(*text));
+        pending.push_back(
+            {root, &s, std::move(*text), QFileInfo::exists(FileReplacement::realPath(s.path))});
     }
     std::vector<FileReplacement> replacements(pending.size());
     for (size_t i = 0; i < pending.size(); ++i) {
-        if (!replacements[i].stage(pending[i].first->path, pending[i].second))
-            return fail(pending[i].first->path, replacements[i].error());
+        if (!replacements[i].stage(pending[i].slot->path, pending[i].bytes))
+            return fail(pending[i].slot->path, replacements[i].error());
     }
     for (size_t i = 0; i < pending.size(); ++i) {
-        HiveSlot* s = pending[i].first;
-        if (!replacements[i].commit())
-            return fail(s->path, replacements[i].error());
+        if (replacements[i].commit())
+            continue;
+        std::vector<RegRoot> landed;
+        for (size_t j = 0; j < i; ++j) {
+            const Pending& done = pending[j];
+            const bool undone =
+                done.existed
+                    ? replaceFileDurably(done.slot->path, done.slot->hive->bytes()).isEmpty()
+                    : QFile::remove(FileReplacement::realPath(done.slot->path));
+            if (!undone)
+                landed.push_back(done.root);
+        }
+        RegResult result = fail(pending[i].slot->path, replacements[i].error());
+        for (RegRoot root : landed)
+            result.message += QStringLiteral("\n%1 was saved and its old contents cannot be put "
+                                             "back: its changes are in the registry.")
+                                  .arg(rootFileName(root));
+        result.landed = std::move(landed);
+        return result;
+    }
+    for (Pending& done : pending) {
         // Keep the tree of what was just written, so the next read need not parse it again.
+        HiveSlot* s = done.slot;
         struct stat info {
         };
-        s->hive = s->parse(std::move(pending[i].second));
+        s->hive = s->parse(std::move(done.bytes));
         if (!s->hive || ::stat(s->nativePath.constData(), &info) != 0) {
             s->forget();
             continue;

@@ -3,11 +3,11 @@
 
 #include "FileQuery.h"
 #include "PrefixProcesses.h"
+#include "WineLoader.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QStandardPaths>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,6 +25,14 @@ constexpr int32_t kNotStarted = -1;
 // A child ended by a signal did run, so it must not look like "could not be started" (-1).
 // It reports what a shell reports for it: 128 plus the signal number (137 for SIGKILL).
 constexpr int kSignalExitBase = 128;
+
+// Wine ends a process it cannot load (a 32-bit program in a prefix without 32-bit support, a
+// DLL it needs missing) with STATUS_DLL_NOT_FOUND, c0000135, whose low byte a Linux exit status
+// keeps: 53. A program may exit with 53 of its own accord, so Wine's own words on standard
+// error, "wine: could not load kernel32.dll, status c0000135" (printed whatever WINEDEBUG
+// says) or its err: lines naming the status, must say it too.
+constexpr int kDllNotFoundExit = 0x35;
+constexpr QStringView kDllNotFound = u"c0000135";
 
 enum class ProgramKind { Windows, Native, Unusable };
 
@@ -135,9 +143,17 @@ struct Program {
                                                         : ProgramKind::Unusable;
 }
 
-[[nodiscard]] int32_t exitCodeOf(const ChildResult& result)
+[[nodiscard]] bool wineCouldNotLoad(const ChildResult& result)
 {
-    if (!result.started)
+    return result.terminatingSignal == 0 && result.exitCode == kDllNotFoundExit &&
+           result.standardError.contains(kDllNotFound, Qt::CaseInsensitive);
+}
+
+// `underWine`: the child was a Windows program started by a Wine loader.
+[[nodiscard]] int32_t exitCodeOf(const ChildResult& result, bool underWine)
+{
+    // A program Wine could not load never ran, as when Windows' CreateProcess fails.
+    if (!result.started || (underWine && wineCouldNotLoad(result)))
         return kNotStarted;
     if (result.terminatingSignal != 0)
         return kSignalExitBase + result.terminatingSignal;
@@ -146,19 +162,25 @@ struct Program {
     return result.exitCode;
 }
 
-// The program to start and its arguments: a Windows program under wine, a native one directly.
-[[nodiscard]] std::optional<std::pair<QString, QStringList>> launchOf(const Program& program)
+struct Launch {
+    QString program;
+    QStringList arguments;
+    bool underWine = false;
+};
+
+// A Windows program under the prefix's Wine loader, a native one directly.
+[[nodiscard]] std::optional<Launch> launchOf(const QString& prefixPath, const Program& program)
 {
     const QStringList arguments = splitWindowsCommandLine(program.argumentText);
     switch (programKind(program.unixPath)) {
     case ProgramKind::Windows: {
-        const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
+        const QString wine = wineLoaderFor(prefixPath);
         if (wine.isEmpty())
             return std::nullopt;
-        return std::make_pair(wine, QStringList{program.windowsPath} + arguments);
+        return Launch{wine, QStringList{program.windowsPath} + arguments, true};
     }
     case ProgramKind::Native:
-        return std::make_pair(program.unixPath, arguments);
+        return Launch{program.unixPath, arguments, false};
     case ProgramKind::Unusable:
         break;
     }
@@ -170,13 +192,17 @@ struct Program {
 [[nodiscard]] mdlProsessi::RunOutcome runProgram(const QString& prefixPath, const Program& program,
                                                  const std::function<bool()>& keepWaiting)
 {
-    const auto launch = launchOf(program);
+    const std::optional<Launch> launch = launchOf(prefixPath, program);
     if (!launch)
         return {};
     const prefixprocesses::Snapshot before = prefixprocesses::takeSnapshot(prefixPath);
-    const ChildResult result = runHiddenWatched(
-        launch->first, launch->second, {QStringLiteral("WINEPREFIX=") + prefixPath}, keepWaiting);
-    mdlProsessi::RunOutcome outcome{exitCodeOf(result), result.cancelled, before.serverRunning};
+    const ChildResult result =
+        runHiddenWatched(launch->program, launch->arguments,
+                         {QStringLiteral("WINEPREFIX=") + prefixPath}, keepWaiting);
+    mdlProsessi::RunOutcome outcome{exitCodeOf(result, launch->underWine), result.cancelled,
+                                    before.serverRunning};
+    // Also after a program Wine could not load: the server it started must end before the
+    // entry can be removed.
     if (result.started && !result.cancelled)
         outcome.cancelled =
             !prefixprocesses::waitForStartedProcesses(prefixPath, before, keepWaiting);

@@ -12,9 +12,10 @@ namespace mdlProsessi
 
 // Starts the command line as Windows would with no application name (the program is found at
 // the front of the line by Windows' rules, resolved through the prefix), blocks without a
-// time-out until it has ended, and returns its exit code; -1 when nothing could be started.
-// A PE program runs under wine with WINEPREFIX set, and the call also waits for the prefix's
-// wineserver to exit so that registry changes are on disk when it returns.
+// time-out until it has ended, and returns its exit code; -1 when nothing could be started,
+// which includes a Windows program that Wine could not load. A PE program runs under the
+// prefix's Wine loader (the 64-bit one for a 64-bit prefix) with WINEPREFIX set, and the call
+// also waits for the prefix's wineserver to exit so that registry changes are on disk.
 [[nodiscard]] int32_t AjaProsessi(const QString& prefixPath, const QString& commandLine);
 
 // AjaProsessi with a wait the caller can see and end: instead of waiting for every Wine program
@@ -53,7 +54,8 @@ struct ChildResult {
 [[nodiscard]] ChildResult runHidden(const QString& program, const QStringList& arguments,
                                     const QStringList& extraEnvironment = {});
 // The same, calling `keepWaiting` every 50 ms while the child runs; when it returns false the
-// wait stops and the child is left running (its standard error is not collected).
+// wait stops and the child is left running (its standard error is not collected). Of the
+// standard error of a child that ended, the first 64 KiB are kept.
 [[nodiscard]] ChildResult runHiddenWatched(const QString& program, const QStringList& arguments,
                                            const QStringList& extraEnvironment,
                                            const std::function<bool()>& keepWaiting);

@@ -1,3 +1,4 @@
+#include "BuildInfo.h"
 #include "support/FakeWineserver.h"
 #include "support/TempPrefix.h"
 #include "support/TestData.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <unistd.h>
 #include <vector>
 
 namespace nixora
@@ -97,13 +99,25 @@ TEST(CommandLine, PrefixOptionChoosesThePrefixToList)
     EXPECT_TRUE(listed.out.startsWith(QLatin1String("ChosenApp\tChosen\t")))
         << listed.out.toStdString();
 
-    const Outcome missing =
-        run("nixora",
-            {QStringLiteral("--prefix"), prefix.path() + QStringLiteral("/not-here"),
-             QStringLiteral("--list")},
-            prefix.path());
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.err.contains(QLatin1String("not-here")));
+    // A folder without Wine's hive is no prefix: not an empty list, and nothing is removed.
+    QDir().mkpath(prefix.hostPath(QStringLiteral("empty")));
+    QDir().mkpath(prefix.hostPath(QStringLiteral("text")));
+    test::writeAll(prefix.hostPath(QStringLiteral("text/system.reg")), "REGEDIT4\r\n");
+    for (const auto& [folder, reason] :
+         {std::pair{QStringLiteral("not-here"), "no such folder"},
+          std::pair{QStringLiteral("empty"), "no system.reg"},
+          std::pair{QStringLiteral("text"), "system.reg is not a Wine registry file"}}) {
+        const QString dir = prefix.hostPath(folder);
+        for (const char* command : {"--list", "--list-backups", "--remove-phantoms"}) {
+            const Outcome refused =
+                run("nixora", {QStringLiteral("--prefix"), dir, QLatin1String(command)});
+            EXPECT_EQ(refused.exitCode, 2) << command << ' ' << dir.toStdString();
+            EXPECT_EQ(refused.err, QStringLiteral("nixora: not a Wine prefix: %1 (%2)\n")
+                                       .arg(dir, QLatin1String(reason)));
+            EXPECT_TRUE(refused.out.isEmpty() || QLatin1String(command) == "--remove-phantoms")
+                << refused.out.toStdString();
+        }
+    }
 
     // A listing that cannot be written is a failure, not a success.
     QProcess full;
@@ -152,12 +166,28 @@ std::vector<QStringList> rowsOf(const QString& out)
     return rows;
 }
 
-TEST(CommandLine, RemovePhantomsDryRunTouchesNothingAndTheRunLeavesOnlyBackups)
+// Only the backups folder is ever added to a prefix: the listings (of the prefix and of every
+// prefix in the home folder) and a dry run leave every file as it was.
+TEST(CommandLine, ListingsAndTheDryRunTouchNothingAndTheRunLeavesOnlyBackups)
 {
     QTemporaryDir home;
-    const QString demo = home.filePath(QStringLiteral("demo"));
+    const QString demo = home.filePath(QStringLiteral(".wine"));
     copyDemoPrefix(demo);
     const auto before = filesBelow(demo);
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+    for (const QStringList& listing :
+         {QStringList{QStringLiteral("--list"), QStringLiteral("--list-backups")},
+          QStringList{QStringLiteral("--list"), QStringLiteral("--format=json")},
+          QStringList{QStringLiteral("--list-prefixes")}}) {
+        const Outcome listed = run("nixora", listing, demo, environment);
+        EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+        EXPECT_TRUE(listed.out.contains(QLatin1String("Demo Codec Pack")) ||
+                    listed.out.contains(demo))
+            << listed.out.toStdString();
+    }
+    EXPECT_EQ(filesBelow(demo), before);
     const QStringList args{QStringLiteral("--prefix"), demo, QStringLiteral("--remove-phantoms")};
 
     const Outcome dry = run("nixora", args + QStringList{QStringLiteral("--dry-run")});
@@ -257,6 +287,80 @@ TEST(CommandLine, AllPrefixesCleansEveryPrefixButOneWithWineRunning)
     EXPECT_EQ(kept[tricks + u'b'], removed[wine]);
     EXPECT_EQ(removed.size() + kept.size(), 3u) << all.out.toStdString();
     EXPECT_EQ(filesBelow(tricks + u'b'), heldBefore);
+}
+
+// A prefix whose hives are links to ~/.wine's (an unpacked archive): one prefix, judged and
+// backed up in ~/.wine against ~/.wine's own drives; the linked folder is listed with a warning
+// and never written, also when it is named with --prefix.
+TEST(CommandLine, AFolderLinkingToAnotherPrefixsHivesIsNeverJudgedOrWritten)
+{
+    QTemporaryDir home;
+    const QString wine = home.filePath(QStringLiteral(".wine"));
+    const QString linked = home.filePath(QStringLiteral(".local/share/wineprefixes/unpacked"));
+    copyDemoPrefix(wine);
+    QDir().mkpath(linked + QStringLiteral("/drive_c"));
+    for (const char* hive : {"/system.reg", "/user.reg"})
+        ASSERT_TRUE(QFile::link(wine + QLatin1String(hive), linked + QLatin1String(hive)));
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                       home.filePath(QStringLiteral(".local/share")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+    const auto found = [&] {
+        const Outcome list = run("nixora", {QStringLiteral("--list")}, wine, environment);
+        return list.out.count(QLatin1String("\tfound\t"));
+    };
+    const qsizetype live = found();
+    ASSERT_GT(live, 0);
+
+    const Outcome direct =
+        run("nixora", {QStringLiteral("--remove-phantoms")}, linked, environment);
+    EXPECT_EQ(direct.exitCode, 1) << direct.err.toStdString();
+    EXPECT_TRUE(direct.out.contains(QLatin1String("is that of the Wine prefix ") + wine))
+        << direct.out.toStdString();
+    const Outcome all =
+        run("nixora", {QStringLiteral("--remove-phantoms"), QStringLiteral("--all-prefixes")}, wine,
+            environment);
+    EXPECT_EQ(all.exitCode, 0) << all.out.toStdString() << all.err.toStdString();
+    EXPECT_TRUE(all.err.contains(linked)) << all.err.toStdString();
+    for (const QStringList& row : rowsOf(all.out)) {
+        EXPECT_EQ(row.value(0), wine) << row.join(u'|').toStdString();
+        EXPECT_TRUE(row.value(4).startsWith(wine + QStringLiteral("/nixora-backups/")));
+    }
+    EXPECT_EQ(found(), live) << "a live entry of ~/.wine was removed";
+    EXPECT_EQ(QDir(linked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{QStringLiteral("drive_c"), QStringLiteral("system.reg"),
+                           QStringLiteral("user.reg")}));
+}
+
+// Without /proc the program cannot tell its own folder: it must not look for the window module
+// from the current folder, where anyone may have planted one.
+TEST(CommandLine, WithoutProcNoWindowModuleIsLoadedFromTheCurrentFolder)
+{
+    if (::geteuid() != 0 || QProcess::execute(QStringLiteral("unshare"),
+                                              {QStringLiteral("-m"), QStringLiteral("true")}) != 0)
+        GTEST_SKIP() << "a mount namespace without /proc needs root and unshare";
+    QTemporaryDir dir;
+    const QString here = dir.filePath(QStringLiteral("bin"));
+    const QString planted =
+        QDir::cleanPath(here + u'/' + QLatin1String(build::kWindowModuleFromPrograms));
+    QDir().mkpath(here);
+    QDir().mkpath(QFileInfo(planted).path());
+    ASSERT_TRUE(QFile::copy(QStringLiteral(NIXORA_PLANTED_MODULE), planted));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess nixora;
+    nixora.setProcessEnvironment(environment);
+    nixora.setWorkingDirectory(here);
+    nixora.start(QStringLiteral("unshare"),
+                 {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                  QStringLiteral("sh"), QStringLiteral("-c"),
+                  QStringLiteral("mount -t tmpfs none /proc && exec \"$0\""),
+                  QStringLiteral(NIXORA_BIN_DIR "/nixora")});
+    ASSERT_TRUE(nixora.waitForFinished(30000));
+    EXPECT_EQ(nixora.exitCode(), 2);
+    EXPECT_FALSE(nixora.readAllStandardOutput().contains("planted"));
+    EXPECT_TRUE(nixora.readAllStandardError().contains("/proc/self/exe cannot be read"));
 }
 
 // A prefix whose system.reg was grown to 64 GiB (`truncate -s 64G`) beside one that is fine:

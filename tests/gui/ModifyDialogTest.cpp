@@ -145,14 +145,14 @@ TEST_F(ModifyDialogTest, BackupCheckBoxIsRememberedOnlyWhenOkIsPressed)
         dialog.cmdPainike_Click(0);
     });
     EXPECT_EQ(m_prefix.backupFileCount(), 0);
-    EXPECT_FALSE(settings::readPreference(m_registry, settings::kMuokkausvarmuuskopio));
+    EXPECT_FALSE(settings::readPreference(m_ws.settings(), settings::kMuokkausvarmuuskopio));
 
     runDialog([](frmMuokkaa& dialog) {
         EXPECT_FALSE(dialog.chkVarmuuskopioi->isChecked());
         dialog.chkVarmuuskopioi->setChecked(true);
         QTest::keyClick(&dialog, Qt::Key_Escape);
     });
-    EXPECT_FALSE(settings::readPreference(m_registry, settings::kMuokkausvarmuuskopio))
+    EXPECT_FALSE(settings::readPreference(m_ws.settings(), settings::kMuokkausvarmuuskopio))
         << "Esc writes nothing";
 }
 
@@ -186,10 +186,11 @@ TEST_F(ModifyDialogTest, OkWithBackupActsOnTheEntrysOwnSource)
     });
     QFile backup(m_prefix.hostPath(QStringLiteral("nixora-backups/20090302080509.reg")));
     ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(
-        backup.readAll().startsWith(("REGEDIT4\r\n\r\n[" + wow.entryKeyName(QStringLiteral("App")) +
-                                     "]\r\n\"DisplayName\"=\"Before\"")
-                                        .toUtf8()));
+    EXPECT_TRUE(backup.readAll().startsWith(
+        ("REGEDIT4\r\n; hex(2) and hex(7) data: UTF-8 text, or ff,fe "
+         "and the bytes as stored\r\n\r\n[" +
+         wow.entryKeyName(QStringLiteral("App")) + "]\r\n\"DisplayName\"=\"Before\"")
+            .toUtf8()));
     EXPECT_EQ(mdlPoisto::LueRekisteriarvo(m_registry, RegRoot::LocalMachine,
                                           wow.entryPath(QStringLiteral("App")),
                                           QStringLiteral("DisplayName")),
@@ -212,7 +213,7 @@ TEST_F(ModifyDialogTest, FailedBackupLeavesTheEntryAsItWas)
     EXPECT_EQ(m_prefix.backupFileCount(), 0);
     EXPECT_EQ(read("DisplayName"), "Before");
     EXPECT_EQ(m_refills, 1);
-    EXPECT_TRUE(modifyBackupPreference(m_registry));
+    EXPECT_TRUE(modifyBackupPreference(m_ws.settings()));
 }
 
 } // namespace

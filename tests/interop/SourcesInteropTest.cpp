@@ -1,3 +1,4 @@
+#include "interop/CommandsOnPrefix.h"
 #include "interop/WinePrefix.h"
 
 #include "EntrySource.h"
@@ -6,8 +7,6 @@
 #include "backup/BackupList.h"
 #include "backup/BackupRemoval.h"
 #include "backup/RestoreDelete.h"
-#include "support/FixedClock.h"
-#include "support/ScriptedUi.h"
 #include "support/TestData.h"
 
 #include <QDir>
@@ -170,20 +169,10 @@ TEST_P(SourceRoundTripInterop, EntryComesBackExactlyAndNothingElseChanges)
     ASSERT_TRUE(entry.has_value());
     ASSERT_EQ(entry->values.size(), 4u);
 
-    test::ScriptedUi ui;
-    test::FixedClock clock;
-    Workspace ctx(Services{nullptr,
-                           nullptr,
-                           &ui,
-                           &clock,
-                           {},
-                           {},
-                           {},
-                           QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")});
-    (void)ctx.openPrefix(Prefix(m_wine->path()));
-    ctx.state.entry.SelectedEntryKey = subkey;
-    ctx.state.entry.SelectedEntryName = QStringLiteral("Round Trip");
-    ctx.state.entry.SelectedEntrySource = GetParam();
+    CommandsOnPrefix program(m_wine->path());
+    test::ScriptedUi& ui = program.ui;
+    Workspace& ctx = program.ctx;
+    program.select(GetParam(), subkey, QStringLiteral("Round Trip"));
     ui.queueAnswer(MsgAnswer::Yes);
     mPoistaRekisterista_Click(ctx);
     ASSERT_EQ(ui.shown.size(), 1u) << ui.shown.back().text.toStdString();

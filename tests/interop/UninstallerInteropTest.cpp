@@ -1,7 +1,10 @@
+#include "interop/CommandsOnPrefix.h"
 #include "interop/WinePrefix.h"
 
+#include "EntrySource.h"
 #include "FileQuery.h"
 #include "WineRegistry.h"
+#include "actions/RunUninstaller.h"
 #include "mdlPoisto.h"
 #include "mdlProsessi.h"
 
@@ -34,10 +37,11 @@ protected:
         ASSERT_TRUE(QFile::copy(QStringLiteral(NIXORA_TEST_UNINSTALLER), folder + "/uninst.exe"));
     }
 
-    void addEntry(const QString& name, const QString& uninstallString) const
+    void addEntry(const QString& name, const QString& uninstallString,
+                  SourceKind kind = SourceKind::Machine) const
     {
         WineRegistry registry{Prefix(m_wine->path())};
-        const QString path = kUninstall + u'\\' + name;
+        const QString path = entrySource(kind).entryPath(name);
         ASSERT_TRUE(
             registry
                 .apply({{RegChange::Kind::SetValue, RegRoot::LocalMachine, path,
@@ -45,6 +49,21 @@ protected:
                         {RegChange::Kind::SetValue, RegRoot::LocalMachine, path,
                          QStringLiteral("UninstallString"), makeStringValue(uninstallString)}})
                 .ok());
+    }
+
+    // Builds the 32-bit NSIS installer of nsis_uninstaller.nsi as C:\nsis\setup.exe.
+    void buildNsisInstaller() const
+    {
+        QString makensis;
+        findTestTool(QStringLiteral("makensis"), QStringLiteral("nsis"), makensis);
+        if (makensis.isEmpty())
+            return;
+        const QString folder = m_wine->hostPath(QStringLiteral("drive_c/nsis"));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const ToolRun built = runTool(makensis, {QStringLiteral("-V1"),
+                                                 QStringLiteral("-DOUT=") + folder + "/setup.exe",
+                                                 QStringLiteral(NIXORA_TEST_NSIS_SCRIPT)});
+        ASSERT_EQ(built.exitCode, 0) << built.standardOutput.toStdString();
     }
 
     // What a fresh fill of the entry list shows, through the program itself.
@@ -57,12 +76,10 @@ protected:
         return QString::fromUtf8(run.standardOutput);
     }
 
-    [[nodiscard]] bool entryExists(const QString& name) const
+    [[nodiscard]] bool entryExists(const QString& name, SourceKind kind = SourceKind::Machine) const
     {
         WineRegistry registry{Prefix(m_wine->path())};
-        return registry.subkeyName(RegRoot::LocalMachine, kUninstall + u'\\' + name, 0) ||
-               registry.queryValue(RegRoot::LocalMachine, kUninstall + u'\\' + name,
-                                   QStringLiteral("DisplayName"));
+        return registry.keyExists(RegRoot::LocalMachine, entrySource(kind).entryPath(name));
     }
 };
 
@@ -127,8 +144,10 @@ TEST_F(UninstallerInterop, WritesRefusedWhileWineserverRunsThenSeenByWine)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + path.toLatin1() + "]\r\n\"A\"=\"b\"\r\n");
     file.close();
+    // nixora-regedit goes through the running server instead: the import works, and the file
+    // stays as the server last saved it.
     const QStringList environment{QStringLiteral("WINEPREFIX=") + m_wine->path()};
-    EXPECT_NE(runTool(QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+    EXPECT_EQ(runTool(QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
                       {QStringLiteral("/S"), file.fileName()}, environment)
                   .exitCode,
               0);
@@ -155,25 +174,22 @@ TEST_F(UninstallerInterop, WritesRefusedWhileWineserverRunsThenSeenByWine)
         << query.standardOutput.toStdString();
 }
 
-// An NSIS uninstaller copies itself to %TEMP% and exits at once; the copy does the work. The
-// wait must cover the copy, and must end although another Wine program (here a persistent
+// A 32-bit NSIS uninstaller copies itself to %TEMP% and exits at once; the copy does the work.
+// The wait must cover the copy, and must end although another Wine program (here a persistent
 // wineserver) was running before and goes on running.
 TEST_F(UninstallerInterop, TheCopyOfAnNsisUninstallerIsWaitedForButNotWhatRanBefore)
 {
-    const QString makensis = QStandardPaths::findExecutable(QStringLiteral("makensis"));
-    if (makensis.isEmpty())
-        GTEST_SKIP() << "makensis not installed; the NSIS self-copy is untested";
-    const QString folder = m_wine->hostPath(QStringLiteral("drive_c/nsis"));
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const ToolRun built =
-        runTool(makensis, {QStringLiteral("-V1"), QStringLiteral("-DOUT=") + folder + "/setup.exe",
-                           QStringLiteral(NIXORA_TEST_NSIS_SCRIPT)});
-    ASSERT_EQ(built.exitCode, 0) << built.standardOutput.toStdString();
+    buildNsisInstaller();
+    if (HasFatalFailure() || IsSkipped())
+        return;
     ASSERT_EQ(m_wine->wine({QStringLiteral("C:\\nsis\\setup.exe")}).exitCode, 0);
     m_wine->waitForServer();
+    const QString folder = m_wine->hostPath(QStringLiteral("drive_c/nsis"));
     ASSERT_TRUE(QFile::exists(folder + "/uninst.exe"));
     const QString uninstaller = QStringLiteral("\"C:\\nsis\\uninst.exe\" /S");
-    addEntry(QStringLiteral("NsisApp"), uninstaller);
+    EXPECT_TRUE(listing().contains(QStringLiteral("NsisApp\tNsisApp App\t") + uninstaller))
+        << "the installer's own entry is not listed";
+    ASSERT_TRUE(entryExists(QStringLiteral("NsisApp"), SourceKind::Machine32));
 
     ASSERT_EQ(m_wine->wineserver({QStringLiteral("-p")}).exitCode, 0);
     QElapsedTimer guard;
@@ -187,7 +203,39 @@ TEST_F(UninstallerInterop, TheCopyOfAnNsisUninstallerIsWaitedForButNotWhatRanBef
 
     (void)m_wine->wineserver({QStringLiteral("-k")});
     m_wine->waitForServer();
-    EXPECT_FALSE(entryExists(QStringLiteral("NsisApp")));
+    EXPECT_FALSE(entryExists(QStringLiteral("NsisApp"), SourceKind::Machine32));
+}
+
+// In a 64-bit prefix without its 32-bit side (syswow64 empty, as a prefix made by a Wine
+// without 32-bit support has it) a 64-bit uninstaller still runs, whichever loader `wine` is.
+// Wine cannot load a 32-bit one there (exit 53, c0000135): that uninstaller cannot be executed,
+// and the command asks so, with No as the default, instead of saying that it ran and failed.
+TEST_F(UninstallerInterop, WithoutThe32BitSideA32BitUninstallerCannotBeExecuted)
+{
+    buildNsisInstaller();
+    if (HasFatalFailure() || IsSkipped())
+        return;
+    const QString syswow64 = m_wine->hostPath(QStringLiteral("drive_c/windows/syswow64"));
+    ASSERT_TRUE(QDir(syswow64).removeRecursively() && QDir().mkpath(syswow64));
+    const QString runs =
+        QStringLiteral("\"C:\\Program Files\\Interop App\\uninst.exe\" Interop64 3");
+    addEntry(QStringLiteral("Interop64"), runs);
+    addEntry(QStringLiteral("Setup32"), QStringLiteral("C:\\nsis\\setup.exe /S"),
+             SourceKind::Machine32);
+    EXPECT_EQ(mdlProsessi::AjaProsessi(m_wine->path(), runs), 3);
+    EXPECT_FALSE(entryExists(QStringLiteral("Interop64")));
+
+    CommandsOnPrefix program(m_wine->path()); // no answer queued: each box gets its default
+    program.select(SourceKind::Machine32, QStringLiteral("Setup32"), QStringLiteral("Setup32 App"),
+                   QStringLiteral("C:\\nsis\\setup.exe /S"));
+    const test::ScriptedUi& ui = program.ui;
+    mAjaPoistoohjelma_Click(program.ctx);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_TRUE(ui.shown[0].text.startsWith(
+        QStringLiteral("The uninstallation program cannot be executed.\n\n")))
+        << ui.shown[0].text.toStdString();
+    EXPECT_EQ(ui.shown[0].defaultButton, MsgAnswer::No);
+    EXPECT_TRUE(entryExists(QStringLiteral("Setup32"), SourceKind::Machine32));
 }
 
 } // namespace

@@ -1,8 +1,12 @@
 #include "interop/WinePrefix.h"
 #include "support/TestData.h"
 
+#include "WineLoader.h"
+
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -58,21 +62,54 @@ private:
     int m_fd;
 };
 
-[[nodiscard]] QString bootPristine(const QByteArray& version)
+[[nodiscard]] QString bootPristine(const QByteArray& key)
 {
     QDir(pristinePath()).removeRecursively();
-    const QStringList environment{QStringLiteral("WINEPREFIX=") + pristinePath()};
-    const ToolRun boot =
-        runTool(QStringLiteral("wine"), {QStringLiteral("wineboot"), QStringLiteral("--init")},
-                environment);
+    const QStringList environment{QStringLiteral("WINEPREFIX=") + pristinePath(),
+                                  QStringLiteral("WINEARCH=win64")};
+    const ToolRun boot = runTool(
+        wine64Loader(), {QStringLiteral("wineboot"), QStringLiteral("--init")}, environment);
     (void)runTool(QStringLiteral("wineserver"), {QStringLiteral("-w")}, environment);
     if (boot.exitCode != 0 || !QFile::exists(pristinePath() + QStringLiteral("/system.reg")))
         return QStringLiteral("wineboot --init failed: ") +
                QString::fromLocal8Bit(boot.standardError);
-    QFile marker(cacheFolder() + QStringLiteral("/pristine.version"));
-    if (!marker.open(QIODevice::WriteOnly) || marker.write(version) != version.size())
+    QFile marker(cacheFolder() + QStringLiteral("/pristine.key"));
+    if (!marker.open(QIODevice::WriteOnly) || marker.write(key) != key.size())
         return QStringLiteral("cannot write ") + marker.fileName();
     return {};
+}
+
+// What the pristine prefix depends on: every Wine loader and server in the folders the tools
+// come from (its real path, size and time) and the version each loader reports. A prefix made
+// before 32-bit Wine was installed beside 64-bit Wine has no 32-bit side, and its 32-bit
+// programs cannot start; `wine --version` says the same before and after.
+[[nodiscard]] QByteArray installationKey()
+{
+    QStringList folders;
+    for (const QString& tool :
+         {QStandardPaths::findExecutable(QStringLiteral("wine")),
+          QStandardPaths::findExecutable(QStringLiteral("wineserver")), wine64Loader()}) {
+        if (tool.isEmpty())
+            continue;
+        folders << QFileInfo(tool).absolutePath()
+                << QFileInfo(QFileInfo(tool).canonicalFilePath()).absolutePath();
+    }
+    folders.removeDuplicates();
+    QByteArray key;
+    for (const QString& folder : folders) {
+        for (const QFileInfo& file :
+             QDir(folder).entryInfoList({QStringLiteral("wine*")}, QDir::Files, QDir::Name)) {
+            const QFileInfo real(file.canonicalFilePath());
+            key += QFile::encodeName(file.absoluteFilePath() + QStringLiteral(" -> ") +
+                                     real.filePath()) +
+                   ' ' + QByteArray::number(real.size()) + ' ' +
+                   QByteArray::number(real.lastModified().toMSecsSinceEpoch()) + '\n';
+        }
+    }
+    for (const QString& loader :
+         {QStandardPaths::findExecutable(QStringLiteral("wine")), wine64Loader()})
+        key += runTool(loader, {QStringLiteral("--version")}).standardOutput.trimmed() + '\n';
+    return key;
 }
 
 // The pristine prefix, made on first use; empty on success, else why it could not be made.
@@ -82,14 +119,11 @@ private:
         if (!QDir().mkpath(cacheFolder()))
             return QStringLiteral("cannot create ") + cacheFolder();
         FolderLock lock(cacheFolder() + QStringLiteral("/lock"));
-        const QByteArray version =
-            runTool(QStringLiteral("wine"), {QStringLiteral("--version")}).standardOutput.trimmed();
-        if (version.isEmpty())
-            return QStringLiteral("wine --version printed nothing");
-        if (readAll(cacheFolder() + QStringLiteral("/pristine.version")) == version &&
+        const QByteArray key = installationKey();
+        if (readAll(cacheFolder() + QStringLiteral("/pristine.key")) == key &&
             QFile::exists(pristinePath() + QStringLiteral("/system.reg")))
             return QString();
-        return bootPristine(version);
+        return bootPristine(key);
     }();
     return error;
 }
@@ -135,7 +169,19 @@ QString missingWineTools()
     for (const char* tool : {"wine", "wineserver", "wineboot"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             missing << QString::fromLatin1(tool);
+    if (missing.isEmpty() && wine64Loader().isEmpty())
+        missing << QStringLiteral("the 64-bit loader wine64");
     return missing.join(QStringLiteral(", "));
+}
+
+void findTestTool(const QString& name, const QString& package, QString& path)
+{
+    path = QStandardPaths::findExecutable(name);
+    if (path.isEmpty() && qgetenv("NIXORA_SKIP_INTEROP") == "1")
+        GTEST_SKIP() << "NIXORA_SKIP_INTEROP=1 and not installed: " << name.toStdString();
+    ASSERT_FALSE(path.isEmpty()) << name.toStdString() << " (package " << package.toStdString()
+                                 << ") is needed; tools/dev test installs it, or set "
+                                 << "NIXORA_SKIP_INTEROP=1 to skip these tests";
 }
 
 ToolRun runTool(const QString& program, const QStringList& arguments,
@@ -190,7 +236,7 @@ QString WinePrefix::hostPath(const QString& relative) const
 
 ToolRun WinePrefix::wine(const QStringList& arguments) const
 {
-    return runTool(QStringLiteral("wine"), arguments, {QStringLiteral("WINEPREFIX=") + path()});
+    return runTool(wine64Loader(), arguments, {QStringLiteral("WINEPREFIX=") + path()});
 }
 
 ToolRun WinePrefix::wineserver(const QStringList& arguments) const

@@ -23,7 +23,8 @@ struct ToolRun {
 // A Wine prefix as `wineboot --init` leaves it once `wineserver -w` has returned, for one test.
 //
 // Making a prefix takes Wine half a minute, so the first test of a build makes one pristine
-// prefix (kept in the build folder, remade when the Wine version changes) and every test gets
+// 64-bit prefix (kept in the build folder, remade when the Wine installation changes: its
+// loaders, servers and versions) and every test gets
 // its own copy of it. A copy is as good as a freshly booted prefix: the files and hives are the
 // same, and Wine keys its server to the copy's own folder. Wine's large installed program files
 // are shared by hard links to save time and space; Wine never rewrites them in place.
@@ -39,8 +40,10 @@ public:
     [[nodiscard]] QString path() const { return m_dir ? m_dir->path() : QString(); }
     [[nodiscard]] QString hostPath(const QString& relative) const;
 
-    // Runs `wine <arguments>` (or wineserver) in this prefix with the test environment and
-    // waits for the command itself (not for the server).
+    // Runs `wine64 <arguments>` (or wineserver) in this prefix with the test environment and
+    // waits for the command itself (not for the server). The 64-bit loader: where 32-bit Wine
+    // is installed, `wine` is the 32-bit one, and `reg` or `regedit` started by it would see
+    // the 32-bit view of HKLM\Software. Pass /reg:32 or /reg:64 to `reg` to choose a view.
     [[nodiscard]] ToolRun wine(const QStringList& arguments) const;
     [[nodiscard]] ToolRun wineserver(const QStringList& arguments) const;
     // `wineserver -w`: afterwards Wine has written its registry back.
@@ -57,6 +60,11 @@ void setWineEnvironment();
 
 // Empty when wine, wineserver and wineboot are on PATH, else what is missing.
 [[nodiscard]] QString missingWineTools();
+
+// Sets `path` to a program the tests need beside Wine (makensis, wixl), found on PATH. Where it
+// is missing the test fails, or is skipped when NIXORA_SKIP_INTEROP=1 asks for that; the caller
+// returns when HasFatalFailure() or IsSkipped().
+void findTestTool(const QString& name, const QString& package, QString& path);
 
 // Runs any program with the test environment plus `extraEnvironment` and captures its output.
 [[nodiscard]] ToolRun runTool(const QString& program, const QStringList& arguments,

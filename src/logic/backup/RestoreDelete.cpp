@@ -2,6 +2,7 @@
 
 #include "EntrySource.h"
 #include "RegFileReader.h"
+#include "Trash.h"
 #include "backup/BackupCheck.h"
 #include "backup/BackupList.h"
 #include "backup/BackupRemoval.h"
@@ -12,6 +13,9 @@ namespace nixora
 {
 namespace
 {
+
+const QString kCannotRestore =
+    QStringLiteral("Nixora cannot restore the program entry information to the system registry.");
 
 void showError(UiServices& ui, const QString& text)
 {
@@ -47,6 +51,18 @@ bool restoreBackup(Workspace& ctx, const QString& path)
     return true;
 }
 
+// The backup goes to the desktop trash, where the file manager can put it back: one Yes too
+// many no longer loses the only copy of a removed entry. Where no trash can take it, it is
+// deleted; a read-only file is refused either way.
+bool discardBackupFile(const Workspace& ctx, const QString& path)
+{
+    if (isReadOnlyBackupFile(path))
+        return false;
+    if (moveToTrash(path, ctx.services.dataHome, ctx.services.clock.now()).trashed)
+        return true;
+    return deleteBackupFile(path);
+}
+
 } // namespace
 
 std::vector<RestorableKey> restorableKeys(bool wow64View)
@@ -79,6 +95,8 @@ bool isUninstallEntryBackup(const QString& path, bool wow64View)
 void mPalauta_Click(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
+    if (refusedWhileReadOnly(ctx, kCannotRestore))
+        return;
     const MessageBoxRequest question{
         QStringLiteral("Are you sure you want to restore the program entry '") +
             ctx.state.backup.SelectedBackupName + QStringLiteral("'\nto the system registry?"),
@@ -87,9 +105,7 @@ void mPalauta_Click(Workspace& ctx)
         return;
     ui.setMousePointer(kPointerHourglass);
     if (!restoreBackup(ctx, selectedBackupPath(ctx)))
-        showError(
-            ui, QStringLiteral(
-                    "Nixora cannot restore the program entry information to the system registry."));
+        showError(ui, kCannotRestore);
     ctx.view().refresh();
     ui.setMousePointer(kPointerDefault);
 }
@@ -104,7 +120,7 @@ void mPoistaVarmuuskopioitu_Click(Workspace& ctx)
     if (ui.messageBox(question) == MsgAnswer::Yes) {
         ui.setMousePointer(kPointerHourglass);
         const QString path = selectedBackupPath(ctx);
-        if (path.isEmpty() || !backupFileExists(path) || !deleteBackupFile(path))
+        if (path.isEmpty() || !backupFileExists(path) || !discardBackupFile(ctx, path))
             showError(ui, QStringLiteral("Nixora cannot delete the program entry backup file."));
     }
     ctx.view().fillBackups();

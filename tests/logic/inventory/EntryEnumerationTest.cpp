@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <utility>
 
@@ -230,7 +231,7 @@ TEST_F(EntryFillStateTest, SortColumnAndOrderSurviveRefill)
     lvwOhjelmat_ColumnClick(state, 2);
     lvwOhjelmat_ColumnClick(state, 2);
     fill();
-    EXPECT_EQ(state.lvwOhjelmat.rowAt(0)->cells[2].text, "9"); // text order, descending
+    EXPECT_EQ(state.lvwOhjelmat.rowAt(0)->cells[2].text, "11"); // by number, descending
     EXPECT_EQ(state.lvwOhjelmat.rowAt(11)->cells[2].text, "0");
 }
 
@@ -337,11 +338,13 @@ TEST(HeadlessListingTest, ControlCharactersAreEscapedAndSettingsApply)
     prefix.setHiveBody(
         RegRoot::LocalMachine,
         uninstallEntryBlock("Tab\tKey", {{kDn, "Line\nBreak"}, {kUs, "C:\\gone\\x.exe"}}));
-    prefix.setHiveBody(RegRoot::CurrentUser,
-                       hiveKeyBlock("Software\\Qelvaro\\Nixora", {{"rikkinaiset_bold", "ei"}}));
+    QTemporaryDir config;
+    test::writeHiveFile(config.filePath("nixora/settings.reg"), RegRoot::CurrentUser,
+                        hiveKeyBlock("Software\\Qelvaro\\Nixora", {{"rikkinaiset_bold", "ei"}}));
     QProcess nixora;
     auto env = QProcessEnvironment::systemEnvironment();
     env.insert("WINEPREFIX", prefix.path());
+    env.insert("XDG_CONFIG_HOME", config.path());
     nixora.setProcessEnvironment(env);
     nixora.start(QStringLiteral(NIXORA_BIN_DIR "/nixora"), {"--list", "--list-backups"});
     ASSERT_TRUE(nixora.waitForFinished(30000));
