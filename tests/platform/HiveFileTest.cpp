@@ -27,6 +27,20 @@ QByteArray utf16(const QString& text)
     return makeStringValue(text).data;
 }
 
+// The hive as Wine would save it, every key serialised anew (keeping its time).
+QByteArray writtenAfresh(HiveFile& hive)
+{
+    std::vector<HiveKey*> stack{hive.root()};
+    while (!stack.empty()) {
+        HiveKey* key = stack.back();
+        stack.pop_back();
+        (void)hive.values(key);
+        key->dirty = true;
+        stack.insert(stack.end(), key->children.begin(), key->children.end());
+    }
+    return hive.serialize(true).value_or(QByteArray());
+}
+
 } // namespace
 
 class TestdataRoundTrip : public testing::TestWithParam<const char*>
@@ -47,16 +61,8 @@ TEST_P(TestdataRoundTrip, RewritingEveryKeyAsWineDoesGivesTheFileBack)
     const QByteArray original = test::readDataFile(QLatin1String(GetParam()));
     auto hive = HiveFile::parse(original);
     ASSERT_TRUE(hive);
-    // Touch every key without changing its time: the fresh serialisation must match Wine's.
-    std::vector<HiveKey*> stack{hive->root()};
-    while (!stack.empty()) {
-        HiveKey* key = stack.back();
-        stack.pop_back();
-        (void)hive->values(key);
-        key->dirty = true;
-        stack.insert(stack.end(), key->children.begin(), key->children.end());
-    }
-    const QByteArray written = *hive->serialize(true);
+    // Every key written afresh, each with its time: the serialisation must match Wine's.
+    const QByteArray written = writtenAfresh(*hive);
     EXPECT_TRUE(written == original);
     if (written != original) {
         qsizetype i = 0;
@@ -405,16 +411,7 @@ TEST(KeyLookup, SiblingsInAnyOrderBuildTheSameTree)
         QByteArray text = kHead;
         for (const QByteArray& key : order)
             text += key;
-        auto hive = HiveFile::parse(text);
-        std::vector<HiveKey*> stack{hive->root()};
-        while (!stack.empty()) {
-            HiveKey* key = stack.back();
-            stack.pop_back();
-            (void)hive->values(key);
-            key->dirty = true;
-            stack.insert(stack.end(), key->children.begin(), key->children.end());
-        }
-        return *hive->serialize(true);
+        return writtenAfresh(*HiveFile::parse(text));
     };
     const QByteArray inWinesOrder = treeOf(keys);
     EXPECT_TRUE(inWinesOrder.contains("\n[Software\\\\Entry\\x00e4042] 1\n#time=19db1ded5d71680\n"
