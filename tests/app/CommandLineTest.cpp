@@ -355,12 +355,16 @@ TEST(CommandLine, WithoutProcNoWindowModuleIsLoadedFromTheCurrentFolder)
     nixora.start(QStringLiteral("unshare"),
                  {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
                   QStringLiteral("sh"), QStringLiteral("-c"),
-                  QStringLiteral("mount -t tmpfs none /proc && exec \"$0\""),
+                  QStringLiteral("mount -t tmpfs none /proc || exit 125; exec \"$0\""),
                   QStringLiteral(NIXORA_BIN_DIR "/nixora")});
     ASSERT_TRUE(nixora.waitForFinished(30000));
-    EXPECT_EQ(nixora.exitCode(), 2);
+    // Some containers let root make a mount namespace but not mount over /proc in it.
+    const QByteArray err = nixora.readAllStandardError();
+    if (nixora.exitCode() == 125)
+        GTEST_SKIP() << "this machine refuses a mount over /proc: " << err.toStdString();
+    EXPECT_EQ(nixora.exitCode(), 2) << err.toStdString();
     EXPECT_FALSE(nixora.readAllStandardOutput().contains("planted"));
-    EXPECT_TRUE(nixora.readAllStandardError().contains("/proc/self/exe cannot be read"));
+    EXPECT_TRUE(err.contains("/proc/self/exe cannot be read")) << err.toStdString();
 }
 
 // A prefix whose system.reg was grown to 64 GiB (`truncate -s 64G`) beside one that is fine:
