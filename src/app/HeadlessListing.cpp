@@ -195,6 +195,12 @@ void runHeadlessListing(const ListingRequest& request,
         printWarning(refusal);
     window.loadPreferences();
     timer.lap("hives");
+    // A list without one of the hives would pass for the whole list.
+    if (const QString problem = window.context().services.registry->readProblem();
+        !problem.isEmpty()) {
+        printWarning(problem);
+        endListingProcess(1);
+    }
     ListingWriter out = stdoutWriter(request.format);
     out.field(QStringLiteral("prefix"), prefix.path());
     describeRegistry(window.status(), out);

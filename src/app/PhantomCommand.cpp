@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 namespace nixora
 {
@@ -32,6 +33,12 @@ void printOutcome(ListingWriter& out, const QString& prefix, const EntryRef& ent
              {QStringLiteral("reason"), reason}});
 }
 
+void printUnreadable(ListingWriter& out, const QString& prefix, const QString& reason)
+{
+    static const QStringList names{QStringLiteral("prefix"), QStringLiteral("reason")};
+    out.row(QStringLiteral("unreadable"), names, {prefix, reason});
+}
+
 // One prefix: fills its list as the window does, then lists or removes its phantom rows. The
 // exit status a prefix that cannot be cleaned calls for, 0 otherwise.
 int cleanPrefix(const Prefix& prefix, bool dryRun, ListingWriter& out, Totals& totals)
@@ -47,6 +54,12 @@ int cleanPrefix(const Prefix& prefix, bool dryRun, ListingWriter& out, Totals& t
     if (!dryRun && registry.checkWritable().ok())
         turn = registry.takeWriterTurn();
     window.loadPreferences();
+    // Judged without one of its hives, every entry of it would look gone.
+    if (const QString problem = window.context().services.registry->readProblem();
+        !problem.isEmpty()) {
+        printUnreadable(out, prefix.path(), problem);
+        return 1;
+    }
     window.fillEntries();
     const std::vector<EntryRef> entries = removableEntries(window.context());
     if (dryRun || entries.empty()) {
@@ -81,10 +94,20 @@ int runPhantomRemoval(const PhantomRequest& request)
     ListingWriter out = stdoutWriter(request.format);
     out.declareList(QStringLiteral("entries"));
     out.field(QStringLiteral("dryRun"), request.dryRun);
+    out.declareList(QStringLiteral("unreadable"));
     Totals totals;
-    int refused = 0;
-    for (const Prefix& prefix : request.prefixes)
-        refused = std::max(refused, cleanPrefix(prefix, request.dryRun, out, totals));
+    int refused = request.unreadable.empty() ? 0 : 1;
+    for (const auto& [path, reason] : request.unreadable)
+        printUnreadable(out, path, reason);
+    for (const Prefix& prefix : request.prefixes) {
+        try {
+            refused = std::max(refused, cleanPrefix(prefix, request.dryRun, out, totals));
+        } catch (const std::bad_alloc&) {
+            // What was done in the other prefixes stays in the output.
+            printUnreadable(out, prefix.path(), QStringLiteral("not enough memory to read it"));
+            refused = std::max(refused, 1);
+        }
+    }
     const QString status =
         request.dryRun ? QStringLiteral("%1 phantom entries in %2 prefixes (dry run)")
                              .arg(totals.listed)
@@ -98,7 +121,8 @@ int runPhantomRemoval(const PhantomRequest& request)
     return refused != 0 ? refused : totals.kept == 0 ? 0 : 1;
 }
 
-std::vector<Prefix> discoveredPrefixes(const prefixes::DiscoveryInput& input)
+std::vector<Prefix> discoveredPrefixes(const prefixes::DiscoveryInput& input,
+                                       std::vector<std::pair<QString, QString>>& unreadable)
 {
     const prefixes::DiscoveryResult found = prefixes::discoverPrefixes(input);
     for (const QString& warning : found.warnings)
@@ -106,10 +130,12 @@ std::vector<Prefix> discoveredPrefixes(const prefixes::DiscoveryInput& input)
     std::vector<Prefix> result;
     for (const prefixes::DiscoveredPrefix& prefix : found.prefixes) {
         // A prefix that shares another's registry was named among the warnings already.
-        if (prefix.problem.isEmpty() && prefix.readOnly.isEmpty())
+        if (prefix.problem.isEmpty() && prefix.readOnly.isEmpty()) {
             result.emplace_back(prefix.path);
-        else if (!prefix.problem.isEmpty())
+        } else if (!prefix.problem.isEmpty()) {
             printWarning(QStringLiteral("skipped %1: %2").arg(prefix.path, prefix.problem));
+            unreadable.emplace_back(prefix.path, prefix.problem);
+        }
     }
     return result;
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -38,23 +39,12 @@ std::vector<QStringList> columnsOfAll(const std::vector<prefixes::DiscoveredPref
     return columns;
 }
 
-} // namespace
-
-QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
-{
-    const QString arch = prefix.arch.isEmpty() ? QStringLiteral("-") : prefix.arch;
-    if (!prefix.problem.isEmpty())
-        return {arch, prefix.problem};
-    const prefixes::PrefixCounts counts = countPrefix(prefix);
-    return QStringList{arch, QString::number(counts.entries), QString::number(counts.phantoms),
-                       QString::number(counts.backups)} +
-           counts.registry;
-}
-
-prefixes::PrefixCounts countPrefix(const prefixes::DiscoveredPrefix& prefix)
+prefixes::PrefixCounts countReadablePrefix(const prefixes::DiscoveredPrefix& prefix)
 {
     HeadlessWindow window{Prefix(prefix.path)};
     window.loadPreferences();
+    if (QString problem = window.context().services.registry->readProblem(); !problem.isEmpty())
+        return {0, 0, 0, {}, std::move(problem)};
     // Only counts are shown. Component names and versions change the texts of rows, never
     // which rows there are or which are phantoms, and the rows' order does not matter here.
     WindowState& state = window.state();
@@ -65,8 +55,36 @@ prefixes::PrefixCounts countPrefix(const prefixes::DiscoveredPrefix& prefix)
     const Workspace& ctx = window.context();
     const auto phantoms = std::count_if(ctx.entries.begin(), ctx.entries.end(),
                                         [](const Entry& entry) { return entry.marked; });
-    return {static_cast<int>(ctx.entries.size()), static_cast<int>(phantoms),
-            state.lvwPalauta.rowCount(), registryColumns(window.status())};
+    return {static_cast<int>(ctx.entries.size()),
+            static_cast<int>(phantoms),
+            state.lvwPalauta.rowCount(),
+            registryColumns(window.status()),
+            {}};
+}
+
+} // namespace
+
+QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
+{
+    const QString arch = prefix.arch.isEmpty() ? QStringLiteral("-") : prefix.arch;
+    if (!prefix.problem.isEmpty())
+        return {arch, prefix.problem};
+    const prefixes::PrefixCounts counts = countPrefix(prefix);
+    if (!counts.problem.isEmpty())
+        return {arch, counts.problem};
+    return QStringList{arch, QString::number(counts.entries), QString::number(counts.phantoms),
+                       QString::number(counts.backups)} +
+           counts.registry;
+}
+
+prefixes::PrefixCounts countPrefix(const prefixes::DiscoveredPrefix& prefix)
+{
+    // Counted side by side with other prefixes: running out of memory on one ends only its count.
+    try {
+        return countReadablePrefix(prefix);
+    } catch (const std::bad_alloc&) {
+        return {0, 0, 0, {}, QStringLiteral("not enough memory to read it")};
+    }
 }
 
 int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
@@ -90,14 +108,15 @@ int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
         const prefixes::DiscoveredPrefix& prefix = found.prefixes[i];
         QJsonObject json{{QStringLiteral("sources"), QJsonArray::fromStringList(prefix.sources)}};
         // The counts are numbers in JSON; counts without a registry column come from the files
-        // themselves.
-        if (prefix.problem.isEmpty()) {
+        // themselves. A prefix that cannot be read has its reason instead.
+        const bool counted = columns[i].size() != 2;
+        if (counted) {
             for (int column = 1; column < 4; ++column)
                 json.insert(names[3 + column], columns[i].value(column).toInt());
             if (columns[i].size() == 4)
                 json.insert(QStringLiteral("registry"), QStringLiteral("files"));
         }
-        out.row(QStringLiteral("prefixes"), prefix.problem.isEmpty() ? names : problemNames,
+        out.row(QStringLiteral("prefixes"), counted ? names : problemNames,
                 QStringList{prefix.sources.join(u','), prefix.name, prefix.path} + columns[i],
                 json);
     }

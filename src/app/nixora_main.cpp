@@ -53,7 +53,8 @@ int runWithoutWindow(int argc, char* argv[], const nixora::ParsedCommandLine& pa
     if (parsed.options.removePhantoms) {
         nixora::PhantomRequest phantoms;
         phantoms.prefixes = parsed.options.allPrefixes
-                                ? nixora::discoveredPrefixes(nixora::prefixes::userDiscoveryInput())
+                                ? nixora::discoveredPrefixes(nixora::prefixes::userDiscoveryInput(),
+                                                             phantoms.unreadable)
                                 : std::vector<nixora::Prefix>{chosenPrefix(parsed.options)};
         phantoms.dryRun = parsed.options.dryRun;
         phantoms.format = format;

@@ -358,6 +358,14 @@ void frmPoisto::showPrefixNotices()
             {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
         return;
     }
+    if (const QString problem = m_ctx.services.registry->readProblem(); !problem.isEmpty()) {
+        ui.messageBox({QStringLiteral("The registry of the prefix\n%1\ncannot be read:\n%2\n\n"
+                                      "Its entries are not listed.")
+                           .arg(path, problem),
+                       QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation,
+                       MsgAnswer::Ok});
+        return;
+    }
     if (m_prefixStatus.access == RegistryAccess::LastSave) {
         const QString text =
             QStringLiteral("Wine programs are running in the prefix\n%1\nand Nixora cannot join "

@@ -60,10 +60,13 @@ bool frmPoisto::switchPrefix(const QString& folder, const QString& name)
     }
     m_prefixStatus = m_ctx.openPrefix(Prefix(QDir::cleanPath(folder)));
     m_prefixName = name;
-    (void)prefixes::RecentPrefixes(m_recentFile).remember(m_prefixStatus.path);
     // The view options are the user's, not the prefix's: they stay as they are.
     showPrefixTitle();
     mPaivita_Click();
+    // Remembered only once it opened, and only when it could be read: the next start opens the
+    // prefix remembered last, and one that ends or fails the start would do so every time.
+    if (m_ctx.services.registry->readProblem().isEmpty())
+        (void)prefixes::RecentPrefixes(m_recentFile).remember(m_prefixStatus.path);
     showPrefixNotices();
     return true;
 }
@@ -158,6 +161,11 @@ void frmPoisto::showPrefixCounts(int run, size_t index, prefixes::PrefixCounts c
     if (run != m_countRun || index >= m_prefixItems.size() || !m_prefixItems[index])
         return;
     QAction* item = m_prefixItems[index];
+    if (!counts.problem.isEmpty()) {
+        item->setText(item->data().toString() + QStringLiteral("\tcannot be read"));
+        item->setToolTip(item->toolTip() + u'\n' + counts.problem);
+        return;
+    }
     item->setText(
         item->data().toString() + u'\t' +
         QStringLiteral("%1 entries, %2 phantoms").arg(counts.entries).arg(counts.phantoms));

@@ -251,6 +251,7 @@ HiveFile::QuickScan HiveFile::scanSubtrees()
     const char* data = m_bytes.constData();
     const char* end = data + m_bytes.size();
     m_headerEnd = m_bytes.size();
+    m_scanning = true;
     bool anyKey = false;
     bool inBlock = false; // the block being passed belongs to a key of the tree
     const char* p = data + firstLineEnd;
@@ -286,6 +287,7 @@ HiveFile::QuickScan HiveFile::scanSubtrees()
     }
     if (inBlock)
         m_blocks.back().end = m_bytes.size();
+    finishScan();
     return QuickScan::Done;
 }
 

@@ -297,6 +297,12 @@ std::optional<RegKeySnapshot> LiveRegistry::exportKey(RegRoot root, const QStrin
     return snapshot;
 }
 
+QString LiveRegistry::readProblem()
+{
+    // Through a running server the hive files are not what is read.
+    return currentAccess() == RegistryAccess::Live ? QString() : m_files.readProblem();
+}
+
 bool LiveRegistry::hasWow64View()
 {
     if (access() == RegistryAccess::Live && !m_arch.isEmpty())

@@ -57,6 +57,7 @@ public:
     [[nodiscard]] RegResult checkWritable() override;
     [[nodiscard]] std::unique_ptr<WriterTurn> takeWriterTurn() override;
     [[nodiscard]] bool hasWow64View() override;
+    [[nodiscard]] QString readProblem() override;
 
     // The keys reads are expected under (with everything below them), for each root; the hive
     // files are parsed for those alone too (WineRegistry::setReadSubtrees).

@@ -1,5 +1,7 @@
 #include "Prefix.h"
 
+#include "HiveFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -103,6 +105,12 @@ HiveHeader readHiveHeader(const QString& folder)
         return header;
     }
     const QByteArray head = file.read(kHeaderBytes);
+    // Listing such a prefix would read the whole file; its own row says why it is not listed.
+    if (head.startsWith(kHiveHeader) && info.st_size > HiveFile::kMaxFileBytes) {
+        header.isHive = true;
+        header.problem = QStringLiteral("system.reg is ") + HiveFile::tooLargeText(info.st_size);
+        return header;
+    }
     const qsizetype lineEnd = head.indexOf('\n');
     QByteArray first = lineEnd < 0 ? head : head.left(lineEnd);
     if (first.endsWith('\r'))

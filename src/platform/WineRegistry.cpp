@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,6 +54,7 @@ struct WineRegistry::HiveSlot {
     std::chrono::steady_clock::time_point lastCheck;
     std::unique_ptr<HiveFile> hive;
     QStringList subtrees; // what reads need; empty: the whole tree
+    QString problem;      // why an Unreadable hive was not read, when the user must know
 
     // Brings the slot up to date with the file as it is now; cheap when nothing changed. A
     // stat() costs microseconds in some sandboxes, so a burst of reads checks the file at most
@@ -68,6 +70,7 @@ struct WineRegistry::HiveSlot {
         if (::stat(nativePath.constData(), &info) != 0) {
             hive.reset();
             state = errno == ENOENT ? State::Missing : State::Unreadable;
+            problem.clear();
             identity = {};
             return;
         }
@@ -80,6 +83,7 @@ struct WineRegistry::HiveSlot {
     {
         hive.reset();
         state = State::Unreadable;
+        problem.clear();
         // Without O_NONBLOCK a FIFO in the hive's place would block the open; only a regular
         // file is read at all (a link to /dev/zero would never end).
         const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -97,6 +101,26 @@ struct WineRegistry::HiveSlot {
             state = State::NotAHive;
             return;
         }
+        // A 64 GiB sparse file would fail the allocation for its bytes and end the process.
+        if (before.st_size > HiveFile::kMaxFileBytes) {
+            identity = identityOf(before);
+            problem = path + QStringLiteral(" is ") + HiveFile::tooLargeText(before.st_size);
+            return;
+        }
+        try {
+            readAndParse(file, before);
+        } catch (const std::bad_alloc&) {
+            hive.reset();
+            state = State::Unreadable;
+            identity = identityOf(before);
+            problem = QStringLiteral("%1 cannot be read: not enough memory for its %2 MB")
+                          .arg(path)
+                          .arg(before.st_size >> 20);
+        }
+    }
+
+    void readAndParse(QFile& file, const struct stat& before)
+    {
         QByteArray bytes = file.readAll();
         struct stat after {
         };
@@ -120,7 +144,13 @@ struct WineRegistry::HiveSlot {
     {
         if (!hive || !hive->isPartial())
             return;
-        hive = HiveFile::parse(hive->bytes());
+        try {
+            hive = HiveFile::parse(hive->bytes());
+        } catch (const std::bad_alloc&) {
+            forget();
+            problem = QStringLiteral("%1 cannot be read whole: not enough memory").arg(path);
+            return;
+        }
         if (!hive)
             forget();
     }
@@ -381,7 +411,9 @@ RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
                 RegStatus::NotAHive, QStringLiteral("%1 is not a Wine registry file.").arg(s.path));
         else if (s.state != HiveSlot::State::Loaded)
             result = RegResult::failure(RegStatus::IoError,
-                                        QStringLiteral("Cannot read %1.").arg(s.path));
+                                        s.problem.isEmpty()
+                                            ? QStringLiteral("Cannot read %1.").arg(s.path)
+                                            : s.problem + u'.');
         if (result.ok())
             result = edit(root, *s.hive, now);
         if (!result.ok()) {
@@ -417,19 +449,23 @@ RegResult WineRegistry::saveAll(const std::vector<RegRoot>& roots)
         QByteArray bytes;
         bool existed; // the file was there before: undone by writing its old bytes back
     };
-    std::vector<Pending> pending;
-    for (RegRoot root : roots) {
-        HiveSlot& s = slot(root);
-        if (s.hive->isModified())
-            pending.push_back({root, &s, s.hive->serialize(),
-                               QFileInfo::exists(FileReplacement::realPath(s.path))});
-    }
     auto fail = [&](const QString& path, const QString& why) {
         for (RegRoot r : roots)
             slot(r).forget();
         return RegResult::failure(RegStatus::IoError,
                                   QStringLiteral("Cannot save %1: %2").arg(path, why));
     };
+    std::vector<Pending> pending;
+    for (RegRoot root : roots) {
+        HiveSlot& s = slot(root);
+        if (!s.hive->isModified())
+            continue;
+        std::optional<QByteArray> text = s.hive->serialize();
+        if (!text)
+            return fail(s.path, QStringLiteral("only part of the file was read."));
+        pending.push_back(
+            {root, &s, std::move(*text), QFileInfo::exists(FileReplacement::realPath(s.path))});
+    }
     std::vector<FileReplacement> replacements(pending.size());
     for (size_t i = 0; i < pending.size(); ++i) {
         if (!replacements[i].stage(pending[i].slot->path, pending[i].bytes))
@@ -516,6 +552,17 @@ RegResult WineRegistry::apply(const std::vector<RegChange>& changes)
         }
         return RegResult::success();
     });
+}
+
+QString WineRegistry::readProblem()
+{
+    QStringList problems;
+    for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
+        (void)current(root);
+        if (!slot(root).problem.isEmpty())
+            problems << slot(root).problem;
+    }
+    return problems.join(QStringLiteral("; "));
 }
 
 bool WineRegistry::hasWow64View()

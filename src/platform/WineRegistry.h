@@ -45,6 +45,8 @@ public:
     [[nodiscard]] std::unique_ptr<WriterTurn> takeWriterTurn() override;
     // The machine hive's "#arch=win64" line, as Wine writes it for a 64-bit prefix.
     [[nodiscard]] bool hasWow64View() override;
+    // Both hives are brought up to date first.
+    [[nodiscard]] QString readProblem() override;
 
     [[nodiscard]] const Prefix& prefix() const { return m_prefix; }
 

@@ -614,6 +614,36 @@ TEST_F(MainWindowTest, OpenPrefixDialogStartsBesideTheOpenPrefixAndShowsHiddenFo
     EXPECT_TRUE(listed);
 }
 
+// A prefix whose system.reg is too large to read, started on (it was remembered) and chosen from
+// the menu: the window says why it lists nothing, and only a prefix that opened is remembered.
+TEST_F(MainWindowTest, APrefixWhoseHiveCannotBeReadIsSaidSoAndNotRemembered)
+{
+    addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0"));
+    TempPrefix big;
+    ASSERT_TRUE(QFile::resize(big.hivePath(RegRoot::LocalMachine), qint64(64) << 30));
+    QTemporaryDir home;
+    const QString recentFile = home.filePath(QStringLiteral("recent.conf"));
+
+    frmPoisto& window = open();
+    window.setPrefixSources({home.path(), QProcessEnvironment(), {}}, recentFile);
+    EXPECT_FALSE(window.switchPrefix(big.path(), QString()));
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    EXPECT_TRUE(m_ui.shown[0].text.contains(QLatin1String("(system.reg is too large to read "
+                                                          "(64.0 GiB;")))
+        << m_ui.shown[0].text.toStdString();
+    EXPECT_EQ(list("lvwOhjelmat")->model()->rowCount(), 1);
+    EXPECT_TRUE(prefixes::RecentPrefixes(recentFile).list().isEmpty());
+
+    m_window.reset();
+    ASSERT_TRUE(QFile::resize(m_prefix.hivePath(RegRoot::LocalMachine), qint64(64) << 30));
+    m_ui.shown.clear();
+    open();
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    EXPECT_TRUE(m_ui.shown[0].text.contains(QLatin1String("cannot be read:")));
+    EXPECT_TRUE(m_ui.shown[0].text.contains(QLatin1String("too large to read (64.0 GiB;")));
+    EXPECT_EQ(list("lvwOhjelmat")->model()->rowCount(), 0);
+}
+
 TEST_F(MainWindowTest, CtrlShiftF10OpensNothing)
 {
     addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0"));

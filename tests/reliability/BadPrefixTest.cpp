@@ -1,5 +1,6 @@
 #include "support/TempPrefix.h"
 
+#include "HiveFile.h"
 #include "WineRegistry.h"
 #include "support/TestData.h"
 
@@ -27,6 +28,7 @@ struct OddHive {
     const char* name;
     void (*make)(const QString& hivePath);
     RegStatus writeStatus;
+    const char* problem = ""; // what readProblem() says, in part; "": nothing
 };
 
 class OddHiveFile : public ::testing::TestWithParam<OddHive>
@@ -52,6 +54,9 @@ TEST_P(OddHiveFile, ReadsAsEmptyAndRefusesWritesWithoutBlocking)
     EXPECT_EQ(registry.setValue(RegRoot::LocalMachine, "K", "v", makeDwordValue(1)).status,
               GetParam().writeStatus);
     EXPECT_EQ(kind(), before) << "the thing in the hive's place was replaced";
+    const QString problem = registry.readProblem();
+    EXPECT_EQ(problem.isEmpty(), *GetParam().problem == '\0') << problem.toStdString();
+    EXPECT_TRUE(problem.contains(QLatin1String(GetParam().problem))) << problem.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,7 +88,16 @@ INSTANTIATE_TEST_SUITE_P(
                                               10)
                                        .repeated(100));
                 },
-                RegStatus::NotAHive}),
+                RegStatus::NotAHive},
+        // A real hive grown by `truncate -s 64G`: reading it would fail the allocation.
+        OddHive{"SparseFileOverTheLimit",
+                [](const QString& path) {
+                    QFile file(path);
+                    if (file.open(QIODevice::WriteOnly))
+                        file.write(HiveFile::emptyHiveText(RegRoot::LocalMachine, "win64"));
+                    (void)file.resize(qint64(64) << 30);
+                },
+                RegStatus::IoError, "system.reg is too large to read (64.0 GiB; Nixora reads"}),
     [](const ::testing::TestParamInfo<OddHive>& info) { return std::string(info.param.name); });
 
 TEST(HiveLink, AWriteGoesWhereTheLinkPointsAndKeepsTheLink)

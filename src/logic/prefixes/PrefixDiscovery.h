@@ -45,6 +45,7 @@ struct PrefixCounts {
     // Where they were read while Wine programs run there: "live", or "last save", the hive
     // files' time and why the prefix's wineserver cannot be joined; empty for the files.
     QStringList registry;
+    QString problem; // why the prefix's registry could not be read; the counts are 0 then
 };
 // Counts one prefix; safe to call from any thread (each call works on its own registry).
 using PrefixCounter = std::function<PrefixCounts(const DiscoveredPrefix&)>;

@@ -440,7 +440,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedBackup{"SoftwareSpelledWithLongS",
                       "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\\xc5\xbfoftware\\Microsoft\\Windows\\"
                       "CurrentVersion\\Uninstall\\A]\r\n"},
-        RefusedBackup{"KeyDeletion", "REGEDIT4\r\n\r\n[-" HDR "My \"Quoted\" App]\r\n"},
+        RefusedBackup{"KeyDeletion", "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\"
+                                     "Windows\\CurrentVersion\\Uninstall\\Parent\\Child]\r\n"},
         RefusedBackup{"ValueDeletion", "REGEDIT4\r\n\r\n" HDR "A]\r\n\"DisplayName\"=-\r\n"},
         RefusedBackup{"Malformed", "REGEDIT4\r\n\r\n" HDR "A]\r\n\"DisplayName\"=\"open\r\n"},
         RefusedBackup{"NoKeys", "REGEDIT4\r\n"}),
