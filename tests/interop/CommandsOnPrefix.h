@@ -5,6 +5,7 @@
 #include "Workspace.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedUi.h"
+#include "view/LogicOnlyView.h"
 
 #include <QString>
 
@@ -23,6 +24,7 @@ public:
                        .wineClientProgram = QStringLiteral(NIXORA_WINECLIENT)})
     {
         (void)ctx.openPrefix(Prefix(prefix));
+        ctx.setView(&view);
     }
 
     // The entry the user clicked last.
@@ -37,7 +39,8 @@ public:
 
     test::ScriptedUi ui;
     test::FixedClock clock;
-    Workspace ctx; // after ui and clock, which it points to
+    Workspace ctx;           // after ui and clock, which it points to
+    LogicOnlyView view{ctx}; // keeps the lists filled after each command, as the window does
 };
 
 } // namespace nixora::interop

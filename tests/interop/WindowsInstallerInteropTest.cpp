@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace nixora::interop
 {
@@ -124,12 +125,19 @@ protected:
         return run;
     }
 
+    // What nixora runs with: the prefix, and preferences of the test's own.
+    [[nodiscard]] QStringList nixoraEnvironment() const
+    {
+        return {QStringLiteral("WINEPREFIX=") + m_wine->path(),
+                QStringLiteral("XDG_CONFIG_HOME=") + m_config.path()};
+    }
+
     // The package's row of `nixora --list`, split at its tabs.
     [[nodiscard]] QStringList listedRow(const QStringList& extra = {}) const
     {
-        const ToolRun run = runTool(QStringLiteral(NIXORA_BIN_DIR "/nixora"),
-                                    QStringList{QStringLiteral("--list")} + extra,
-                                    {QStringLiteral("WINEPREFIX=") + m_wine->path()});
+        const ToolRun run =
+            runTool(QStringLiteral(NIXORA_BIN_DIR "/nixora"),
+                    QStringList{QStringLiteral("--list")} + extra, nixoraEnvironment());
         EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
         for (const QString& line : QString::fromUtf8(run.standardOutput).split(u'\n')) {
             const QStringList fields = line.split(u'\t');
@@ -159,9 +167,12 @@ protected:
 
     void setInstallerChecks(bool on) const
     {
-        WineRegistry registry{Prefix(m_wine->path())};
-        ASSERT_TRUE(settings::writePreference(registry, settings::kInstallerChecks, on));
+        const auto store =
+            WineRegistry::settingsStore(m_config.filePath(QStringLiteral("nixora/settings.reg")));
+        ASSERT_TRUE(settings::writePreference(*store, settings::kInstallerChecks, on));
     }
+
+    QTemporaryDir m_config;
 };
 
 const QString kPackageMissing =
@@ -214,7 +225,7 @@ TEST_P(WindowsInstallerInterop, RemovedAsAPhantomAndRestoredExactly)
     const auto entry = registry.exportKey(source().root, entryPath());
     ASSERT_TRUE(entry.has_value());
 
-    const QStringList environment{QStringLiteral("WINEPREFIX=") + m_wine->path()};
+    const QStringList environment = nixoraEnvironment();
     const ToolRun removed = runTool(QStringLiteral(NIXORA_BIN_DIR "/nixora"),
                                     {QStringLiteral("--remove-phantoms")}, environment);
     QString backup;
