@@ -168,7 +168,7 @@ void printListingLine(const QStringList& fields)
 }
 
 HeadlessWindow::HeadlessWindow(const Prefix& prefix)
-    : m_ctx(Services{nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}})
+    : m_ctx(Services{nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}, {}})
 {
     (void)m_ctx.openPrefix(prefix);
     m_ctx.state.lvwOhjelmat.setSorted(true);

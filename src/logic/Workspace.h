@@ -6,6 +6,7 @@
 #include "Registry.h"
 #include "UiServices.h"
 #include "WindowState.h"
+#include "menus/UserFolders.h"
 
 #include <QString>
 
@@ -25,6 +26,9 @@ struct Services {
     QString backupFolder;   // <prefix>/nixora-backups, without a trailing slash
     QString programFolder;  // folder of the nixora executable (readme.txt)
     QString regeditProgram; // path of nixora-regedit
+    // The user's folders that hold the desktop's menu files (the window's user, or a test's
+    // home); empty: none, and no menu file is ever touched.
+    menus::UserFolders userFolders;
 };
 
 // What the program found out about a prefix when it opened it; the window tells the user.

@@ -24,7 +24,8 @@ public:
                        {},
                        {},
                        {},
-                       QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")})
+                       QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                       {}})
     {
         (void)ctx.openPrefix(Prefix(prefix));
     }

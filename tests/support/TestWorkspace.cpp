@@ -54,7 +54,8 @@ TestWorkspace::TestWorkspace()
                    {},
                    {},
                    QStringLiteral("/opt/nixora/bin"),
-                   QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit")})
+                   QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                   {}})
 {
     reopen();
     ctx.state.lvwOhjelmat.setSorted(true);

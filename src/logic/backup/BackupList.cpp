@@ -2,6 +2,7 @@
 
 #include "RegularFile.h"
 #include "backup/BackupCheck.h"
+#include "menus/MenuBackup.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,7 @@ const QString kRowToolTip = QStringLiteral("Right-click an entry for a menu.");
 const QString kDisplayName = QStringLiteral("DisplayName=");
 const QString kQuietDisplayName = QStringLiteral("QuietDisplayName=");
 const QString kDisplayVersion = QStringLiteral("DisplayVersion=");
+const QString kMenuFilesVersion = QStringLiteral("(menu files)");
 
 // The key header of an entry's backup, from any source: "[HKEY_...\Uninstall\".
 const std::array<QString, 3> kUninstallHeaders{
@@ -52,13 +54,14 @@ void applyLine(QByteArray line, BackupFileInfo& info)
         info.version = text.mid(kDisplayVersion.size());
 }
 
-// "*.reg" in any case, as Windows matches it; sorted by name as plain text, which is the
-// backups' time order.
+// "*.reg" in any case, as Windows matches it, and the backups of menu files; sorted by name as
+// plain text, which is the backups' time order.
 QStringList backupFileNames(const QString& folder)
 {
     // System: FIFOs, devices and dangling links are listed too, as files that cannot be read.
-    QStringList names = QDir(folder).entryList({QStringLiteral("*.reg")},
-                                               QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+    QStringList names =
+        QDir(folder).entryList({QStringLiteral("*.reg"), u'*' + menus::kMenuBackupSuffix},
+                               QDir::Files | QDir::System | QDir::NoDotAndDotDot);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -67,6 +70,16 @@ QString dateText(const QString& name)
 {
     return name.mid(0, 4) + u'-' + name.mid(4, 2) + u'-' + name.mid(6, 2) + QStringLiteral("  ") +
            name.mid(8, 2) + u':' + name.mid(10, 2) + u':' + name.mid(12, 2);
+}
+
+// A backup of menu files is a row of its own kind: its title names the files, and the version
+// column says what it holds.
+BackupFileInfo menuBackupInfo(const QString& path)
+{
+    const QString title = menus::readMenuBackupTitle(path);
+    if (title.isEmpty())
+        return {QStringLiteral("(not a backup of menu files)"), QString(), false};
+    return {title, kMenuFilesVersion, true};
 }
 
 void addBackupRow(ListViewModel& list, const QString& name, const BackupFileInfo& info)
@@ -145,7 +158,8 @@ void ListaaPalautettavatOhjelmat(Workspace& ctx)
         const QString path = folder + u'/' + name;
         if (QFileInfo(path).isDir())
             continue;
-        const BackupFileInfo info = readBackupFile(path);
+        const BackupFileInfo info =
+            menus::isMenuBackupName(name) ? menuBackupInfo(path) : readBackupFile(path);
         ctx.services.ui->processEvents();
         addBackupRow(state.lvwPalauta, name, info);
     }

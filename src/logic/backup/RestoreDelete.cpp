@@ -5,6 +5,7 @@
 #include "backup/BackupCheck.h"
 #include "backup/BackupList.h"
 #include "backup/BackupRemoval.h"
+#include "menus/MenuBackup.h"
 
 #include <algorithm>
 
@@ -47,6 +48,29 @@ bool restoreBackup(Workspace& ctx, const QString& path)
     return true;
 }
 
+// A backup of menu files goes back to the user's folders (and its records to the prefix).
+void restoreMenuFiles(Workspace& ctx)
+{
+    UiServices& ui = *ctx.services.ui;
+    const MessageBoxRequest question{
+        QStringLiteral("Are you sure you want to restore the menu files '") +
+            ctx.state.backup.SelectedBackupName + QStringLiteral("'\nto the desktop?"),
+        QStringLiteral("Restore Entry"), MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::No};
+    if (ui.messageBox(question) != MsgAnswer::Yes)
+        return;
+    ui.setMousePointer(kPointerHourglass);
+    const QString path = selectedBackupPath(ctx);
+    const QString error =
+        path.isEmpty() || !backupFileExists(path)
+            ? QStringLiteral("The backup file is gone.")
+            : menus::restoreMenuBackup(path, ctx.services.userFolders, ctx.services.registry,
+                                       ctx.services.prefixPath);
+    if (!error.isEmpty())
+        showError(ui, QStringLiteral("Nixora cannot restore the menu files.\n\n") + error);
+    ctx.view().fillBackups();
+    ui.setMousePointer(kPointerDefault);
+}
+
 } // namespace
 
 std::vector<RestorableKey> restorableKeys(bool wow64View)
@@ -78,6 +102,10 @@ bool isUninstallEntryBackup(const QString& path, bool wow64View)
 
 void mPalauta_Click(Workspace& ctx)
 {
+    if (menus::isMenuBackupName(ctx.state.backup.SelectedBackupFile)) {
+        restoreMenuFiles(ctx);
+        return;
+    }
     UiServices& ui = *ctx.services.ui;
     const MessageBoxRequest question{
         QStringLiteral("Are you sure you want to restore the program entry '") +

@@ -252,7 +252,7 @@ TEST_F(ModifyEntryTest, RefusedWhileTheWineserverRunsWithAMessageAndNoBackup)
 TEST(ClipboardCommands, CopyTheShownTextsExactly)
 {
     ScriptedUi ui;
-    Workspace ctx(Services{nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}});
+    Workspace ctx(Services{nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}, {}});
     WindowState& state = ctx.state;
     state.entry = {QStringLiteral("Key"),
                    QStringLiteral("Plain Name"),

@@ -1,0 +1,70 @@
+#pragma once
+
+// The scan's working data, shared by the part that reads the folders and the part that decides
+// whose each file is and what it is worth.
+#include "menus/DesktopEntry.h"
+#include "menus/MenuFiles.h"
+
+#include <QHash>
+
+#include <optional>
+
+namespace nixora::menus
+{
+
+inline constexpr int kNobody = -1; // no requested prefix: someone else's, or no one's
+inline constexpr int kOrphan = -2; // names a prefix that is gone
+
+struct Candidate {
+    MenuFile file;
+    bool wineForm = false;              // the content is exactly as Wine writes it
+    std::optional<WineCommand> command; // .desktop files: what Exec runs
+    QString icon;                       // .desktop files: Icon=
+    QStringList directories;            // .menu files: the .directory files it names
+    QString includes;                   // .menu files: the .desktop file name it includes
+    QString menuName;                   // menu entries: the .menu file name Wine writes for it
+    int owner = kNobody;                // index of the requested prefix, or kNobody, kOrphan
+    QString recordTarget;               // the shortcut its MenuFiles record names
+};
+
+struct ScanState {
+    explicit ScanState(const UserFolders& userFolders);
+
+    UserFolders folders;               // with the links of each folder resolved
+    std::vector<ConfinedFolder> roots; // the user's folders
+    std::vector<Candidate> candidates;
+    QHash<QString, qsizetype> byPath;
+    QHash<QString, QStringList> iconFiles; // icon name -> its files, one per size
+    QHash<QString, QStringList> iconUsers; // icon name -> the .desktop files that show it
+
+    // The folder that holds `path`, or nullptr when none of the roots does.
+    [[nodiscard]] const ConfinedFolder* rootOf(const QString& path) const;
+    // The bytes of a small regular file reached without a link; nothing otherwise.
+    [[nodiscard]] std::optional<QByteArray> read(const QString& path) const;
+    [[nodiscard]] std::vector<FolderEntry> list(const QString& folder) const;
+    Candidate& add(Candidate candidate);
+};
+
+// Wine's own names for the files it writes, tested on the file name alone.
+[[nodiscard]] bool isWineIconName(const QString& baseName);
+
+// Reads every file of Wine's places into the state: .desktop, .menu, .directory and MIME
+// package files as candidates, icons by name, and which .desktop shows which icon.
+void collectFromDisk(ScanState& state);
+// The candidate for a file a MenuFiles record names that the folders did not give (a file in
+// the prefix, say, under its Public desktop), read from the root that holds it.
+std::optional<Candidate> readRecordedFile(const ConfinedFolder& root, const QString& path,
+                                          MenuFileKind kind);
+
+// The inventory of a judged scan: each requested prefix's files, then (with `withOrphans`) those
+// of prefixes that are gone and the leftovers no file uses; directories and icons listed with
+// every group of files that uses them.
+[[nodiscard]] MenuInventory assembleInventory(const ScanState& state,
+                                              const std::vector<MenuPrefix>& prefixes,
+                                              bool withOrphans);
+
+// The directory a path lies in and the path with every link of that folder resolved; the last
+// component is never followed. Empty when the folder does not exist.
+[[nodiscard]] QString realPathOf(const QString& path);
+
+} // namespace nixora::menus
