@@ -334,9 +334,11 @@ QString backupTitle(const std::vector<MenuFile>& files)
 {
     QStringList names;
     for (const MenuFile& file : files) {
-        if ((file.kind == MenuFileKind::MenuEntry || file.kind == MenuFileKind::DesktopLink ||
-             file.kind == MenuFileKind::Association) &&
-            !names.contains(file.name))
+        const bool named = file.kind == MenuFileKind::MenuEntry ||
+                           file.kind == MenuFileKind::DesktopLink ||
+                           (file.kind == MenuFileKind::Association &&
+                            file.path.endsWith(QStringLiteral(".desktop")));
+        if (named && !names.contains(file.name))
             names << file.name;
     }
     constexpr qsizetype kNamedAtMost = 3;
