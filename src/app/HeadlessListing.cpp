@@ -1,5 +1,6 @@
 #include "HeadlessListing.h"
 
+#include "BuildInfo.h"
 #include "EntrySource.h"
 #include "Settings.h"
 #include "StatusBar.h"
@@ -168,7 +169,8 @@ void printListingLine(const QStringList& fields)
 }
 
 HeadlessWindow::HeadlessWindow(const Prefix& prefix)
-    : m_ctx(Services{nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}, {}})
+    : m_ctx(Services{
+          nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}, {}, build::wineClientProgram(), {}})
 {
     (void)m_ctx.openPrefix(prefix);
     m_ctx.state.lvwOhjelmat.setSorted(true);
@@ -195,6 +197,43 @@ void HeadlessWindow::fillBackups()
     ListaaPalautettavatOhjelmat(m_ctx);
     m_ctx.state.selectedTab = kTabBackups;
 }
+
+QStringList registryColumns(const PrefixStatus& status)
+{
+    if (status.access == RegistryAccess::Live)
+        return {QStringLiteral("live")};
+    if (status.access != RegistryAccess::LastSave)
+        return {};
+    return {
+        QStringLiteral("last save"),
+        status.lastSaved.toOffsetFromUtc(status.lastSaved.offsetFromUtc()).toString(Qt::ISODate),
+        status.readOnlyReason};
+}
+
+namespace
+{
+
+// A list that is Wine's last save says so: on stderr beside a TSV listing (whose lines stay
+// those of the window), as fields of a JSON one.
+void describeRegistry(const PrefixStatus& status, ListingOutput& out)
+{
+    const QStringList columns = registryColumns(status);
+    out.field(QStringLiteral("registry"),
+              columns.isEmpty() ? QStringLiteral("files") : columns.front());
+    if (status.access != RegistryAccess::LastSave)
+        return;
+    out.field(QStringLiteral("savedAt"), columns[1]);
+    out.field(QStringLiteral("readOnlyReason"), columns[2]);
+    if (out.format() == OutputFormat::Tsv)
+        std::fprintf(stderr,
+                     "nixora: Wine programs are running in %s, and Nixora cannot join their "
+                     "wineserver, because %s. The list is the registry as Wine last saved it, at "
+                     "%s.\n",
+                     qUtf8Printable(status.path), qUtf8Printable(status.readOnlyReason),
+                     qUtf8Printable(savedAtText(status)));
+}
+
+} // namespace
 
 void endListingProcess(int status)
 {
@@ -225,6 +264,7 @@ void runHeadlessListing(const ListingRequest& request,
     timer.lap("hives");
     ListingOutput out(request.format);
     out.field(QStringLiteral("prefix"), prefix.path());
+    describeRegistry(window.status(), out);
     if (request.entries) {
         window.fillEntries();
         timer.lap("fill");

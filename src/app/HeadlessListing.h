@@ -34,6 +34,11 @@ struct ListingRequest {
 // built would only cost time: tens of milliseconds at 10,000 entries.
 [[noreturn]] void endListingProcess(int status);
 
+// What the listings say of a registry that is not the files: "live", or "last save" with the
+// time of the hive files (ISO 8601) and why the prefix's wineserver cannot be joined; nothing for
+// the files.
+[[nodiscard]] QStringList registryColumns(const PrefixStatus& status);
+
 // One tab-separated line on stdout; characters below U+0020 in a field are written as \xHH, so
 // a field cannot break the one-row-per-line layout.
 void printListingLine(const QStringList& fields);
@@ -72,6 +77,8 @@ public:
 
     [[nodiscard]] Workspace& context() { return m_ctx; }
     [[nodiscard]] WindowState& state() { return m_ctx.state; }
+    // Where the lists are read from: the files, the running wineserver, or its last save.
+    [[nodiscard]] const PrefixStatus& status() const { return m_ctx.status(); }
 
 private:
     SilentUi m_ui;

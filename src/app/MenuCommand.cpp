@@ -1,6 +1,7 @@
 #include "MenuCommand.h"
 
-#include "WineRegistry.h"
+#include "BuildInfo.h"
+#include "LiveRegistry.h"
 #include "menus/MenuRemoval.h"
 
 #include <QDateTime>
@@ -24,7 +25,7 @@ const QStringList kNames{QStringLiteral("prefix"),  QStringLiteral("kind"),
 // The prefixes that can be read, each with a registry of its own; the others are said on
 // stderr and make the exit status 1.
 struct OpenPrefixes {
-    std::vector<std::unique_ptr<WineRegistry>> registries;
+    std::vector<std::unique_ptr<LiveRegistry>> registries;
     std::vector<menus::MenuPrefix> prefixes;
     bool allRead = true;
 };
@@ -41,7 +42,7 @@ OpenPrefixes openPrefixes(const std::vector<Prefix>& prefixes)
             open.allRead = false;
             continue;
         }
-        auto registry = std::make_unique<WineRegistry>(prefix);
+        auto registry = std::make_unique<LiveRegistry>(prefix, build::wineClientProgram());
         registry->setReadSubtrees(RegRoot::CurrentUser,
                                   {menus::kMenuFilesKey, menus::kAssociationsKey});
         open.prefixes.push_back({prefix.path(), registry.get()});

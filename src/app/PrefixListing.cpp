@@ -46,6 +46,14 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
     const QString arch = prefix.arch.isEmpty() ? QStringLiteral("-") : prefix.arch;
     if (!prefix.problem.isEmpty())
         return {arch, prefix.problem};
+    const prefixes::PrefixCounts counts = countPrefix(prefix);
+    return QStringList{arch, QString::number(counts.entries), QString::number(counts.phantoms),
+                       QString::number(counts.backups)} +
+           counts.registry;
+}
+
+prefixes::PrefixCounts countPrefix(const prefixes::DiscoveredPrefix& prefix)
+{
     HeadlessWindow window{Prefix(prefix.path)};
     window.loadPreferences();
     // Only counts are shown. Component names and versions change the texts of rows, never
@@ -55,9 +63,8 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
     state.lvwOhjelmat.setSorted(false);
     window.fillEntries();
     window.fillBackups();
-    return {arch, QString::number(state.lvwOhjelmat.rowCount()),
-            QString::number(state.lvwOhjelmat.phantomRowCount()),
-            QString::number(state.lvwPalauta.rowCount())};
+    return {state.lvwOhjelmat.rowCount(), state.lvwOhjelmat.phantomRowCount(),
+            state.lvwPalauta.rowCount(), registryColumns(window.status())};
 }
 
 int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
@@ -65,7 +72,8 @@ int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
     static const QStringList names{QStringLiteral("sources"), QStringLiteral("name"),
                                    QStringLiteral("path"),    QStringLiteral("arch"),
                                    QStringLiteral("entries"), QStringLiteral("phantoms"),
-                                   QStringLiteral("backups")};
+                                   QStringLiteral("backups"), QStringLiteral("registry"),
+                                   QStringLiteral("savedAt"), QStringLiteral("readOnlyReason")};
     // A prefix whose hive cannot be read has its reason where the entry count would be.
     static const QStringList problemNames{QStringLiteral("sources"), QStringLiteral("name"),
                                           QStringLiteral("path"), QStringLiteral("arch"),
@@ -78,9 +86,13 @@ int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
     out.declareList(QStringLiteral("prefixes"));
     for (size_t i = 0; i < found.prefixes.size(); ++i) {
         const prefixes::DiscoveredPrefix& prefix = found.prefixes[i];
+        QJsonObject json{{QStringLiteral("sources"), QJsonArray::fromStringList(prefix.sources)}};
+        // Counts without a registry column come from the files themselves.
+        if (prefix.problem.isEmpty() && columns[i].size() == 4)
+            json.insert(QStringLiteral("registry"), QStringLiteral("files"));
         out.row(QStringLiteral("prefixes"), prefix.problem.isEmpty() ? names : problemNames,
                 QStringList{prefix.sources.join(u','), prefix.name, prefix.path} + columns[i],
-                {{QStringLiteral("sources"), QJsonArray::fromStringList(prefix.sources)}});
+                json);
     }
     out.status(QStringLiteral("status"), QStringLiteral("%1 prefixes").arg(found.prefixes.size()));
     out.finish();

@@ -10,9 +10,13 @@ namespace nixora
 {
 
 // The columns `nixora --list-prefixes` prints after source(s), name and path: the arch, then
-// the entry, phantom and backup counts from the window's own fill, or the reason the hive
-// cannot be read.
+// the entry, phantom and backup counts from the window's own fill (followed by "live", or by
+// "last save", the files' time and the reason, when Wine programs run in the prefix), or the
+// reason the hive cannot be read.
 [[nodiscard]] QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix);
+
+// The counts of a readable prefix, from the window's own fill (a prefixes::PrefixCounter).
+[[nodiscard]] prefixes::PrefixCounts countPrefix(const prefixes::DiscoveredPrefix& prefix);
 
 // `nixora --list-prefixes`: every prefix discovery finds under `input`, one tab-separated line
 // each (sources, name, path, arch, entries, phantoms, backups), then "N prefixes". What was

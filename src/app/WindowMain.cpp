@@ -2,7 +2,9 @@
 
 #include "BuildInfo.h"
 #include "Prefix.h"
+#include "PrefixListing.h"
 #include "QtUiServices.h"
+#include "Trash.h"
 #include "frmPoisto.h"
 #include "prefixes/RecentPrefixes.h"
 
@@ -82,11 +84,15 @@ int nixoraRunWindow(int argc, char** argv, const NixoraWindowRequest* request)
     services.programFolder = QCoreApplication::applicationDirPath();
     services.regeditProgram =
         QDir(services.programFolder).filePath(QStringLiteral("nixora-regedit"));
+    services.dataHome = nixora::userDataHome();
+    services.wineClientProgram = nixora::build::wineClientProgram();
+    services.userFolders = nixora::menus::UserFolders::from(nixora::prefixes::userDiscoveryInput());
     nixora::Workspace workspace(services);
     const nixora::PrefixStatus status =
         workspace.openPrefix(windowPrefix(QString::fromUtf8(request->prefix)));
 
     nixora::frmPoisto window(workspace, status);
+    window.setPrefixCounter(&nixora::countPrefix);
     ui.setFallbackParent(&window);
     window.Form_Load();
     if (request->timings != 0) {

@@ -1,7 +1,8 @@
+#include "BuildInfo.h"
 #include "CommandLineOptions.h"
+#include "LiveRegistry.h"
 #include "Prefix.h"
 #include "RegeditTool.h"
-#include "WineRegistry.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -23,7 +24,9 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "nixora-regedit: %s\n", qPrintable(prefix.error()));
         return nixora::kRegeditFailed;
     }
-    nixora::WineRegistry registry(std::move(prefix));
+    // While a wineserver serves the prefix, exports and imports go through it, as nixora's own
+    // reads and writes do.
+    nixora::LiveRegistry registry(std::move(prefix), nixora::build::wineClientProgram());
     const nixora::RegeditOutcome outcome = nixora::runRegedit(registry, arguments);
     if (!outcome.ok())
         std::fprintf(stderr, "%s\n", outcome.error.toLocal8Bit().constData());

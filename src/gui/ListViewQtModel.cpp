@@ -60,6 +60,14 @@ ListRow* ListViewQtModel::rowAt(int viewRow) const
     return listIndex < m_list.rowCount() ? m_list.rowAt(listIndex) : nullptr;
 }
 
+int ListViewQtModel::shownRowOf(const ListRow* row)
+{
+    flush();
+    const int index = m_list.indexOf(row);
+    const int viewRow = index < 0 ? -1 : viewRowOf(index);
+    return viewRow < m_shownRows ? viewRow : -1;
+}
+
 void ListViewQtModel::setFilter(const QString& text)
 {
     if (text == m_filter)
@@ -223,6 +231,11 @@ void ListViewQtModel::applyViewState()
         return;
     m_view->setShowGrid(m_list.gridLines());
     m_view->setEnabled(m_list.enabled());
+    // The header shows the column the rows are ordered by and which way.
+    QHeaderView* header = m_view->horizontalHeader();
+    header->setSortIndicatorShown(m_list.sorted());
+    header->setSortIndicator(m_list.sortKey(),
+                             m_list.sortOrder() == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
     // Widths are applied when the list changes them, so a column the user dragged keeps its
     // width across fills.
     for (int column = 0; column < 3; ++column) {

@@ -41,6 +41,9 @@ public:
 
     // The list row shown at a view row, or nullptr.
     [[nodiscard]] ListRow* rowAt(int viewRow) const;
+    // The view row that shows `row` once pending changes are shown; -1 when the filter hides it
+    // or it is not in the list.
+    [[nodiscard]] int shownRowOf(const ListRow* row);
 
     // Shows only the rows one of whose texts contains `text` (case-insensitive); an empty text
     // shows every row. The list itself keeps all its rows.

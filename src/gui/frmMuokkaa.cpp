@@ -103,6 +103,11 @@ void frmMuokkaa::mMuokkaa_Click(Workspace& ctx, QWidget* parent, QPointer<QWidge
 {
     UiServices& ui = *ctx.services.ui;
     ui.setMousePointer(kPointerHourglass);
+    // Refused before the dialog opens: nothing typed into it could be stored.
+    if (refusedWhileReadOnly(ctx, QStringLiteral("The program entry '") +
+                                      ctx.state.entry.SelectedEntryName +
+                                      QStringLiteral("'\ncannot be modified.")))
+        return;
     frmMuokkaa dialog(ctx, parent);
     const SelectedEntry& entry = ctx.state.entry;
     const std::array<std::pair<QLineEdit*, std::pair<QString, bool>>, 3> fields{{

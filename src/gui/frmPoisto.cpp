@@ -98,16 +98,19 @@ frmPoisto::frmPoisto(Workspace& workspace, PrefixStatus prefixStatus, QWidget* p
 
 frmPoisto::~frmPoisto()
 {
+    stopCounting();
     m_ctx.setView(nullptr);
 }
 
 void frmPoisto::fillEntries()
 {
+    m_pressedListRow = nullptr; // the rows go
     ListaaLisaaPoistaOhjelmat(m_ctx);
 }
 
 void frmPoisto::fillBackups()
 {
+    m_pressedListRow = nullptr;
     ListaaPalautettavatOhjelmat(m_ctx);
 }
 
@@ -202,10 +205,23 @@ void frmPoisto::applyFind()
         m_panels[0]->setText(m_state.statusText);
         return;
     }
+    endHiddenSelections();
     ListViewQtModel* model = backups ? m_palautaModel : m_ohjelmatModel;
-    model->flush();
     const int total = backups ? m_state.lvwPalauta.rowCount() : m_state.lvwOhjelmat.rowCount();
     m_panels[0]->setText(QStringLiteral("%1 of %2 entries").arg(model->rowCount()).arg(total));
+}
+
+// A command may act only on the row the user can see highlighted: a selection the filter hides
+// ends, and with it every command of its popup.
+void frmPoisto::endHiddenSelections()
+{
+    const ListRow* entry = m_state.lvwOhjelmat.selectedRow();
+    if (entry != nullptr && m_ohjelmatModel->shownRowOf(entry) < 0)
+        endEntrySelection(m_state);
+    const ListRow* backup = m_state.lvwPalauta.selectedRow();
+    if (backup != nullptr && m_palautaModel->shownRowOf(backup) < 0)
+        endBackupSelection(m_state);
+    syncPopupActions();
 }
 
 void frmPoisto::setupList(QTableView* view, ListViewQtModel* model)
@@ -228,8 +244,11 @@ void frmPoisto::setupList(QTableView* view, ListViewQtModel* model)
     view->viewport()->installEventFilter(this);
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this, view, model](const QModelIndex& current) {
-                // Moving through the list with the keyboard clicks the new row, as the mouse does.
-                if (model->applyingSelection() || !m_mouseDown || !current.isValid())
+                // Moving the highlight with the keyboard (or dragging it) clicks the new row, as
+                // a click does; the row a press lands on gets its clicks on the release.
+                if (model->applyingSelection() || !current.isValid() ||
+                    !view->selectionModel()->isRowSelected(current.row(), {}) ||
+                    (m_mouseDown && current.row() == m_pressedRow))
                     return;
                 if (view == m_lvwOhjelmat) {
                     lvwOhjelmat_ItemClick(current.row());
@@ -327,15 +346,17 @@ void frmPoisto::showPrefixNotices()
             {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
         return;
     }
-    if (m_prefixStatus.wineserverRunning) {
+    if (m_prefixStatus.access == RegistryAccess::LastSave) {
         const QString text =
-            QStringLiteral("Wine programs are running in the prefix\n%1\n\n"
-                           "While they run, the prefix is open read-only: entries can be listed "
-                           "but not removed, restored or modified.\n\n"
+            QStringLiteral("Wine programs are running in the prefix\n%1\nand Nixora cannot join "
+                           "their wineserver, because %2.\n\n"
+                           "The lists show the registry as Wine last saved it, at %3. Until those "
+                           "programs end, entries can be listed but not removed, restored or "
+                           "modified.\n\n"
                            "Close those programs, or end them all with\n"
                            "    WINEPREFIX=\"%1\" wineserver -k\n"
                            "and then choose Refresh (F5).")
-                .arg(path);
+                .arg(path, m_prefixStatus.readOnlyReason, savedAtText(m_prefixStatus));
         ui.messageBox(
             {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
     }
@@ -406,6 +427,14 @@ void frmPoisto::mPaivita_Click()
     fillEntries();
     fillBackups();
     syncPopupActions();
+    // A server may have started or ended since: the title says what the lists are now.
+    const PrefixStatus before = m_ctx.status();
+    const PrefixStatus now = m_ctx.currentStatus();
+    if (now.exists &&
+        (now.access != before.access || now.readOnlyReason != before.readOnlyReason)) {
+        m_prefixStatus = now;
+        showPrefixTitle();
+    }
     ui.setMousePointer(kPointerDefault);
 }
 
@@ -423,20 +452,43 @@ bool frmPoisto::Form_KeyDown(int16_t KeyCode, int16_t Shift)
     const bool shiftF10 = KeyCode == kKeyF10 && (Shift & kShiftBit) && !(Shift & kCtrlBit);
     if (KeyCode != kKeyContextMenu && !shiftF10)
         return false;
-    const QPoint at = m_client->mapToGlobal(twipsToWindow(m_state.popupX, m_state.popupY));
     if (!m_picLisaaPoista->isHidden() && !m_state.entry.SelectedEntryName.isEmpty()) {
-        if (ListRow* row = m_state.lvwOhjelmat.selectedRow())
-            m_state.lvwOhjelmat.setHighlighted(row, true);
-        showPopup(m_mnuPopUp, at);
+        showPopup(m_mnuPopUp, keyboardPopupPosition(m_lvwOhjelmat, m_ohjelmatModel));
         return true;
     }
     if (!m_picPalauta->isHidden() && !m_state.backup.SelectedBackupName.isEmpty()) {
-        if (ListRow* row = m_state.lvwPalauta.selectedRow())
-            m_state.lvwPalauta.setHighlighted(row, true);
-        showPopup(m_mnuPopUp2, at);
+        showPopup(m_mnuPopUp2, keyboardPopupPosition(m_lvwPalauta, m_palautaModel));
         return true;
     }
     return false;
+}
+
+// Highlights the list's selected row again and says where its keyboard popup opens: at the
+// stored position when a press chose that row (it lies on the row, off the press), else just
+// below the row, which is scrolled into view, so the menu never covers the row it acts on.
+QPoint frmPoisto::keyboardPopupPosition(QTableView* view, ListViewQtModel* model)
+{
+    ListViewModel& list = model == m_ohjelmatModel ? m_state.lvwOhjelmat : m_state.lvwPalauta;
+    ListRow* row = list.selectedRow();
+    if (row != nullptr)
+        list.setHighlighted(row, true);
+    const int shown = row != nullptr ? model->shownRowOf(row) : -1;
+    if (row == nullptr || row == m_pressedListRow || shown < 0)
+        return m_client->mapToGlobal(twipsToWindow(m_state.popupX, m_state.popupY));
+    const QModelIndex index = model->index(shown, 0);
+    view->scrollTo(index);
+    const QRect cell = view->visualRect(index);
+    return view->viewport()->mapToGlobal(QPoint(cell.left() + px(kPopupOffset), cell.bottom()));
+}
+
+// Ctrl+Tab, Ctrl+PgDn (step 1) and Ctrl+Shift+Tab, Ctrl+PgUp (step -1) go round the pages as
+// the tab strip's own clicks do; the focus goes to the list of the page shown.
+void frmPoisto::switchPage(int step)
+{
+    const int count = m_tsValitsin->count();
+    m_tsValitsin->setCurrentIndex((m_tsValitsin->currentIndex() + step + count) % count);
+    QTableView* shown = m_state.selectedTab == kTabBackups ? m_lvwPalauta : m_lvwOhjelmat;
+    shown->setFocus(Qt::TabFocusReason);
 }
 
 void frmPoisto::showPopup(QMenu* menu, QPoint globalPosition)
@@ -454,6 +506,9 @@ void frmPoisto::syncPopupActions()
     m_mMuokkaa->setEnabled(popup.mMuokkaa);
     for (size_t i = 0; i < m_mKopioiLeikepoydalle.size(); ++i)
         m_mKopioiLeikepoydalle[i]->setEnabled(popup.mKopioiLeikepoydalle[i]);
+    const bool backup = !m_state.backup.SelectedBackupFile.isEmpty();
+    m_mPalauta->setEnabled(backup);
+    m_mPoistaVarmuuskopioitu->setEnabled(backup);
 }
 
 } // namespace nixora

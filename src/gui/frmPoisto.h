@@ -3,12 +3,17 @@
 #include "WindowState.h"
 #include "Workspace.h"
 #include "prefixes/DiscoverySource.h"
+#include "prefixes/PrefixDiscovery.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <thread>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -57,6 +62,8 @@ public:
     void mLopeta_Click();
     // Key code and shift bits (1 Shift, 2 Ctrl, 4 Alt); true when the key opened a menu.
     bool Form_KeyDown(int16_t KeyCode, int16_t Shift);
+    // Shows the next (1) or previous (-1) page, as Ctrl+Tab and Ctrl+Shift+Tab do.
+    void switchPage(int step);
 
     // Handlers of the entry list.
     void lvwOhjelmat_ItemClick(int row);
@@ -87,6 +94,9 @@ public:
     // Where File > Prefixes looks for prefixes and where opened prefixes are remembered; the
     // window starts with the user's home, environment and configuration.
     void setPrefixSources(prefixes::DiscoveryInput input, QString recentFile);
+    // What counts each prefix's entries and phantoms for File > Prefixes; without one the
+    // menu shows no counts.
+    void setPrefixCounter(prefixes::PrefixCounter counter);
     // File > Open Prefix...: a folder dialog, then switchPrefix.
     void mOpenPrefix_Click();
     // Opens the Wine prefix in `folder` in this window (both lists, the view options stored in
@@ -122,8 +132,13 @@ private:
     void showPopup(QMenu* menu, QPoint globalPosition);
     void showPrefixNotices();
     void applyFind();
+    void endHiddenSelections();
+    [[nodiscard]] QPoint keyboardPopupPosition(QTableView* view, ListViewQtModel* model);
     void showPrefixTitle();
     void fillPrefixesMenu(); // frmPoistoPrefixes.cpp
+    void startCounting(std::vector<prefixes::DiscoveredPrefix> found);
+    void stopCounting();
+    void showPrefixCounts(int run, size_t index, prefixes::PrefixCounts counts);
     void runCommand(void (*command)(Workspace&));
     bool listMouseEvent(QTableView* view, QEvent* event);
     [[nodiscard]] QPoint twipsToWindow(int x, int y) const;
@@ -149,7 +164,13 @@ private:
     prefixes::DiscoveryInput m_discoveryInput;
     QString m_recentFile;
     QString m_prefixName; // as discovery named the open prefix; empty: the folder's name
+    prefixes::PrefixCounter m_prefixCounter;
+    std::vector<QPointer<QAction>> m_prefixItems; // File > Prefixes, in menu order
+    std::thread m_countThread;                    // counts the prefixes of the menu
+    std::shared_ptr<std::atomic<bool>> m_countCancelled;
+    int m_countRun = 0; // which opening of the menu the counts belong to
     int m_pressedRow = -1;
+    const ListRow* m_pressedListRow = nullptr; // the row the last press landed on, if any
     bool m_mouseDown = false;
 
     // Menus. The popup menus are never added to the menu bar.

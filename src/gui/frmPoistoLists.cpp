@@ -75,8 +75,34 @@ public:
         if (widget == nullptr || widget->window() != m_window)
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
+        if (const int step = pageStep(*key); step != 0) {
+            m_window->switchPage(step);
+            return true;
+        }
         const int16_t code = vbKeyCode(key->key());
         return code != 0 && m_window->Form_KeyDown(code, vbShift(key->modifiers()));
+    }
+
+    // 1 for Ctrl+Tab and Ctrl+PgDn, -1 for Ctrl+Shift+Tab and Ctrl+PgUp, as tab controls have
+    // them; else 0.
+    [[nodiscard]] static int pageStep(const QKeyEvent& key)
+    {
+        const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
+        if (!(mods & Qt::ControlModifier) || (mods & (Qt::AltModifier | Qt::MetaModifier)))
+            return 0;
+        const bool shift = mods & Qt::ShiftModifier;
+        switch (key.key()) {
+        case Qt::Key_Tab:
+            return shift ? -1 : 1;
+        case Qt::Key_Backtab:
+            return -1;
+        case Qt::Key_PageDown:
+            return shift ? 0 : 1;
+        case Qt::Key_PageUp:
+            return shift ? 0 : -1;
+        default:
+            return 0;
+        }
     }
 
 private:
@@ -120,6 +146,7 @@ bool frmPoisto::listMouseEvent(QTableView* view, QEvent* event)
     if (event->type() == QEvent::MouseButtonPress) {
         m_mouseDown = true;
         m_pressedRow = row;
+        m_pressedListRow = entries ? m_ohjelmatModel->rowAt(row) : m_palautaModel->rowAt(row);
         if (entries)
             lvwOhjelmat_MouseDown(button, shift, x, y);
         else
@@ -189,11 +216,13 @@ void frmPoisto::lvwPalauta_ItemClick(int row)
         return;
     m_state.lvwPalauta.setHighlighted(listRow, true);
     nixora::lvwPalauta_ItemClick(m_state, listRow);
+    syncPopupActions();
 }
 
 void frmPoisto::lvwPalauta_Click()
 {
     nixora::lvwPalauta_Click(m_state);
+    syncPopupActions();
 }
 
 void frmPoisto::lvwPalauta_ColumnClick(int column)

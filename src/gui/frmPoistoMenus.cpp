@@ -51,17 +51,22 @@ void frmPoisto::createMenus()
     QMenuBar* bar = menuBar();
 
     QMenu* mnuTiedosto = newMenu(this, QStringLiteral("mnuTiedosto"), QStringLiteral("&File"));
-    mnuTiedosto->addAction(newAction(QStringLiteral("mLopeta"), QStringLiteral("&Exit")));
-    addSeparator(mnuTiedosto, QStringLiteral("vTiedosto"));
-    mnuTiedosto->addAction(
-        newAction(QStringLiteral("mOpenPrefix"), QStringLiteral("&Open Prefix...")));
+    QAction* mOpenPrefix =
+        newAction(QStringLiteral("mOpenPrefix"), QStringLiteral("&Open Prefix..."));
+    mOpenPrefix->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuTiedosto->addAction(mOpenPrefix);
     m_mnuPrefixes = newMenu(this, QStringLiteral("mnuPrefixes"), QStringLiteral("&Prefixes"));
+    m_mnuPrefixes->setToolTipsVisible(true);
     connect(m_mnuPrefixes, &QMenu::aboutToShow, this, [this] { fillPrefixesMenu(); });
     mnuTiedosto->addMenu(m_mnuPrefixes);
     mnuTiedosto->addAction(
         newAction(QStringLiteral("mRemovePhantoms"), QStringLiteral("Remove P&hantom Entries...")));
     mnuTiedosto->addAction(
         newAction(QStringLiteral("mExportList"), QStringLiteral("Export &List...")));
+    addSeparator(mnuTiedosto, QStringLiteral("vTiedosto"));
+    QAction* mLopeta = newAction(QStringLiteral("mLopeta"), QStringLiteral("&Exit"));
+    mLopeta->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    mnuTiedosto->addAction(mLopeta);
     bar->addMenu(mnuTiedosto);
 
     QMenu* mnuNayta = newMenu(this, QStringLiteral("mnuNayta"), QStringLiteral("&View"));

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QMenu>
 
+#include <algorithm>
+
 namespace nixora
 {
 
@@ -20,13 +22,27 @@ void frmPoisto::setPrefixSources(prefixes::DiscoveryInput input, QString recentF
     m_recentFile = std::move(recentFile);
 }
 
+void frmPoisto::setPrefixCounter(prefixes::PrefixCounter counter)
+{
+    m_prefixCounter = std::move(counter);
+}
+
+// Hidden folders show (~/.wine is one), and the dialog starts in the folder that holds the open
+// prefix, with the prefix chosen.
 void frmPoisto::mOpenPrefix_Click()
 {
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("Open Wine Prefix"), m_prefixStatus.path,
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-    if (!folder.isEmpty())
-        switchPrefix(folder, QString());
+    QFileDialog dialog(this, QStringLiteral("Open Wine Prefix"));
+    dialog.setObjectName(QStringLiteral("dlgOpenPrefix"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks |
+                      QFileDialog::DontUseNativeDialog);
+    dialog.setFilter(QDir::AllDirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::Drives);
+    const QFileInfo current(m_prefixStatus.path);
+    dialog.setDirectory(current.absolutePath());
+    dialog.selectFile(current.fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    switchPrefix(dialog.selectedFiles().front(), QString());
 }
 
 bool frmPoisto::switchPrefix(const QString& folder, const QString& name)
@@ -58,33 +74,95 @@ void frmPoisto::showPrefixTitle()
 {
     const QString name =
         m_prefixName.isEmpty() ? QFileInfo(m_prefixStatus.path).fileName() : m_prefixName;
-    setWindowTitle(QStringLiteral("Nixora - %1 (%2)").arg(name, m_prefixStatus.path));
+    QString title = QStringLiteral("Nixora - %1 (%2)").arg(name, m_prefixStatus.path);
+    if (m_prefixStatus.access == RegistryAccess::LastSave)
+        title += QStringLiteral(" - read-only, as Wine last saved it at %1")
+                     .arg(savedAtText(m_prefixStatus));
+    setWindowTitle(title);
 }
 
-// The submenu is built each time it opens, so prefixes made or removed meanwhile show.
+// The submenu is built each time it opens, so prefixes made or removed meanwhile show; the
+// open prefix is always in it, checked. Each prefix's counts come from the listing's own fill,
+// run on a worker thread while the menu is open: the menu opens at once and an item shows its
+// counts when they are known.
 void frmPoisto::fillPrefixesMenu()
 {
+    stopCounting();
     m_mnuPrefixes->clear();
+    m_prefixItems.clear();
     prefixes::DiscoveryInput input = m_discoveryInput;
     input.recent = prefixes::RecentPrefixes(m_recentFile).list();
-    const prefixes::DiscoveryResult found = prefixes::discoverPrefixes(input);
+    std::vector<prefixes::DiscoveredPrefix> found = prefixes::discoverPrefixes(input).prefixes;
     const QString current = QFileInfo(m_prefixStatus.path).canonicalFilePath();
+    if (!current.isEmpty() && std::none_of(found.begin(), found.end(), [&](const auto& prefix) {
+            return prefix.path == current;
+        })) {
+        const QString name = m_prefixName.isEmpty() ? QFileInfo(current).fileName() : m_prefixName;
+        found.insert(found.begin(), {current, name, {QStringLiteral("current")}, {}, {}});
+    }
     auto* group = new QActionGroup(m_mnuPrefixes);
-    for (const prefixes::DiscoveredPrefix& prefix : found.prefixes) {
-        QAction* item = m_mnuPrefixes->addAction(
-            QStringLiteral("%1 (%2)").arg(prefix.name, prefix.sources.join(QStringLiteral(", "))));
-        item->setToolTip(prefix.path);
+    for (const prefixes::DiscoveredPrefix& prefix : found) {
+        const QString label =
+            QStringLiteral("%1 (%2)").arg(prefix.name, prefix.sources.join(QStringLiteral(", ")));
+        const QString counts = !prefix.problem.isEmpty() ? QStringLiteral("cannot be read")
+                               : m_prefixCounter         ? QStringLiteral("counting...")
+                                                         : QString();
+        QAction* item = m_mnuPrefixes->addAction(label + u'\t' + counts);
+        item->setData(label);
+        item->setToolTip(prefix.problem.isEmpty() ? prefix.path
+                                                  : prefix.path + u'\n' + prefix.problem);
         item->setCheckable(true);
         item->setChecked(prefix.path == current);
         item->setEnabled(prefix.problem.isEmpty());
         group->addAction(item);
+        m_prefixItems.push_back(item);
         connect(item, &QAction::triggered, this, [this, prefix] {
             if (prefix.path != QFileInfo(m_prefixStatus.path).canonicalFilePath())
                 switchPrefix(prefix.path, prefix.name);
         });
     }
-    if (found.prefixes.empty())
+    if (found.empty())
         m_mnuPrefixes->addAction(QStringLiteral("(no Wine prefixes found)"))->setEnabled(false);
+    startCounting(std::move(found));
+}
+
+void frmPoisto::startCounting(std::vector<prefixes::DiscoveredPrefix> found)
+{
+    if (!m_prefixCounter)
+        return;
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    m_countCancelled = cancelled;
+    const int run = ++m_countRun;
+    // The window joins this thread before it goes, so the results can be posted to it.
+    m_countThread =
+        std::thread([this, run, cancelled, counter = m_prefixCounter, found = std::move(found)] {
+            for (size_t i = 0; i < found.size() && !*cancelled; ++i) {
+                if (!found[i].problem.isEmpty())
+                    continue;
+                const prefixes::PrefixCounts counts = counter(found[i]);
+                QMetaObject::invokeMethod(
+                    this, [this, run, i, counts] { showPrefixCounts(run, i, counts); },
+                    Qt::QueuedConnection);
+            }
+        });
+}
+
+void frmPoisto::stopCounting()
+{
+    if (m_countCancelled)
+        *m_countCancelled = true;
+    if (m_countThread.joinable())
+        m_countThread.join();
+}
+
+void frmPoisto::showPrefixCounts(int run, size_t index, prefixes::PrefixCounts counts)
+{
+    if (run != m_countRun || index >= m_prefixItems.size() || !m_prefixItems[index])
+        return;
+    QAction* item = m_prefixItems[index];
+    item->setText(
+        item->data().toString() + u'\t' +
+        QStringLiteral("%1 entries, %2 phantoms").arg(counts.entries).arg(counts.phantoms));
 }
 
 } // namespace nixora

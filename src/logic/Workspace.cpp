@@ -3,13 +3,25 @@
 #include "EntrySource.h"
 #include "Settings.h"
 #include "StatusBar.h"
-#include "WineRegistry.h"
 #include "backup/BackupList.h"
 #include "inventory/EntryEnumeration.h"
 #include "inventory/EntryListInteraction.h"
 
 namespace nixora
 {
+namespace
+{
+
+// The Windows Installer's own lists of products, which tell what an MSI entry belongs to.
+QStringList installerKeys(RegRoot root)
+{
+    if (root == RegRoot::CurrentUser)
+        return {QStringLiteral("Software\\Microsoft\\Installer\\Products")};
+    return {QStringLiteral("Software\\Classes\\Installer\\Products"),
+            QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData")};
+}
+
+} // namespace
 
 void LogicOnlyView::showSelectedPage()
 {
@@ -48,7 +60,7 @@ Workspace::~Workspace() = default;
 
 PrefixStatus Workspace::openPrefix(const Prefix& prefix)
 {
-    auto registry = std::make_unique<WineRegistry>(prefix);
+    auto registry = std::make_unique<LiveRegistry>(prefix, services.wineClientProgram);
     // What the lists and the settings read; everything else of the hives is parsed only when
     // something else is read or anything is written.
     QStringList machineKeys;
@@ -58,8 +70,9 @@ PrefixStatus Workspace::openPrefix(const Prefix& prefix)
     registry->setReadSubtrees(RegRoot::CurrentUser,
                               {entrySource(SourceKind::User).uninstallPath,
                                entrySource(SourceKind::User).activeSetupPath, settings::kReadPath});
-    PrefixStatus status{prefix.path(), prefix.exists(), prefix.error(), false};
-    status.wineserverRunning = status.exists && registry->wineserverRunning();
+    // Through a server, the Windows Installer keys are read with the rest in one run.
+    registry->expectReads(RegRoot::LocalMachine, installerKeys(RegRoot::LocalMachine));
+    registry->expectReads(RegRoot::CurrentUser, installerKeys(RegRoot::CurrentUser));
 
     // The lists and selections belong to the prefix that is closed.
     state.lvwOhjelmat.clear();
@@ -75,7 +88,40 @@ PrefixStatus Workspace::openPrefix(const Prefix& prefix)
     services.files = m_files.get();
     services.prefixPath = prefix.path();
     services.backupFolder = prefix.backupFolder();
-    return status;
+    m_status = PrefixStatus{};
+    m_status.path = prefix.path();
+    m_status.exists = prefix.exists();
+    m_status.error = prefix.error();
+    return currentStatus();
+}
+
+PrefixStatus Workspace::currentStatus()
+{
+    if (!m_registry || !m_status.exists)
+        return m_status;
+    m_status.access = m_registry->access();
+    m_status.wineserverRunning = m_status.access != RegistryAccess::Files;
+    m_status.readOnlyReason =
+        m_status.access == RegistryAccess::LastSave ? m_registry->unreachableReason() : QString();
+    m_status.lastSaved = m_registry->lastSaved();
+    return m_status;
+}
+
+QString savedAtText(const PrefixStatus& status)
+{
+    return status.lastSaved.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+bool refusedWhileReadOnly(Workspace& ctx, const QString& lead)
+{
+    const RegResult writable = ctx.services.registry->checkWritable();
+    if (writable.status != RegStatus::PrefixBusy)
+        return false;
+    UiServices& ui = *ctx.services.ui;
+    ui.setMousePointer(kPointerDefault);
+    ui.messageBox({lead + QStringLiteral("\n\n") + writable.message, QStringLiteral("Error"),
+                   MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
+    return true;
 }
 
 void Workspace::loadListPreferences()

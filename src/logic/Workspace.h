@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "FileQuery.h"
+#include "LiveRegistry.h"
 #include "Prefix.h"
 #include "Registry.h"
 #include "UiServices.h"
@@ -22,10 +23,12 @@ struct Services {
     FileQuery* files = nullptr;
     UiServices* ui = nullptr;
     const Clock* clock = nullptr;
-    QString prefixPath;     // the Wine prefix (for running uninstallers)
-    QString backupFolder;   // <prefix>/nixora-backups, without a trailing slash
-    QString programFolder;  // folder of the nixora executable (readme.txt)
-    QString regeditProgram; // path of nixora-regedit
+    QString prefixPath;        // the Wine prefix (for running uninstallers)
+    QString backupFolder;      // <prefix>/nixora-backups, without a trailing slash
+    QString programFolder;     // folder of the nixora executable (readme.txt)
+    QString regeditProgram;    // path of nixora-regedit
+    QString dataHome;          // $XDG_DATA_HOME, home of the desktop trash; empty: no trash
+    QString wineClientProgram; // path of nixora-wineclient.exe (joins a running wineserver)
     // The user's folders that hold the desktop's menu files (the window's user, or a test's
     // home); empty: none, and no menu file is ever touched.
     menus::UserFolders userFolders;
@@ -36,8 +39,14 @@ struct PrefixStatus {
     QString path;
     bool exists = true;
     QString error;                  // why the prefix path is unusable, if it is
-    bool wineserverRunning = false; // the prefix is read-only while Wine programs run in it
+    bool wineserverRunning = false; // Wine programs run in it (their wineserver owns the registry)
+    RegistryAccess access = RegistryAccess::Files;
+    QString readOnlyReason; // LastSave: why their wineserver cannot be joined
+    QDateTime lastSaved;    // when Wine last wrote the hive files
 };
+
+// When Wine last saved the hive files, in local time ("2026-12-08 01:42:13"), for messages.
+[[nodiscard]] QString savedAtText(const PrefixStatus& status);
 
 // Whoever shows the lists: the logic tells it what changed. The window implements it with its
 // own handlers; without a window, LogicOnlyView keeps the state as the window would.
@@ -83,10 +92,17 @@ public:
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
-    // Opens `prefix` with a Wine registry and a prefix file query of its own, clears both lists
-    // and the selections, and says what it found. The UI services, clock and program folder
-    // stay as they were.
+    // Opens `prefix` with a registry and a prefix file query of its own, clears both lists and
+    // the selections, and says what it found. The registry goes through the prefix's wineserver
+    // while one runs (joining it is tried here), else to its hive files. The UI services, clock
+    // and program folder stay as they were.
     PrefixStatus openPrefix(const Prefix& prefix);
+
+    // Where the registry is read from now (a server may have started or ended since the prefix
+    // was opened), with the reason and the files' time as PrefixStatus has them.
+    [[nodiscard]] PrefixStatus currentStatus();
+    // What currentStatus (or openPrefix) found last.
+    [[nodiscard]] const PrefixStatus& status() const { return m_status; }
 
     // Reads the list preferences (friendly names, bold phantoms) from the prefix's user hive.
     void loadListPreferences();
@@ -100,10 +116,15 @@ public:
     Services services;
 
 private:
-    std::unique_ptr<Registry> m_registry;
+    std::unique_ptr<LiveRegistry> m_registry;
+    PrefixStatus m_status;
     std::unique_ptr<FileQuery> m_files;
     LogicOnlyView m_logicView{*this};
     WorkspaceView* m_view = &m_logicView;
 };
+
+// Refuses a change before anything is asked while the prefix is read-only (its wineserver runs
+// and cannot be joined): says `lead` and why, and returns true. False when the change may go on.
+[[nodiscard]] bool refusedWhileReadOnly(Workspace& ctx, const QString& lead);
 
 } // namespace nixora

@@ -24,31 +24,6 @@ constexpr int kMaxLinks = 40; // as the kernel's limit on links in one lookup
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-[[nodiscard]] bool writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-[[nodiscard]] bool syncFolder(const QString& folder)
-{
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 // ".<name>.nixora-<pid>-<n>.tmp": the writer's process id in the name lets a later writer tell
 // a temporary left by a killed writer from one that a running writer is about to rename.
 [[nodiscard]] QString temporaryName(const QString& fileName)
@@ -78,6 +53,31 @@ void removeDeadWritersTemporaries(const QFileInfo& target)
 }
 
 } // namespace
+
+bool writeAllToDescriptor(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+bool syncFolder(const QString& folder)
+{
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
 
 QString FileReplacement::realPath(const QString& path)
 {
@@ -117,7 +117,7 @@ bool FileReplacement::stage(const QString& path, const QByteArray& bytes)
     bool ok = true;
     if (::stat(QFile::encodeName(m_target).constData(), &old) == 0 && S_ISREG(old.st_mode))
         ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-    ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    ok = ok && writeAllToDescriptor(fd, bytes) && ::fsync(fd) == 0;
     if (!ok)
         m_error = systemError();
     if (::close(fd) != 0 && ok) {

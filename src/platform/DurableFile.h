@@ -39,6 +39,11 @@ private:
     QString m_error;
 };
 
+// Writes every byte to an open file, going on after interrupted writes.
+[[nodiscard]] bool writeAllToDescriptor(int fd, const QByteArray& bytes);
+// Syncs a folder, so that renames and new names in it survive a crash.
+[[nodiscard]] bool syncFolder(const QString& folder);
+
 // stage() and commit() in one; the error text, empty on success.
 [[nodiscard]] QString replaceFileDurably(const QString& path, const QByteArray& bytes);
 

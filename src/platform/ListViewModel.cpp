@@ -1,5 +1,7 @@
 #include "ListViewModel.h"
 
+#include <QLocale>
+
 #include <algorithm>
 
 namespace nixora
@@ -8,34 +10,38 @@ namespace nixora
 namespace
 {
 
-// QString::compare without case, with plain ASCII (the usual text) compared here: Qt folds ASCII
-// letters to lower case too. From the first unit beyond ASCII on, Qt compares the rest.
-int compareFolded(QStringView a, QStringView b)
+// The user's collation locale. The C and POSIX locales state no preference, and Qt's collator
+// would compare code units there (no numbers by value): they get the root order, which is
+// English's.
+QLocale collationLocale()
 {
-    const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t x = a[i].unicode();
-        const char16_t y = b[i].unicode();
-        if (x >= 0x80 || y >= 0x80)
-            return QtPrivate::compareStrings(a.mid(i), b.mid(i), Qt::CaseInsensitive);
-        if (x == y)
-            continue;
-        const int lowerX = x >= u'A' && x <= u'Z' ? x + 32 : x;
-        const int lowerY = y >= u'A' && y <= u'Z' ? y + 32 : y;
-        if (lowerX != lowerY)
-            return lowerX - lowerY;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    const QLocale locale = QLocale().collation();
+    return locale.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates)
+                                           : locale;
+}
+
+int tieBreak(int collated, const QString& a, const QString& b)
+{
+    return collated != 0 ? collated : QString::compare(a, b, Qt::CaseSensitive);
 }
 
 } // namespace
 
+const QCollator& listTextCollator()
+{
+    // One per thread: the listing of many prefixes fills lists on several threads at once.
+    thread_local std::optional<QCollator> collator;
+    const QLocale locale = collationLocale();
+    if (!collator || collator->locale().name() != locale.name()) {
+        collator.emplace(locale);
+        collator->setNumericMode(true);
+    }
+    return *collator;
+}
+
 int compareListText(const QString& a, const QString& b)
 {
-    const int folded = compareFolded(a, b);
-    if (folded != 0)
-        return folded;
-    return QString::compare(a, b, Qt::CaseSensitive);
+    return tieBreak(listTextCollator().compare(a, b), a, b);
 }
 
 ListViewModel::ListViewModel() = default;
@@ -47,10 +53,36 @@ void ListViewModel::changed()
         m_listener->listChanged();
 }
 
+// Both rows have their sort keys (makeSortKeys); comparing them orders as compareListText does.
 bool ListViewModel::rowLess(const ListRow* a, const ListRow* b) const
 {
-    const int c = compareListText(a->cells[m_sortKey].text, b->cells[m_sortKey].text);
+    const int c = tieBreak(a->sortKey->compare(*b->sortKey), a->cells[m_sortKey].text,
+                           b->cells[m_sortKey].text);
     return m_sortOrder == 0 ? c < 0 : c > 0;
+}
+
+// Every row to be placed gets the key of its sort column's text; placed rows have theirs. A
+// change of locale (the default locale set anew) makes every key again and orders every row
+// again.
+void ListViewModel::makeSortKeys() const
+{
+    const QCollator& collator = listTextCollator();
+    if (collator.locale().name() != m_keyLocale) {
+        dropSortKeys();
+        m_keyLocale = collator.locale().name();
+        m_orderDirty = true;
+    }
+    for (size_t i = m_orderDirty ? 0 : m_placedCount; i < m_rows.size(); ++i) {
+        ListRow& row = *m_rows[i];
+        if (!row.sortKey)
+            row.sortKey = collator.sortKey(row.cells[m_sortKey].text);
+    }
+}
+
+void ListViewModel::dropSortKeys() const
+{
+    for (const auto& row : m_rows)
+        row->sortKey.reset();
 }
 
 // Rows are placed lazily, when someone reads the order: a fill of thousands of rows would
@@ -61,6 +93,9 @@ void ListViewModel::sortIfNeeded() const
 {
     if (!m_sorted)
         return;
+    if (!m_orderDirty && m_placedCount == m_rows.size())
+        return;
+    makeSortKeys();
     const auto less = [this](const auto& a, const auto& b) { return rowLess(a.get(), b.get()); };
     const size_t pending = m_rows.size() - m_placedCount;
     if (m_orderDirty || pending > 64 + m_placedCount / 16) {
@@ -158,6 +193,8 @@ void ListViewModel::setText(ListRow* row, int column, const QString& text)
             std::rotate(it, it + 1, m_rows.end());
         }
     }
+    if (column == m_sortKey)
+        row->sortKey.reset();
     row->cells[column].text = text;
     changed();
 }
@@ -211,6 +248,15 @@ void ListViewModel::setHighlighted(ListRow* row, bool highlighted)
     changed();
 }
 
+void ListViewModel::clearSelection()
+{
+    if (m_selected == nullptr)
+        return;
+    m_selected->highlighted = false;
+    m_selected = nullptr;
+    changed();
+}
+
 void ListViewModel::setSorted(bool sorted)
 {
     if (sorted == m_sorted)
@@ -229,6 +275,8 @@ void ListViewModel::setSortKey(int column)
     if (column < 0 || column > 2)
         return;
     sortIfNeeded();
+    if (column != m_sortKey)
+        dropSortKeys();
     m_sortKey = column;
     if (m_sorted)
         m_orderDirty = true;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QCollator>
 #include <QHash>
 #include <QString>
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace nixora
@@ -29,6 +31,9 @@ struct ListRow {
     QString key;
     std::array<ListCell, 3> cells;
     bool highlighted = false;
+    // The collation key of the sort column's text, made once when the list first orders the
+    // row by it, so that ordering compares bytes instead of collating texts again and again.
+    mutable std::optional<QCollatorSortKey> sortKey;
 };
 
 // Told about changes so that a view can show them. listChanged() comes with every change and
@@ -84,6 +89,8 @@ public:
     // selected row until another row is selected or the rows are cleared.
     [[nodiscard]] ListRow* selectedRow() const { return m_selected; }
     void setHighlighted(ListRow* row, bool highlighted);
+    // The list has no selected row afterwards, as after clear(); the rows stay.
+    void clearSelection();
 
     // Sorting.
     [[nodiscard]] bool sorted() const { return m_sorted; }
@@ -112,11 +119,14 @@ public:
 private:
     void changed();
     void sortIfNeeded() const;
+    void makeSortKeys() const;
+    void dropSortKeys() const;
     [[nodiscard]] bool rowLess(const ListRow* a, const ListRow* b) const;
 
     mutable std::vector<std::unique_ptr<ListRow>> m_rows;
     mutable bool m_orderDirty = false;
     mutable size_t m_placedCount = 0; // rows in front of this are in sorted order
+    mutable QString m_keyLocale;      // the collation locale the rows' sort keys were made in
     int m_phantomRows = 0;
     QHash<QString, ListRow*> m_byKey;
     ListRow* m_selected = nullptr;
@@ -129,8 +139,14 @@ private:
     ListViewListener* m_listener = nullptr;
 };
 
-// The text order of both lists: case-insensitive, then case-sensitive as a tie-break, so the
-// order never depends on the order rows were added in. Negative, zero or positive.
+// The text order of both lists: natural order in the user's collation locale, as QCollator has
+// it in numeric mode (numbers by value, so "App 2" before "App 10" and 2.4 before 10.0; letter
+// case and accents as the locale orders them). Texts the collator holds equal ("01" and "1")
+// are told apart by their code units, so the order never depends on the order rows were added
+// in. Negative, zero or positive.
 [[nodiscard]] int compareListText(const QString& a, const QString& b);
+
+// The collator behind compareListText for this thread, following the default locale.
+[[nodiscard]] const QCollator& listTextCollator();
 
 } // namespace nixora

@@ -43,4 +43,36 @@ uint32_t dwordFromBytes(QByteArrayView data)
     return qFromLittleEndian<uint32_t>(bytes);
 }
 
+namespace
+{
+
+constexpr qsizetype kMaxKeyNameLength = 255;
+constexpr qsizetype kMaxValueNameLength = 16383;
+
+// Names are C strings to Wine: a NUL inside one would cut the name short when the hive is read
+// back, and the key or value would come back under another name.
+bool validName(QStringView name)
+{
+    return !name.contains(QChar(u'\0'));
+}
+
+} // namespace
+
+RegResult checkChange(const RegChange& change)
+{
+    bool pathOk = true;
+    bool hasComponent = false;
+    for (QStringView part : QStringView(change.path).tokenize(u'\\', Qt::SkipEmptyParts)) {
+        hasComponent = true;
+        pathOk = pathOk && part.size() <= kMaxKeyNameLength && validName(part);
+    }
+    if (!pathOk || change.name.size() > kMaxValueNameLength || !validName(change.name))
+        return RegResult::failure(RegStatus::InvalidArgument,
+                                  QStringLiteral("Invalid registry path: %1").arg(change.path));
+    if (change.kind == RegChange::Kind::DeleteTree && !hasComponent)
+        return RegResult::failure(RegStatus::InvalidArgument,
+                                  QStringLiteral("The root key cannot be deleted."));
+    return RegResult::success();
+}
+
 } // namespace nixora

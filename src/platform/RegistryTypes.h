@@ -96,4 +96,8 @@ struct RegResult {
     static RegResult failure(RegStatus s, QString text) { return {s, std::move(text)}; }
 };
 
+// InvalidArgument for a change no registry could make as asked: a path component longer than 255
+// units, a value name longer than 16,383, a NUL in a name, the deletion of the root; else Ok.
+[[nodiscard]] RegResult checkChange(const RegChange& change);
+
 } // namespace nixora

@@ -3,6 +3,7 @@
 #include "DurableFile.h"
 #include "HiveFile.h"
 #include "HiveLock.h"
+#include "HiveSnapshot.h"
 #include "HiveText.h"
 #include "Wineserver.h"
 
@@ -21,9 +22,6 @@ namespace nixora
 namespace
 {
 
-constexpr qsizetype kMaxKeyNameLength = 255;
-constexpr qsizetype kMaxValueNameLength = 16383;
-
 struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
@@ -41,22 +39,6 @@ FileIdentity identityOf(const struct stat& info)
 // The longest time a read trusts the last identity check: far below the time any other
 // process needs to start, write a hive and hand over to us.
 constexpr std::chrono::milliseconds kRecheckInterval{1};
-
-// Names are C strings to Wine: a NUL inside one would cut the name short when the hive is read
-// back, and the key or value would come back under another name.
-bool validName(QStringView name)
-{
-    return !name.contains(QChar(u'\0'));
-}
-
-bool validPath(QStringView path)
-{
-    for (QStringView part : HiveFile::splitPath(path)) {
-        if (part.size() > kMaxKeyNameLength || !validName(part))
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -216,42 +198,6 @@ std::optional<QString> WineRegistry::subkeyName(RegRoot root, const QString& pat
     return child->name;
 }
 
-namespace
-{
-
-// Copies the key level by level with a stack of its own: a hive may hold keys nested far
-// deeper than the call stack could follow. Nothing when the key holds more than an export may.
-std::optional<RegKeySnapshot> snapshotOf(HiveFile& hive, HiveKey* top)
-{
-    struct Pending {
-        HiveKey* key;
-        RegKeySnapshot* copy;
-        int depth;
-    };
-    RegKeySnapshot snapshot;
-    std::vector<Pending> stack{{top, &snapshot, 0}};
-    int64_t bytes = 0;
-    while (!stack.empty()) {
-        const Pending at = stack.back();
-        stack.pop_back();
-        at.copy->name = at.key->name;
-        bytes += at.key->name.size() * 2;
-        for (const HiveValue& value : hive.values(at.key)) {
-            at.copy->values.push_back({value.name, value.value});
-            bytes += value.name.size() * 2 + value.value.data.size();
-        }
-        if (bytes > kMaxExportBytes || (!at.key->children.empty() && at.depth >= kMaxKeyDepth))
-            return std::nullopt;
-        // Reserved first, so the addresses handed to the stack stay valid.
-        at.copy->subkeys.resize(at.key->children.size());
-        for (size_t i = at.key->children.size(); i-- > 0;)
-            stack.push_back({at.key->children[i], &at.copy->subkeys[i], at.depth + 1});
-    }
-    return snapshot;
-}
-
-} // namespace
-
 bool WineRegistry::keyExists(RegRoot root, const QString& path)
 {
     HiveFile* hive = currentFor(root, path);
@@ -277,10 +223,8 @@ namespace
 
 RegResult applyChange(HiveFile& hive, const RegChange& change, uint64_t now)
 {
-    if (!validPath(change.path) || change.name.size() > kMaxValueNameLength ||
-        !validName(change.name))
-        return RegResult::failure(RegStatus::InvalidArgument,
-                                  QStringLiteral("Invalid registry path: %1").arg(change.path));
+    if (RegResult checked = checkChange(change); !checked.ok())
+        return checked;
     switch (change.kind) {
     case RegChange::Kind::CreateKey:
         hive.createKey(change.path, now);
@@ -294,9 +238,6 @@ RegResult applyChange(HiveFile& hive, const RegChange& change, uint64_t now)
         break;
     }
     case RegChange::Kind::DeleteTree: {
-        if (HiveFile::splitPath(change.path).empty())
-            return RegResult::failure(RegStatus::InvalidArgument,
-                                      QStringLiteral("The root key cannot be deleted."));
         if (HiveKey* key = hive.findKey(change.path))
             hive.deleteKey(key, now);
         break;

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +15,9 @@ namespace nixora::wineserver
 namespace
 {
 
-bool lockHeld(const QString& lockFile)
+// The process holding the lock, 0 when it is held from where its id cannot be told (another
+// pid namespace, a sandbox), -1 when the lock is free or not a server's.
+pid_t lockHolder(const QString& lockFile)
 {
     const QByteArray path = QFile::encodeName(lockFile);
     // Without O_NONBLOCK a FIFO in the lock's place would block the open, and start-up with it.
@@ -21,12 +25,12 @@ bool lockHeld(const QString& lockFile)
     if (fd < 0)
         fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        return false;
+        return -1;
     struct stat info {
     };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        return false;
+        return -1;
     }
     struct flock query {
     };
@@ -36,7 +40,7 @@ bool lockHeld(const QString& lockFile)
     query.l_len = 1;
     const bool held = ::fcntl(fd, F_GETLK, &query) == 0 && query.l_type != F_UNLCK;
     ::close(fd);
-    return held;
+    return held ? std::max<pid_t>(query.l_pid, 0) : -1;
 }
 
 // The server folder named in <prefix>/wineserver: a symlink or a file holding the name.
@@ -94,11 +98,17 @@ QString storedServerName(const QString& prefixPath)
 
 bool isRunning(const QString& prefixPath)
 {
+    return serverProcess(prefixPath) >= 0;
+}
+
+pid_t serverProcess(const QString& prefixPath)
+{
     for (const QString& folder : serverDirectories(prefixPath)) {
-        if (lockHeld(folder + QStringLiteral("/lock")))
-            return true;
+        const pid_t holder = lockHolder(folder + QStringLiteral("/lock"));
+        if (holder >= 0)
+            return holder;
     }
-    return false;
+    return -1;
 }
 
 } // namespace nixora::wineserver

@@ -1,4 +1,5 @@
 #include "RegFileReader.h"
+#include "RegFileFormat.h"
 
 #include "HiveText.h"
 #include "RegularFile.h"
@@ -6,6 +7,8 @@
 
 #include <QFile>
 #include <QStringDecoder>
+
+#include <utility>
 
 namespace nixora
 {
@@ -66,11 +69,13 @@ private:
     bool parseValueLine(QStringView line);
     bool parseData(QStringView data, RegChange change);
     bool parseHexData(QStringView data, RegChange change);
+    bool finishHexValue(RegChange change);
     bool takeQuoted(QStringView& text, QString& out);
     bool appendHexBytes(QStringView text, QByteArray& out, bool& continues);
     bool fail(const QString& what);
 
     State m_state = State::Header;
+    bool m_eightBitText = false;     // hex(2) and hex(7) hold 8-bit text (RegFileFormat.h)
     std::optional<RegKeyPath> m_key; // none before the first header and after a deletion header
     bool m_keyDeleted = false;
     RegChange m_pendingHex;
@@ -80,6 +85,8 @@ private:
 
 RegParseResult RegParser::run(const std::vector<QString>& lines)
 {
+    m_eightBitText = lines.size() > 1 && trimBlanks(lines[0]) == kRegedit4 &&
+                     lines[1] == QLatin1StringView(kEightBitTextLine);
     for (const QString& line : lines) {
         ++m_line;
         bool ok = false;
@@ -231,9 +238,28 @@ bool RegParser::parseHexData(QStringView data, RegChange change)
     if (continues) {
         m_pendingHex = std::move(change);
         m_state = State::HexContinuation;
-    } else {
-        m_result.changes.push_back(std::move(change));
+        return true;
     }
+    return finishHexValue(std::move(change));
+}
+
+bool RegParser::finishHexValue(RegChange change)
+{
+    RegValue& value = change.value;
+    if (m_eightBitText && (value.type == kRegExpandSz || value.type == kRegMultiSz)) {
+        if (value.data.startsWith(kStoredBytesMark)) {
+            value.data.remove(0, kStoredBytesMark.size());
+        } else {
+            // U+FEFF at the front is text here, not a byte-order mark.
+            QStringDecoder decoder(QStringConverter::Utf8,
+                                   QStringConverter::Flag::ConvertInitialBom);
+            const QString text = decoder(value.data);
+            if (decoder.hasError())
+                return fail(QStringLiteral("hex(%1) data is not UTF-8 text").arg(value.type));
+            value.data = makeStringValue(text, value.type).data.chopped(2);
+        }
+    }
+    m_result.changes.push_back(std::move(change));
     return true;
 }
 
@@ -245,9 +271,8 @@ bool RegParser::parseContinuation(QStringView line)
     if (!appendHexBytes(line, m_pendingHex.value.data, continues))
         return false;
     if (!continues) {
-        m_result.changes.push_back(std::move(m_pendingHex));
-        m_pendingHex = {};
         m_state = State::Body;
+        return finishHexValue(std::exchange(m_pendingHex, {}));
     }
     return true;
 }

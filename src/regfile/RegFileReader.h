@@ -34,7 +34,8 @@ struct RegParseResult {
 
 // Parses a "REGEDIT4" or "Windows Registry Editor Version 5.00" file (UTF-8, or UTF-16LE with
 // its byte-order mark) into the changes it asks for, without applying any of them. Any
-// malformed line refuses the whole file.
+// malformed line refuses the whole file. hex(2) and hex(7) data are read as 8-bit text in a
+// REGEDIT4 file that says so on its second line, else as the bytes as stored (RegFileFormat.h).
 [[nodiscard]] RegParseResult parseRegText(const QByteArray& bytes);
 
 // Reads and parses a file; files larger than kMaxRegFileSize are refused unread.

@@ -1,4 +1,5 @@
 #include "RegFileWriter.h"
+#include "RegFileFormat.h"
 
 #include <QStringList>
 
@@ -30,6 +31,18 @@ constexpr char kLineEnd[] = "\r\n";
     if (!QStringView(text).isValidUtf16())
         return std::nullopt;
     return text;
+}
+
+// REG_EXPAND_SZ and REG_MULTI_SZ data as REGEDIT4 holds it: 8-bit text, NULs included;
+// data that is not well-formed UTF-16 as its stored bytes behind the mark.
+[[nodiscard]] QByteArray eightBitText(const QByteArray& data)
+{
+    if (data.size() % 2 == 0) {
+        const QString text = textFromUtf16Le(data);
+        if (QStringView(text).isValidUtf16())
+            return text.toUtf8();
+    }
+    return kStoredBytesMark.toByteArray() + data;
 }
 
 [[nodiscard]] QByteArray quoted(const QString& text)
@@ -95,7 +108,8 @@ void appendValue(QByteArray& out, const RegNamedValue& named)
     const QByteArray kind = value.type == kRegBinary
                                 ? QByteArray("hex:")
                                 : "hex(" + QByteArray::number(value.type, 16) + "):";
-    appendHex(out, lead + kind, value.data);
+    const bool text = value.type == kRegExpandSz || value.type == kRegMultiSz;
+    appendHex(out, lead + kind, text ? eightBitText(value.data) : value.data);
 }
 
 [[nodiscard]] bool fitsHeader(const QString& name)
@@ -163,7 +177,7 @@ RegExportText writeRegText(RegRoot root, const QString& path, const RegKeySnapsh
     QString header = regRootName(root);
     if (!parts.isEmpty())
         header += u'\\' + parts.join(u'\\');
-    result.bytes = QByteArray("REGEDIT4") + kLineEnd;
+    result.bytes = QByteArray("REGEDIT4") + kLineEnd + kEightBitTextLine.toByteArray() + kLineEnd;
     if (!appendKey(result.bytes, header, key, result.error)) {
         result.bytes.clear();
         return result;

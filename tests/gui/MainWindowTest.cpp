@@ -5,6 +5,7 @@
 
 #include "FileQuery.h"
 #include "ListViewQtModel.h"
+#include "PrefixListing.h"
 #include "Settings.h"
 #include "WineRegistry.h"
 #include "backup/RestoreDelete.h"
@@ -15,7 +16,11 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +35,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace nixora
@@ -251,20 +257,27 @@ TEST_F(MainWindowTest, RefreshLeavesTheNormalPointer)
     EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
 }
 
-TEST_F(MainWindowTest, KeyboardPopupOpensAtStartPositionThenOffTheLastPress)
+// Where the keyboard popup opens: below the highlighted row, or off the press that chose it.
+TEST_F(MainWindowTest, KeyboardPopupOpensAtTheHighlightedRowOrOffThePressThatChoseIt)
 {
     addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0") + entry("B", "Beta", "C:\\y.exe", ""));
     frmPoisto& window = open();
     QWidget* client = window.centralWidget();
     QMenu* popup = menu("mnuPopUp");
+    QTableView* view = list("lvwOhjelmat");
+    const auto belowRow = [view](int row) {
+        const QRect cell = view->visualRect(view->model()->index(row, 0));
+        return view->viewport()->mapToGlobal(QPoint(cell.left() + 50 / 15, cell.bottom()));
+    };
 
-    QTest::keyClick(list("lvwOhjelmat"), Qt::Key_F10, Qt::ShiftModifier);
+    // Before any click the menu belongs to the fill's first row, which it highlights.
+    QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
     ASSERT_TRUE(popup->isVisible());
-    EXPECT_EQ(popup->pos(), client->mapToGlobal(QPoint(290 / 15, 770 / 15)));
+    EXPECT_EQ(popup->pos(), belowRow(0));
+    EXPECT_TRUE(view->selectionModel()->isRowSelected(0, {}));
     popup->hide();
 
     // A press 30 px right and 45 px down in the list (2nd row): popup 50 twips further on.
-    QTableView* view = list("lvwOhjelmat");
     const QPoint inViewport =
         view->visualRect(view->model()->index(1, 0)).topLeft() + QPoint(30, 2);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, inViewport);
@@ -278,6 +291,134 @@ TEST_F(MainWindowTest, KeyboardPopupOpensAtStartPositionThenOffTheLastPress)
     EXPECT_EQ(popup->pos(), client->mapToGlobal(QPoint(qRound(window.state().popupX / 15.0),
                                                        qRound(window.state().popupY / 15.0))));
     EXPECT_EQ(menu("mnuPopUp2")->isVisible(), false);
+    popup->hide();
+}
+
+// A keyboard-only user: the highlight moved with the keys is the entry the menu and its
+// question act on, and Ctrl+Tab reaches the backup page, where the menu key restores it.
+TEST_F(MainWindowTest, KeyboardAloneRemovesTheHighlightedEntryAndRestoresIt)
+{
+    const QStringList names{"Alpha", "Bravo", "Charlie", "Delta", "Echo", "Foxtrot", "Golf"};
+    QString body;
+    for (int i = 0; i < names.size(); ++i)
+        body += entry(QStringLiteral("K%1").arg(i), names[i], "C:\\x.exe", "1.0");
+    addEntries(body);
+    frmPoisto& window = open();
+    QTableView* view = list("lvwOhjelmat");
+    QMenu* popup = menu("mnuPopUp");
+    const auto downFive = [view] {
+        for (int i = 0; i < 5; ++i)
+            QTest::keyClick(view, Qt::Key_Down);
+    };
+    const auto highlighted = [](QTableView* list) {
+        const QModelIndexList rows = list->selectionModel()->selectedRows();
+        return rows.size() == 1 ? rows.front().data().toString() : QString();
+    };
+
+    // Without a click: whatever row the keys reach, not the fill's first row behind them.
+    view->setFocus();
+    downFive();
+    ASSERT_NE(highlighted(view), names[0]);
+    QTest::keyClick(view, Qt::Key_Menu);
+    ASSERT_TRUE(popup->isVisible());
+    EXPECT_EQ(window.state().entry.SelectedEntryName, highlighted(view));
+    popup->hide();
+
+    // After a click on the first row: five rows further down.
+    clickRow(view, 0);
+    downFive();
+    ASSERT_EQ(highlighted(view), QStringLiteral("Foxtrot"));
+    QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(popup->isVisible());
+    const QRect foxtrot = view->visualRect(view->model()->index(5, 0));
+    EXPECT_EQ(popup->pos(),
+              view->viewport()->mapToGlobal(QPoint(foxtrot.left() + 50 / 15, foxtrot.bottom())));
+    m_ui.shown.clear();
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    QTest::keyClick(popup, Qt::Key_R); // &Remove Entry...
+    ASSERT_FALSE(m_ui.shown.empty());
+    EXPECT_TRUE(m_ui.shown.front().text.contains(QStringLiteral("'Foxtrot'")));
+    const QString uninstall =
+        QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\");
+    EXPECT_FALSE(m_registry->keyExists(RegRoot::LocalMachine, uninstall + QStringLiteral("K5")));
+    EXPECT_EQ(window.state().lvwOhjelmat.rowCount(), names.size() - 1);
+
+    // The pages go round both ways, with Tab and with PgUp/PgDn.
+    QTest::keyClick(view, Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_TRUE(child<QWidget>("picPalauta")->isVisible());
+    QTest::keyClick(list("lvwPalauta"), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_TRUE(child<QWidget>("picLisaaPoista")->isVisible());
+    QTest::keyClick(view, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(child<QWidget>("picPalauta")->isVisible());
+    QTest::keyClick(list("lvwPalauta"), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_TRUE(child<QWidget>("picLisaaPoista")->isVisible());
+    QTest::keyClick(view, Qt::Key_Tab, Qt::ControlModifier);
+    ASSERT_TRUE(child<QWidget>("picPalauta")->isVisible());
+    EXPECT_EQ(statusText(), QStringLiteral("1 removed program entries"));
+
+    QTest::keyClick(list("lvwPalauta"), Qt::Key_Menu);
+    QMenu* backupPopup = menu("mnuPopUp2");
+    ASSERT_TRUE(backupPopup->isVisible());
+    m_ui.shown.clear();
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    QTest::keyClick(backupPopup, Qt::Key_R); // &Restore Entry...
+    ASSERT_FALSE(m_ui.shown.empty());
+    EXPECT_TRUE(m_ui.shown.front().text.contains(QStringLiteral("'Foxtrot'")));
+    EXPECT_TRUE(m_registry->keyExists(RegRoot::LocalMachine, uninstall + QStringLiteral("K5")));
+    EXPECT_EQ(window.state().lvwPalauta.rowCount(), 0);
+}
+
+// A command may act only on a row the user can see: the find bar hiding the selected entry or
+// backup ends that selection, and no popup opens for it.
+TEST_F(MainWindowTest, FindBarHidingTheSelectionLeavesNoCommandToActOnIt)
+{
+    addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0") + entry("B", "Beta", "C:\\y.exe", "") +
+               entry("G", "Gamma", "C:\\z.exe", "2.0"));
+    QDir().mkpath(m_prefix.hostPath(QStringLiteral("nixora-backups")));
+    QFile backup(m_prefix.hostPath(QStringLiteral("nixora-backups/20240101000000.reg")));
+    ASSERT_TRUE(backup.open(QIODevice::WriteOnly));
+    backup.write("REGEDIT4\r\n\r\n\"DisplayName\"=\"Old\"\r\n");
+    backup.close();
+    frmPoisto& window = open();
+    QTableView* view = list("lvwOhjelmat");
+    QMenu* popup = menu("mnuPopUp");
+    const QPoint belowRows(40, view->viewport()->height() - 5);
+    const auto expectNoEntryCommand = [&](const char* when) {
+        EXPECT_TRUE(window.state().entry.SelectedEntryKey.isEmpty()) << when;
+        EXPECT_TRUE(window.state().entry.SelectedEntryName.isEmpty()) << when;
+        for (const char* item : {"mPoistaRekisterista", "mVarmuuskopioi", "mMuokkaa",
+                                 "mAjaPoistoohjelma", "mKopioiLeikepoydalle_0"})
+            EXPECT_FALSE(action(item)->isEnabled()) << when << ' ' << item;
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, belowRows);
+        QTest::keyClick(view, Qt::Key_Menu);
+        EXPECT_FALSE(popup->isVisible()) << when;
+        popup->hide();
+    };
+
+    clickRow(view, 1);
+    ASSERT_EQ(window.state().entry.SelectedEntryName, QStringLiteral("Beta"));
+    QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(child<QLineEdit>("findField"), QStringLiteral("gam"));
+    ASSERT_EQ(view->model()->rowCount(), 1);
+    expectNoEntryCommand("Beta hidden");
+    // A refill selects its first row, Alpha, which the filter hides too.
+    action("mPaivita")->trigger();
+    expectNoEntryCommand("after refill");
+
+    clickRow(view, 0, Qt::RightButton);
+    EXPECT_TRUE(popup->isVisible());
+    EXPECT_EQ(window.state().entry.SelectedEntryKey, QStringLiteral("G"));
+    EXPECT_TRUE(action("mPoistaRekisterista")->isEnabled());
+    popup->hide();
+
+    // On the backup page the same filter hides the only backup.
+    ASSERT_EQ(window.state().backup.SelectedBackupName, QStringLiteral("Old"));
+    QTest::keyClick(view, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_TRUE(window.state().backup.SelectedBackupFile.isEmpty());
+    EXPECT_FALSE(action("mPalauta")->isEnabled());
+    EXPECT_FALSE(action("mPoistaVarmuuskopioitu")->isEnabled());
+    QTest::keyClick(list("lvwPalauta"), Qt::Key_Menu);
+    EXPECT_FALSE(menu("mnuPopUp2")->isVisible());
 }
 
 TEST_F(MainWindowTest, FindFiltersTheVisibleListAndEscRestoresIt)
@@ -309,10 +450,11 @@ TEST_F(MainWindowTest, FindFiltersTheVisibleListAndEscRestoresIt)
     EXPECT_EQ(statusText(), usual);
 }
 
-TEST_F(MainWindowTest, PrefixesMenuSwitchesBothListsTheOptionsAndTheTitle)
+TEST_F(MainWindowTest, PrefixesMenuCountsEveryPrefixAndSwitchesBothListsAndTheTitle)
 {
     addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0"));
     TempPrefix other;
+    other.createFile(QStringLiteral("y.exe"));
     other.setHiveBody(RegRoot::LocalMachine,
                       entry("B", "Beta", "C:\\y.exe", "") + entry("C", "Gamma", "C:\\z.exe", ""));
     other.setHiveBody(RegRoot::CurrentUser,
@@ -328,23 +470,68 @@ TEST_F(MainWindowTest, PrefixesMenuSwitchesBothListsTheOptionsAndTheTitle)
 
     frmPoisto& window = open();
     window.setPrefixSources({home.path(), QProcessEnvironment(), {}}, recentFile);
+    window.setPrefixCounter(&countPrefix);
     // A folder without Wine's hive changes nothing.
     EXPECT_FALSE(window.switchPrefix(home.path(), QString()));
     ASSERT_EQ(m_ui.shown.size(), 1u);
     EXPECT_EQ(list("lvwOhjelmat")->model()->rowCount(), 1);
 
+    // The open prefix is listed although no source found it, checked; the counts follow.
     QMenu* prefixesMenu = menu("mnuPrefixes");
     emit prefixesMenu->aboutToShow();
-    ASSERT_EQ(prefixesMenu->actions().size(), 1);
-    prefixesMenu->actions().front()->trigger();
+    const QList<QAction*> items = prefixesMenu->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_TRUE(items[0]->isChecked());
+    EXPECT_TRUE(items[0]->text().contains(QStringLiteral("(current)")));
+    const auto counted = [&] {
+        return std::all_of(items.begin(), items.end(), [](QAction* item) {
+            return item->text().contains(QStringLiteral("entries"));
+        });
+    };
+    for (int i = 0; i < 500 && !counted(); ++i)
+        QTest::qWait(10);
+    EXPECT_TRUE(items[0]->text().endsWith(QStringLiteral("\t1 entries, 1 phantoms")));
+    EXPECT_TRUE(items[1]->text().endsWith(QStringLiteral("\t2 entries, 1 phantoms")));
+
+    items[1]->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(list("lvwOhjelmat")->model()->rowCount(), 2);
     EXPECT_EQ(list("lvwPalauta")->model()->rowCount(), 1);
-    EXPECT_EQ(statusText(), QStringLiteral("2 phantom program entries (2 entries in total)"));
+    EXPECT_EQ(statusText(), QStringLiteral("1 phantom program entries (2 entries in total)"));
     EXPECT_FALSE(action("mTilarivi")->isChecked());
     EXPECT_TRUE(window.windowTitle().contains(other.path()));
     EXPECT_EQ(prefixes::RecentPrefixes(recentFile).list().front(),
               QFileInfo(other.path()).canonicalFilePath());
+}
+
+// File > Open Prefix... shows hidden folders and starts beside the open prefix: a prefix in
+// ~/.wine is one choice away.
+TEST_F(MainWindowTest, OpenPrefixDialogStartsBesideTheOpenPrefixAndShowsHiddenFolders)
+{
+    QTemporaryDir home;
+    const QString dotWine = home.filePath(QStringLiteral(".wine"));
+    ASSERT_TRUE(QDir().mkpath(dotWine));
+    ASSERT_TRUE(QFile::copy(m_prefix.hivePath(RegRoot::LocalMachine), dotWine + "/system.reg"));
+    frmPoisto& window = open();
+    ASSERT_TRUE(window.switchPrefix(dotWine, QString()));
+    bool listed = false;
+    QString startedIn;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        startedIn = dialog->directory().absolutePath();
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        for (int i = 0; i < 500 && !listed; ++i) {
+            QTest::qWait(10);
+            listed =
+                model->index(dotWine).isValid() && model->rowCount(model->index(home.path())) > 0;
+        }
+        dialog->reject();
+    });
+    action("mOpenPrefix")->trigger();
+    EXPECT_EQ(startedIn, QFileInfo(home.path()).absoluteFilePath());
+    EXPECT_TRUE(listed);
 }
 
 TEST_F(MainWindowTest, CtrlShiftF10OpensNothing)
@@ -421,16 +608,35 @@ TEST_F(MainWindowTest, BoldToggleTakesBoldOffPhantomsWithoutRefill)
     EXPECT_FALSE(storedOn(settings::kRikkinaisetBold));
 }
 
-TEST_F(MainWindowTest, VersionSortsAsTextAndReversesOnSecondClick)
+// Natural order in both columns, and the header shows the sort column and its direction.
+TEST_F(MainWindowTest, ListSortsNumbersByValueAndTheHeaderShowsHow)
 {
-    addEntries(entry("A", "Alpha", "", "9.0") + entry("B", "Beta", "", "10.0"));
+    addEntries(entry("A", "App 10", "", "9.0") + entry("B", "App 2", "", "10.0") +
+               entry("C", "App 1", "", "2.4"));
     open();
     QTableView* view = list("lvwOhjelmat");
-    const auto firstVersion = [view] { return view->model()->index(0, 2).data().toString(); };
-    view->horizontalHeader()->sectionClicked(2);
-    EXPECT_EQ(firstVersion(), QStringLiteral("10.0"));
-    view->horizontalHeader()->sectionClicked(2);
-    EXPECT_EQ(firstVersion(), QStringLiteral("9.0"));
+    QHeaderView* header = view->horizontalHeader();
+    const auto column = [view](int c) {
+        QStringList texts;
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            texts << view->model()->index(row, c).data().toString();
+        return texts;
+    };
+    EXPECT_EQ(column(0), QStringList({"App 1", "App 2", "App 10"}));
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    EXPECT_EQ(header->sortIndicatorSection(), 0);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(2) + 5, header->height() / 2));
+    EXPECT_EQ(column(2), QStringList({"2.4", "9.0", "10.0"}));
+    EXPECT_EQ(header->sortIndicatorSection(), 2);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(2) + 5, header->height() / 2));
+    EXPECT_EQ(column(2), QStringList({"10.0", "9.0", "2.4"}));
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(list("lvwPalauta")->horizontalHeader()->sortIndicatorSection(), 0);
 }
 
 TEST_F(MainWindowTest, F1OpensReadmeFromProgramFolder)
@@ -445,10 +651,13 @@ TEST_F(MainWindowTest, SaysOnceWhenWineProgramsHoldThePrefix)
 {
     PrefixStatus status;
     status.wineserverRunning = true;
+    status.access = RegistryAccess::LastSave;
+    status.readOnlyReason = QStringLiteral("its wineserver is of another Wine build");
     open(status);
     ASSERT_EQ(m_ui.shown.size(), 1u);
     EXPECT_TRUE(m_ui.shown.front().text.contains(QStringLiteral("wineserver -k")));
     EXPECT_TRUE(m_ui.shown.front().text.contains(m_prefix.path()));
+    EXPECT_TRUE(m_ui.shown.front().text.contains(status.readOnlyReason));
 }
 
 TEST_F(MainWindowTest, SaysWhichFolderWasLookedAtWhenThePrefixIsMissing)
@@ -473,6 +682,14 @@ TEST_F(MainWindowTest, MenuCaptionsAndShortcutsAreExact)
     EXPECT_EQ(action("mRuudukko")->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
     EXPECT_EQ(action("mLihavoidutRikkinaiset")->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
     EXPECT_EQ(action("mPaivita")->shortcut(), QKeySequence(QStringLiteral("F5")));
+    // File: open, the prefixes, the commands on them, then Exit last, as desktop programs have it.
+    QStringList fileItems;
+    for (QAction* item : menu("mnuTiedosto")->actions())
+        fileItems << item->objectName();
+    EXPECT_EQ(fileItems, QStringList({"mOpenPrefix", "mnuPrefixes", "mRemovePhantoms",
+                                      "mExportList", "vTiedosto", "mLopeta"}));
+    EXPECT_EQ(action("mOpenPrefix")->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_EQ(action("mLopeta")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     for (QAction* top : m_window->menuBar()->actions())
         EXPECT_FALSE(top->objectName().startsWith(QStringLiteral("mnuPopUp")))
             << top->objectName().toStdString();

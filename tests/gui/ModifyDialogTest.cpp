@@ -186,10 +186,11 @@ TEST_F(ModifyDialogTest, OkWithBackupActsOnTheEntrysOwnSource)
     });
     QFile backup(m_prefix.hostPath(QStringLiteral("nixora-backups/20090302080509.reg")));
     ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(
-        backup.readAll().startsWith(("REGEDIT4\r\n\r\n[" + wow.entryKeyName(QStringLiteral("App")) +
-                                     "]\r\n\"DisplayName\"=\"Before\"")
-                                        .toUtf8()));
+    EXPECT_TRUE(backup.readAll().startsWith(
+        ("REGEDIT4\r\n; hex(2) and hex(7) data: UTF-8 text, or ff,fe "
+         "and the bytes as stored\r\n\r\n[" +
+         wow.entryKeyName(QStringLiteral("App")) + "]\r\n\"DisplayName\"=\"Before\"")
+            .toUtf8()));
     EXPECT_EQ(mdlPoisto::LueRekisteriarvo(m_registry, RegRoot::LocalMachine,
                                           wow.entryPath(QStringLiteral("App")),
                                           QStringLiteral("DisplayName")),

@@ -12,7 +12,7 @@ namespace nixora::interop
 {
 
 // The program's commands on a test's prefix as the window runs them, with the real
-// nixora-regedit, scripted answers to the questions and a fixed clock.
+// nixora-regedit and nixora-wineclient.exe, scripted answers to the questions and a fixed clock.
 class CommandsOnPrefix
 {
 public:
@@ -25,6 +25,8 @@ public:
                        {},
                        {},
                        QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                       {},
+                       QStringLiteral(NIXORA_WINECLIENT),
                        {}})
     {
         (void)ctx.openPrefix(Prefix(prefix));

@@ -185,8 +185,8 @@ TEST_F(RegistryInterop, WineKeepsEverythingWhenItRewritesOurHive)
 }
 
 // Our backups are REGEDIT4 in UTF-8; Wine's regedit reads REGEDIT4 in the ANSI code page and
-// takes hex(2)/hex(7) data there as 8-bit text, so only ASCII texts of kind REG_SZ and the
-// number and binary kinds come back exactly through Wine's own importer.
+// takes hex(2)/hex(7) data there as 8-bit text, as our export now writes it: every value whose
+// texts are ASCII comes back exactly through Wine's own importer, of every kind.
 TEST_F(RegistryInterop, OurBackupImportedByWinesRegedit)
 {
     const QString path = kUninstall + QStringLiteral("\\Backed \"up\" [1]");
@@ -195,6 +195,9 @@ TEST_F(RegistryInterop, OurBackupImportedByWinesRegedit)
         {QStringLiteral("Dword"), makeDwordValue(0x10)},
         {QStringLiteral("Binary"), raw(kRegBinary, countingBytes(100))},
         {QString(), makeStringValue(QStringLiteral("default"))},
+        {QStringLiteral("Expand"),
+         makeStringValue(QStringLiteral("%ProgramFiles%\\App\\u.exe /x"), kRegExpandSz)},
+        {QStringLiteral("Multi"), multiString({QStringLiteral("one"), QStringLiteral("two 2")})},
     };
     {
         WineRegistry registry{Prefix(m_wine->path())};

@@ -174,6 +174,16 @@ QString missingWineTools()
     return missing.join(QStringLiteral(", "));
 }
 
+void findTestTool(const QString& name, const QString& package, QString& path)
+{
+    path = QStandardPaths::findExecutable(name);
+    if (path.isEmpty() && qgetenv("NIXORA_SKIP_INTEROP") == "1")
+        GTEST_SKIP() << "NIXORA_SKIP_INTEROP=1 and not installed: " << name.toStdString();
+    ASSERT_FALSE(path.isEmpty()) << name.toStdString() << " (package " << package.toStdString()
+                                 << ") is needed; tools/dev test installs it, or set "
+                                 << "NIXORA_SKIP_INTEROP=1 to skip these tests";
+}
+
 ToolRun runTool(const QString& program, const QStringList& arguments,
                 const QStringList& extraEnvironment, const QByteArray& standardInput)
 {

@@ -61,6 +61,11 @@ void setWineEnvironment();
 // Empty when wine, wineserver and wineboot are on PATH, else what is missing.
 [[nodiscard]] QString missingWineTools();
 
+// Sets `path` to a program the tests need beside Wine (makensis, wixl), found on PATH. Where it
+// is missing the test fails, or is skipped when NIXORA_SKIP_INTEROP=1 asks for that; the caller
+// returns when HasFatalFailure() or IsSkipped().
+void findTestTool(const QString& name, const QString& package, QString& path);
+
 // Runs any program with the test environment plus `extraEnvironment` and captures its output.
 [[nodiscard]] ToolRun runTool(const QString& program, const QStringList& arguments,
                               const QStringList& extraEnvironment = {},

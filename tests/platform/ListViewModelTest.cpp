@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLocale>
 #include <QStringList>
 
 #include <ostream>
@@ -35,13 +36,21 @@ QStringList keys(const ListViewModel& list)
 }
 
 struct CompareCase {
+    const char* locale;
     const char* a;
     const char* b;
     int sign;
 };
 
+// The order is the collation locale's, so each case names its own: the machine's never counts.
 class CompareListTextTest : public testing::TestWithParam<CompareCase>
 {
+protected:
+    void SetUp() override { QLocale::setDefault(QLocale(QString::fromLatin1(GetParam().locale))); }
+    void TearDown() override { QLocale::setDefault(m_before); }
+
+private:
+    QLocale m_before;
 };
 
 TEST_P(CompareListTextTest, OrdersAsUsersExpect)
@@ -55,12 +64,22 @@ TEST_P(CompareListTextTest, OrdersAsUsersExpect)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, CompareListTextTest,
-    testing::Values(CompareCase{"apple", "Banana", -1}, CompareCase{"Apple", "apple", -1},
-                    CompareCase{"same", "same", 0}, CompareCase{"10.0", "9.0", -1},
-                    CompareCase{"", "a", -1}, CompareCase{"abc", "ABD", -1},
-                    CompareCase{"Ärger", "Ärger", 0}),
+    testing::Values(
+        // Numbers by value, in every locale, the C locale included.
+        CompareCase{"en_US", "App 1", "App 2", -1}, CompareCase{"en_US", "App 2", "App 10", -1},
+        CompareCase{"en_US", "2.4", "10.0", -1}, CompareCase{"en_US", "9.0", "10.0", -1},
+        CompareCase{"C", "App 2", "App 10", -1}, CompareCase{"C", "2.4", "10.0", -1},
+        CompareCase{"fi_FI", "App 2", "App 10", -1},
+        // Equal numbers are told apart all the same.
+        CompareCase{"en_US", "App 01", "App 1", -1},
+        // Letter case and accents as the locale orders them.
+        CompareCase{"en_US", "apple", "Banana", -1}, CompareCase{"en_US", "apple", "Apple", -1},
+        CompareCase{"en_US", "abc", "ABD", -1}, CompareCase{"en_US", "Ärger", "Bar", -1},
+        CompareCase{"fi_FI", "Zebra", "Ärger", -1}, CompareCase{"en_US", "same", "same", 0},
+        CompareCase{"en_US", "", "a", -1}),
     [](const auto& info) {
-        return test::indexedTestName(info.index, QString::fromUtf8(info.param.a) + u' ' +
+        return test::indexedTestName(info.index, QString::fromLatin1(info.param.locale) + u' ' +
+                                                     QString::fromUtf8(info.param.a) + u' ' +
                                                      QString::fromUtf8(info.param.b));
     });
 
@@ -84,7 +103,7 @@ TEST_F(SortedListTest, RowsAddedToSortedListTakeTheirPlace)
     EXPECT_EQ(list.rowAt(0)->key, "k2"); // read in between: later rows must still be placed
     add("k3", "banana");
     add("k4", "apple");
-    EXPECT_EQ(columnTexts(list, 0), QStringList({"Apple", "apple", "banana", "mango"}));
+    EXPECT_EQ(columnTexts(list, 0), QStringList({"apple", "Apple", "banana", "mango"}));
 }
 
 TEST_F(SortedListTest, UnsortedListKeepsInsertionOrder)
@@ -103,11 +122,11 @@ TEST_F(SortedListTest, SortColumnAndOrderResortAtOnce)
     add("y", "Yank", "10.0");
     add("z", "Zulu", "2");
     list.setSortKey(2);
-    EXPECT_EQ(columnTexts(list, 2), QStringList({"10.0", "2", "9.0"}));
+    EXPECT_EQ(columnTexts(list, 2), QStringList({"2", "9.0", "10.0"}));
     list.setSortOrder(1);
-    EXPECT_EQ(columnTexts(list, 2), QStringList({"9.0", "2", "10.0"}));
+    EXPECT_EQ(columnTexts(list, 2), QStringList({"10.0", "9.0", "2"}));
     add("w", "Whisky", "5");
-    EXPECT_EQ(columnTexts(list, 2), QStringList({"9.0", "5", "2", "10.0"}));
+    EXPECT_EQ(columnTexts(list, 2), QStringList({"10.0", "9.0", "5", "2"}));
 }
 
 TEST_F(SortedListTest, ChangedSortTextMovesTheRow)

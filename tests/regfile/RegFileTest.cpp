@@ -85,17 +85,19 @@ TEST(RegFileWriter, WritesRegedit4WithCrLfAndEscapes)
                     {value(QStringLiteral("M"), kRegMultiSz, QByteArray(4, '\0'))},
                     {}}};
     const QByteArray expected = "REGEDIT4\r\n"
+                                "; hex(2) and hex(7) data: UTF-8 text, or ff,fe and the bytes "
+                                "as stored\r\n"
                                 "\r\n"
                                 "[HKEY_LOCAL_MACHINE\\Software\\App]\r\n"
                                 "@=\"def\"\r\n"
                                 "\"Say \\\"hi\\\"\"=\"C:\\\\x\"\r\n"
                                 "\"N\"=dword:8000002a\r\n"
-                                "\"E\"=hex(2):25,00,61,00,25,00,00,00\r\n"
+                                "\"E\"=hex(2):25,61,25,00\r\n"
                                 "\"Q\"=hex(b):01,02,03,04,05,06,07,08\r\n"
                                 "\"B\"=hex:\r\n"
                                 "\r\n"
                                 "[HKEY_LOCAL_MACHINE\\Software\\App\\Sub]\r\n"
-                                "\"M\"=hex(7):00,00,00,00\r\n"
+                                "\"M\"=hex(7):00,00\r\n"
                                 "\r\n";
     EXPECT_EQ(writeRegText(RegRoot::LocalMachine, QStringLiteral("Software\\App"), key).bytes,
               expected);
@@ -168,6 +170,14 @@ INSTANTIATE_TEST_SUITE_P(
                                                        utf16(QStringLiteral("two")) + utf16({}))},
         TrickyValue{"ExpandSz", value(QStringLiteral("e"), kRegExpandSz,
                                       utf16(QStringLiteral("%ProgramFiles%\\x")))},
+        TrickyValue{"ExpandNonAsciiNoNul", value(QStringLiteral("e"), kRegExpandSz,
+                                                 utf16(QStringLiteral("%A%\\Käy €"), false))},
+        TrickyValue{"ExpandOddByteCount",
+                    value(QStringLiteral("e"), kRegExpandSz, QByteArray("%\0a", 3))},
+        TrickyValue{"ExpandStartsLikeTheMark",
+                    value(QStringLiteral("e"), kRegExpandSz, QByteArray("\xff\xfe\x00\x00", 4))},
+        TrickyValue{"MultiLoneSurrogate",
+                    value(QStringLiteral("m"), kRegMultiSz, QByteArray("a\0\x3d\xd8\0\0\0\0", 8))},
         TrickyValue{"Qword", value(QStringLiteral("q"), kRegQword,
                                    QByteArray("\x88\x77\x66\x55\x44\x33\x22\x11"))},
         TrickyValue{"NoneKind", value(QStringLiteral("n"), kRegNone, QByteArray(2, '\0'))},
@@ -330,6 +340,10 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedFile{"ValueUnderDeletedKey", "REGEDIT4\r\n[-HKLM\\A]\r\n\"a\"=\"b\"\r\n", 3},
         MalformedFile{"StrayText", "REGEDIT4\r\n" KEY "garbage\r\n", 3},
         MalformedFile{"InvalidUtf8", "REGEDIT4\r\n" KEY "\"a\"=\"\xff\"\r\n", 3},
+        MalformedFile{"EightBitHexNotUtf8",
+                      "REGEDIT4\r\n; hex(2) and hex(7) data: UTF-8 text, or ff,fe and the bytes "
+                      "as stored\r\n" KEY "\"e\"=hex(2):41,\\\r\n  ff,00\r\n",
+                      5},
         MalformedFile{"NulInKeyName", QByteArray("REGEDIT4\r\n[HKLM\\A\0B]\r\n", 22), 2}),
     [](const ::testing::TestParamInfo<MalformedFile>& info) { return info.param.label; });
 #undef KEY

@@ -165,7 +165,9 @@ TEST_F(RegeditProgram, ExportReplacesAFileWholeAndLeavesNoTemporaryFile)
         regedit({QStringLiteral("/E"), file,
                  QStringLiteral("HKEY_LOCAL_MACHINE\\") + kUninstall + QStringLiteral("\\A")});
     ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
-    EXPECT_EQ(readAll(file), QByteArray("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\"
+    EXPECT_EQ(readAll(file), QByteArray("REGEDIT4\r\n; hex(2) and hex(7) data: UTF-8 text, or "
+                                        "ff,fe and the bytes as stored\r\n"
+                                        "\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\"
                                         "Windows\\CurrentVersion\\Uninstall\\A]\r\n"
                                         "\"DisplayName\"=\"Alpha\"\r\n\r\n"));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),

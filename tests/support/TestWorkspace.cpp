@@ -55,6 +55,8 @@ TestWorkspace::TestWorkspace()
                    {},
                    QStringLiteral("/opt/nixora/bin"),
                    QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                   {},
+                   QStringLiteral(NIXORA_WINECLIENT),
                    {}})
 {
     reopen();

@@ -32,16 +32,21 @@ mdlProsessi::RunOutcome runWithWaitBox(Workspace& ctx)
     return run;
 }
 
-// A wineserver that ran before keeps the uninstaller's registry changes in memory until the
-// programs it serves end; the entry on disk says nothing yet.
-void sayChangesArePending(UiServices& ui)
+// A wineserver that ran before and cannot be joined keeps the uninstaller's registry changes in
+// memory: the files show them only after its next save, about every 30 seconds, or when its
+// programs end.
+void sayChangesArePending(Workspace& ctx)
 {
+    const PrefixStatus status = ctx.currentStatus();
+    UiServices& ui = *ctx.services.ui;
     ui.setMousePointer(kPointerDefault);
-    ui.messageBox({QStringLiteral("Wine programs that were already running in the prefix keep "
-                                  "its registry open: the changes the uninstallation program "
-                                  "made reach the disk only when they end.\n\nClose those "
-                                  "programs and choose Refresh (F5) to see whether the entry "
-                                  "was removed."),
+    ui.messageBox({QStringLiteral("Wine programs that were already running in the prefix keep its "
+                                  "registry in memory, and Nixora cannot join their wineserver, "
+                                  "because %1.\n\nWine writes the registry to disk about every 30 "
+                                  "seconds and when those programs end; the list shows it as "
+                                  "saved at %2. Choose Refresh (F5) in a while to see whether "
+                                  "the entry was removed.")
+                       .arg(status.readOnlyReason, savedAtText(status)),
                    QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
 }
 
@@ -73,8 +78,11 @@ void mAjaPoistoohjelma_Click(Workspace& ctx)
         const EntrySource& source = entrySource(entry.SelectedEntrySource);
         const bool stillThere =
             ctx.services.registry->keyExists(source.root, source.entryPath(entry.SelectedEntryKey));
-        if (stillThere && run.serverRanBefore) {
-            sayChangesArePending(ui);
+        // Through a joined server the answer is the registry as it is now; only the last save
+        // of a server that cannot be joined may not have the uninstaller's changes yet.
+        if (stillThere && run.serverRanBefore &&
+            ctx.currentStatus().access == RegistryAccess::LastSave) {
+            sayChangesArePending(ctx);
         } else if (stillThere) {
             ui.setMousePointer(kPointerDefault);
             const MessageBoxRequest question{

@@ -197,6 +197,12 @@ void lvwPalauta_ColumnClick(WindowState& state, int column)
     list.setSorted(true);
 }
 
+void endBackupSelection(WindowState& state)
+{
+    state.lvwPalauta.clearSelection();
+    state.backup = {};
+}
+
 bool backupPopupOpensOnMouseUp(const WindowState& state, int button)
 {
     return !state.backup.SelectedBackupFile.isEmpty() && button == 2;

@@ -21,6 +21,8 @@ void ListaaPalautettavatOhjelmat(Workspace& ctx);
 void lvwPalauta_Click(WindowState& state);
 void lvwPalauta_ItemClick(WindowState& state, const ListRow* row);
 void lvwPalauta_ColumnClick(WindowState& state, int column);
+// The selected backup ends while its row cannot be seen: no selected row, empty texts.
+void endBackupSelection(WindowState& state);
 [[nodiscard]] bool backupPopupOpensOnMouseUp(const WindowState& state, int button);
 
 } // namespace nixora

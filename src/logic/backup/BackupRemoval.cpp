@@ -136,12 +136,17 @@ bool backupFileExists(const QString& path)
     return QFileInfo(path).isFile();
 }
 
-bool deleteBackupFile(const QString& path)
+bool isReadOnlyBackupFile(const QString& path)
 {
     const QFileInfo info(path);
     const auto writeBits =
         QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if (info.isFile() && !info.isSymLink() && !(info.permissions() & writeBits))
+    return info.isFile() && !info.isSymLink() && !(info.permissions() & writeBits);
+}
+
+bool deleteBackupFile(const QString& path)
+{
+    if (isReadOnlyBackupFile(path))
         return false;
     QFile::remove(path);
     return !QFileInfo(path).exists() && !QFileInfo(path).isSymLink();
@@ -186,6 +191,10 @@ bool VarmuuskopioiRekisteriavain(Workspace& ctx, const bool& Poisto,
 void mPoistaRekisterista_Click(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
+    if (refusedWhileReadOnly(ctx, QStringLiteral("The program entry '") +
+                                      ctx.state.entry.SelectedEntryName +
+                                      QStringLiteral("'\ncannot be removed.")))
+        return;
     const MessageBoxRequest question{
         QStringLiteral("Are you sure you want to remove the program entry '") +
             ctx.state.entry.SelectedEntryName +

@@ -35,8 +35,10 @@ void mVarmuuskopioi_Click(Workspace& ctx);      // "&Backup Entry"
 [[nodiscard]] ChildResult runRegeditProgram(const Services& services, const QStringList& arguments);
 // True when an ordinary file (or a link to one) is at the path.
 [[nodiscard]] bool backupFileExists(const QString& path);
-// Deletes a backup file as Windows would: a read-only file (no write permission bit at all)
-// is refused. True when the file is gone afterwards.
+// A read-only file (no write permission bit at all), which Windows would refuse to delete.
+[[nodiscard]] bool isReadOnlyBackupFile(const QString& path);
+// Deletes a backup file as Windows would: a read-only file is refused. True when the file is
+// gone afterwards.
 [[nodiscard]] bool deleteBackupFile(const QString& path);
 
 } // namespace nixora

@@ -2,6 +2,7 @@
 
 #include "EntrySource.h"
 #include "RegFileReader.h"
+#include "Trash.h"
 #include "backup/BackupCheck.h"
 #include "backup/BackupList.h"
 #include "backup/BackupRemoval.h"
@@ -13,6 +14,9 @@ namespace nixora
 {
 namespace
 {
+
+const QString kCannotRestore =
+    QStringLiteral("Nixora cannot restore the program entry information to the system registry.");
 
 void showError(UiServices& ui, const QString& text)
 {
@@ -71,6 +75,20 @@ void restoreMenuFiles(Workspace& ctx)
     ui.setMousePointer(kPointerDefault);
 }
 
+// The backup goes to the desktop trash, where the file manager can put it back: one Yes too
+// many no longer loses the only copy of a removed entry. Where no trash can take it, it is
+// deleted; a read-only file is refused either way.
+bool discardBackupFile(const Workspace& ctx, const QString& path)
+{
+    if (isReadOnlyBackupFile(path))
+        return false;
+    const QDateTime now =
+        ctx.services.clock ? ctx.services.clock->now() : QDateTime::currentDateTime();
+    if (moveToTrash(path, ctx.services.dataHome, now).trashed)
+        return true;
+    return deleteBackupFile(path);
+}
+
 } // namespace
 
 std::vector<RestorableKey> restorableKeys(bool wow64View)
@@ -107,6 +125,8 @@ void mPalauta_Click(Workspace& ctx)
         return;
     }
     UiServices& ui = *ctx.services.ui;
+    if (refusedWhileReadOnly(ctx, kCannotRestore))
+        return;
     const MessageBoxRequest question{
         QStringLiteral("Are you sure you want to restore the program entry '") +
             ctx.state.backup.SelectedBackupName + QStringLiteral("'\nto the system registry?"),
@@ -115,9 +135,7 @@ void mPalauta_Click(Workspace& ctx)
         return;
     ui.setMousePointer(kPointerHourglass);
     if (!restoreBackup(ctx, selectedBackupPath(ctx)))
-        showError(
-            ui, QStringLiteral(
-                    "Nixora cannot restore the program entry information to the system registry."));
+        showError(ui, kCannotRestore);
     ctx.view().refresh();
     ui.setMousePointer(kPointerDefault);
 }
@@ -132,7 +150,7 @@ void mPoistaVarmuuskopioitu_Click(Workspace& ctx)
     if (ui.messageBox(question) == MsgAnswer::Yes) {
         ui.setMousePointer(kPointerHourglass);
         const QString path = selectedBackupPath(ctx);
-        if (path.isEmpty() || !backupFileExists(path) || !deleteBackupFile(path))
+        if (path.isEmpty() || !backupFileExists(path) || !discardBackupFile(ctx, path))
             showError(ui, QStringLiteral("Nixora cannot delete the program entry backup file."));
     }
     ctx.view().fillBackups();

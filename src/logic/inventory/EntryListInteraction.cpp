@@ -40,6 +40,13 @@ void setLockFlag(bool& flag, const QString& tag, std::initializer_list<QString> 
     return static_cast<int16_t>(rounded);
 }
 
+// Remove and Backup need only a selected entry; only an ended selection disables them.
+void enableEntryCommands(EntryPopupState& popup)
+{
+    popup.mPoistaRekisterista = true;
+    popup.mVarmuuskopioi = true;
+}
+
 } // namespace
 
 void lvwOhjelmat_ItemClick(WindowState& state, const ListRow* row)
@@ -59,6 +66,7 @@ void lvwOhjelmat_ItemClick(WindowState& state, const ListRow* row)
     entry.SelectedEntryKey = row->key;
     entry.SelectedEntryName = row->cells[0].text;
     MuokkaaPoistettavaaRekisteriavaintaJaSelvitaPiilotus(state, row);
+    enableEntryCommands(state.popup);
 }
 
 void lvwOhjelmat_Click(WindowState& state)
@@ -71,6 +79,7 @@ void lvwOhjelmat_Click(WindowState& state)
         entry.SelectedEntryName = row->cells[0].text;
         entry.SelectedEntryUninstaller = row->cells[1].text;
         entry.SelectedEntryVersion = row->cells[2].text;
+        enableEntryCommands(state.popup);
         return;
     }
     // No selected row, or one without a name: nothing may be edited.
@@ -113,6 +122,13 @@ void MuokkaaPoistettavaaRekisteriavaintaJaSelvitaPiilotus(WindowState& state, co
     state.popup.mMuokkaa =
         !(entry.SelectedEntryNameLocked && entry.SelectedEntryUninstallerLocked &&
           entry.SelectedEntryVersionLocked);
+}
+
+void endEntrySelection(WindowState& state)
+{
+    state.lvwOhjelmat.clearSelection();
+    lvwOhjelmat_Click(state);
+    state.popup = {false, false, false, false, {false, false, false}};
 }
 
 int16_t RikkinaistenEntryjenLukumaara(const WindowState& state)

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace nixora::prefixes
@@ -27,6 +28,19 @@ struct DiscoveryResult {
 // prefix reached twice (through links, or from two sources) appears once with every source.
 // Reads only: nothing is written, created or started.
 [[nodiscard]] DiscoveryResult discoverPrefixes(const DiscoveryInput& input);
+
+// What `nixora --list-prefixes` and File > Prefixes show of a readable prefix: the counts of the
+// window's own fill.
+struct PrefixCounts {
+    int entries = 0;
+    int phantoms = 0;
+    int backups = 0;
+    // Where they were read while Wine programs run there: "live", or "last save", the hive
+    // files' time and why the prefix's wineserver cannot be joined; empty for the files.
+    QStringList registry;
+};
+// Counts one prefix; safe to call from any thread (each call works on its own registry).
+using PrefixCounter = std::function<PrefixCounts(const DiscoveredPrefix&)>;
 
 // What the first lines of <folder>/system.reg say.
 struct HiveHeader {

@@ -171,6 +171,27 @@ TEST_F(RunUninstallerTest, EntryLeftBehindAsksWithYesAsDefaultAndRefreshesOnNo)
     EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
 }
 
+// A server that ran before and cannot be joined holds the uninstaller's changes in memory: the
+// entry on disk says nothing yet, so nothing is asked; the message says when Wine saves.
+TEST_F(RunUninstallerTest, WithAServerThatCannotBeJoinedItSaysWhenWineSavesInsteadOfAsking)
+{
+    setEntry();
+    selectScript(false, 0);
+    {
+        test::FakeWineserver server(test::wineserverFolderOf(m_prefix.path()));
+        mAjaPoistoohjelma_Click(m_ctx);
+    }
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    const QString& text = m_ui.shown[0].text;
+    EXPECT_TRUE(text.contains(QStringLiteral("about every 30 seconds"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Refresh (F5)")));
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("cannot join their wineserver, because no Wine loader")));
+    EXPECT_EQ(m_ui.shown[0].buttons, MsgButtons::Ok);
+    EXPECT_TRUE(entryPresent());
+    EXPECT_EQ(m_refreshes, 1);
+}
+
 TEST_F(RunUninstallerTest, YesAfterAFailedRunBacksUpDeletesAndFillsTheListOnce)
 {
     setEntry();
@@ -252,7 +273,7 @@ TEST_F(ModifyEntryTest, RefusedWhileTheWineserverRunsWithAMessageAndNoBackup)
 TEST(ClipboardCommands, CopyTheShownTextsExactly)
 {
     ScriptedUi ui;
-    Workspace ctx(Services{nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}, {}});
+    Workspace ctx(Services{nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}, {}, {}, {}});
     WindowState& state = ctx.state;
     state.entry = {QStringLiteral("Key"),
                    QStringLiteral("Plain Name"),

@@ -474,6 +474,55 @@ TEST_F(BackupCommands, DeleteBackupRemovesTheFileAndRow)
     expectPointerDefault();
 }
 
+// Delete Backup moves the file to the desktop trash (a temporary XDG_DATA_HOME here, made on
+// first use), where a file manager finds its original place and puts it back; a second backup
+// of the same name does not replace the first in the trash. With no trash the file is deleted.
+TEST_F(BackupCommands, DeleteBackupMovesItToTheTrashWhenceAFileManagerPutsItBack)
+{
+    QTemporaryDir data;
+    const QString trash = data.filePath(QStringLiteral("share/Trash"));
+    ctx.services.dataHome = data.filePath(QStringLiteral("share"));
+    const QString name = QStringLiteral("20090302080509.reg");
+    for (const QString& trashedAs : {name, QStringLiteral("20090302080509.2.reg")}) {
+        mVarmuuskopioi_Click(ctx);
+        QFile backup(backupPath(name));
+        ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+        const QByteArray bytes = backup.readAll();
+        backup.close();
+        m_ui.queueAnswer(MsgAnswer::Yes);
+        mPoistaVarmuuskopioitu_Click(ctx);
+        EXPECT_TRUE(backups().isEmpty());
+        EXPECT_EQ(m_state.lvwPalauta.rowCount(), 0);
+        QFile trashed(trash + QStringLiteral("/files/") + trashedAs);
+        ASSERT_TRUE(trashed.open(QIODevice::ReadOnly)) << trashedAs.toStdString();
+        EXPECT_EQ(trashed.readAll(), bytes);
+        QFile info(trash + QStringLiteral("/info/") + trashedAs + QStringLiteral(".trashinfo"));
+        ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+        EXPECT_EQ(info.readAll(), "[Trash Info]\nPath=" +
+                                      QFile::encodeName(backupPath(name)).toPercentEncoding("/") +
+                                      "\nDeletionDate=2009-03-02T08:05:09\n");
+    }
+    EXPECT_EQ(m_ui.shown.size(), 2u); // the two questions, no error
+
+    // What a file manager's restore does: the file back to its Path, the info file gone.
+    QFile::remove(trash + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo"));
+    ASSERT_TRUE(QFile::rename(trash + QStringLiteral("/files/") + name, backupPath(name)));
+    ListaaPalautettavatOhjelmat(ctx);
+    ASSERT_EQ(m_state.lvwPalauta.rowCount(), 1);
+    EXPECT_EQ(m_state.backup.SelectedBackupName, QStringLiteral("Back\\\\slash"));
+
+    // A data home that cannot hold a trash: deleted, as without one.
+    QFile blocker(data.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    ctx.services.dataHome = blocker.fileName();
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPoistaVarmuuskopioitu_Click(ctx);
+    EXPECT_TRUE(backups().isEmpty());
+    EXPECT_EQ(m_ui.shown.size(), 3u);
+    EXPECT_EQ(QDir(trash + QStringLiteral("/files")).entryList(QDir::Files).size(), 1);
+}
+
 TEST_F(BackupCommands, ReadOnlyBackupIsNotDeleted)
 {
     mVarmuuskopioi_Click(ctx);
@@ -540,12 +589,12 @@ TEST_F(BackupCommands, RefillListsEveryFileSortedAndSelectsTheFirstUnhighlighted
 
     lvwPalauta_ColumnClick(m_state, 0); // Date again: descending
     EXPECT_EQ(list.rowAt(0)->key, QStringLiteral("short.REG"));
-    lvwPalauta_ColumnClick(m_state, 2); // Version, ascending as text
-    EXPECT_EQ(list.rowAt(1)->cells[2].text, QStringLiteral("10"));
-    EXPECT_EQ(list.rowAt(2)->cells[2].text, QStringLiteral("9"));
+    lvwPalauta_ColumnClick(m_state, 2); // Version, ascending by number
+    EXPECT_EQ(list.rowAt(1)->cells[2].text, QStringLiteral("9"));
+    EXPECT_EQ(list.rowAt(2)->cells[2].text, QStringLiteral("10"));
     EXPECT_EQ(m_state.backup.SelectedBackupFile, QStringLiteral("20090302080509.reg"));
 
-    lvwPalauta_ItemClick(m_state, list.rowAt(2));
+    lvwPalauta_ItemClick(m_state, list.rowAt(1));
     EXPECT_EQ(m_state.backup.SelectedBackupName, QStringLiteral("B"));
 }
 

@@ -230,7 +230,7 @@ TEST_F(EntryFillStateTest, SortColumnAndOrderSurviveRefill)
     lvwOhjelmat_ColumnClick(state, 2);
     lvwOhjelmat_ColumnClick(state, 2);
     fill();
-    EXPECT_EQ(state.lvwOhjelmat.rowAt(0)->cells[2].text, "9"); // text order, descending
+    EXPECT_EQ(state.lvwOhjelmat.rowAt(0)->cells[2].text, "11"); // by number, descending
     EXPECT_EQ(state.lvwOhjelmat.rowAt(11)->cells[2].text, "0");
 }
 

@@ -151,10 +151,10 @@ TEST(EntryListInteractionTest, ColumnClicksToggleOrderAndSwitchColumn)
     const auto firstKey = [&] { return state.lvwOhjelmat.rowAt(0)->key.mid(14); };
     EXPECT_EQ(firstKey(), "a");
     lvwOhjelmat_ColumnClick(state, 2);
-    EXPECT_EQ(firstKey(), "b"); // version text: 10.0 before 9.0
+    EXPECT_EQ(firstKey(), "a"); // versions by number: 9.0 before 10.0
     lvwOhjelmat_ColumnClick(state, 2);
     EXPECT_EQ(state.lvwOhjelmat.sortOrder(), 1);
-    EXPECT_EQ(firstKey(), "a");
+    EXPECT_EQ(firstKey(), "b");
     lvwOhjelmat_ColumnClick(state, 0);
     EXPECT_EQ(state.lvwOhjelmat.sortKey(), 0);
     EXPECT_EQ(state.lvwOhjelmat.sortOrder(), 0);
