@@ -82,15 +82,33 @@ BackupFileInfo menuBackupInfo(const QString& path)
     return {title, kMenuFilesVersion, true};
 }
 
-void addBackupRow(ListViewModel& list, const QString& name, const BackupFileInfo& info)
+void addBackupRow(ListViewModel& list, const QString& key, const QString& name,
+                  const BackupFileInfo& info)
 {
-    ListRow* row = list.addRow(name, dateText(name));
+    ListRow* row = list.addRow(key, dateText(name));
     if (row == nullptr)
         return;
     list.setText(row, 1, info.entryName);
     list.setText(row, 2, info.version);
     for (int column = 0; column < 3; ++column)
         list.setToolTip(row, column, kRowToolTip);
+}
+
+// One row per backup file of the folder; in the user's folder only the backups of menu files.
+void addFolderRows(Workspace& ctx, const QString& folder, const QString& keyMark)
+{
+    // A backup folder that is a link is not followed: it could list another prefix's backups.
+    const QStringList names =
+        isUsableBackupFolder(folder) ? backupFileNames(folder) : QStringList();
+    for (const QString& name : names) {
+        const QString path = folder + u'/' + name;
+        const bool menuFiles = menus::isMenuBackupName(name);
+        if (QFileInfo(path).isDir() || (!keyMark.isEmpty() && !menuFiles))
+            continue;
+        const BackupFileInfo info = menuFiles ? menuBackupInfo(path) : readBackupFile(path);
+        ctx.services.ui->processEvents();
+        addBackupRow(ctx.state.lvwPalauta, keyMark + name, name, info);
+    }
 }
 
 void selectFirstBackup(Workspace& ctx)
@@ -149,20 +167,10 @@ void ListaaPalautettavatOhjelmat(Workspace& ctx)
     state.lvwOhjelmat.setEnabled(false);
     state.lvwPalauta.setEnabled(false);
     state.lvwPalauta.clear();
-    const QString& folder = ctx.services.backupFolder;
-    // A backup folder that is a link is not followed: it could list another prefix's backups.
-    const QStringList names =
-        isUsableBackupFolder(folder) ? backupFileNames(folder) : QStringList();
     state.backup = {};
-    for (const QString& name : names) {
-        const QString path = folder + u'/' + name;
-        if (QFileInfo(path).isDir())
-            continue;
-        const BackupFileInfo info =
-            menus::isMenuBackupName(name) ? menuBackupInfo(path) : readBackupFile(path);
-        ctx.services.ui->processEvents();
-        addBackupRow(state.lvwPalauta, name, info);
-    }
+    addFolderRows(ctx, ctx.services.backupFolder, QString());
+    if (!ctx.services.userFolders.dataHome.isEmpty())
+        addFolderRows(ctx, ctx.services.userFolders.orphanBackups(), kNoPrefixBackupKey);
     if (state.lvwPalauta.rowCount() > 0)
         selectFirstBackup(ctx);
     ctx.view().showSelectedPage();
@@ -201,6 +209,20 @@ void endBackupSelection(WindowState& state)
 {
     state.lvwPalauta.clearSelection();
     state.backup = {};
+}
+
+QString backupFilePath(const Workspace& ctx, const QString& key)
+{
+    const bool noPrefix = key.startsWith(kNoPrefixBackupKey);
+    const QString name = noPrefix ? key.mid(kNoPrefixBackupKey.size()) : key;
+    const QString folder =
+        noPrefix ? ctx.services.userFolders.orphanBackups() : ctx.services.backupFolder;
+    if (name.isEmpty() || name.contains(u'/') || name == u"." || name == u".." ||
+        (noPrefix &&
+         (ctx.services.userFolders.dataHome.isEmpty() || !menus::isMenuBackupName(name))) ||
+        !isUsableBackupFolder(folder))
+        return {};
+    return folder + u'/' + name;
 }
 
 bool backupPopupOpensOnMouseUp(const WindowState& state, int button)

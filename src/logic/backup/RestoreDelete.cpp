@@ -26,15 +26,10 @@ void showError(UiServices& ui, const QString& text)
     ui.setMousePointer(kPointerHourglass);
 }
 
-// The file of the selected backup; empty when the name could step out of the backup folder or
-// the folder is a link (restores and deletions would act wherever it points).
+// The file of the selected backup, or empty (see backupFilePath).
 QString selectedBackupPath(const Workspace& ctx)
 {
-    const QString& name = ctx.state.backup.SelectedBackupFile;
-    if (name.isEmpty() || name.contains(u'/') || name == u"." || name == u".." ||
-        !isUsableBackupFolder(ctx.services.backupFolder))
-        return {};
-    return ctx.services.backupFolder + u'/' + name;
+    return backupFilePath(ctx, ctx.state.backup.SelectedBackupFile);
 }
 
 // Imports the backup and removes it. The file is kept unless the import is known to have
