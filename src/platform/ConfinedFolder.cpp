@@ -127,6 +127,106 @@ private:
 
 } // namespace
 
+OpenFolder::~OpenFolder()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+OpenFolder::OpenFolder(OpenFolder&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_readable(other.m_readable)
+{
+}
+
+OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept
+{
+    std::swap(m_fd, other.m_fd);
+    std::swap(m_readable, other.m_readable);
+    return *this;
+}
+
+OpenFolder OpenFolder::openChild(const QString& name) const
+{
+    return OpenFolder(m_fd < 0 ? -1
+                               : ::openat(m_fd, encoded(name).constData(),
+                                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+std::vector<FolderEntry> OpenFolder::entries() const
+{
+    // A descriptor of its own for the stream; one opened for its path alone cannot read.
+    const int own = m_fd < 0     ? -1
+                    : m_readable ? ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0)
+                                 : ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* stream = own >= 0 ? ::fdopendir(own) : nullptr;
+    if (stream == nullptr) {
+        if (own >= 0)
+            ::close(own);
+        return {};
+    }
+    std::vector<FolderEntry> entries;
+    while (const dirent* entry = ::readdir(stream)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        FileMeta::Type type = FileMeta::Type::Other;
+        struct stat info {
+        };
+        // The kind the folder itself gives saves a stat per entry; some file systems give none.
+        if (entry->d_type == DT_REG)
+            type = FileMeta::Type::Regular;
+        else if (entry->d_type == DT_DIR)
+            type = FileMeta::Type::Folder;
+        else if (entry->d_type == DT_LNK)
+            type = FileMeta::Type::Link;
+        else if (entry->d_type == DT_UNKNOWN &&
+                 ::fstatat(::dirfd(stream), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0)
+            type = metaOf(info).type;
+        entries.push_back({QFile::decodeName(entry->d_name), type});
+    }
+    ::closedir(stream);
+    return entries;
+}
+
+FileRead OpenFolder::read(const QString& name, qint64 maxBytes, QByteArray& bytes,
+                          FileMeta* meta) const
+{
+    bytes.clear();
+    const Fd file(m_fd < 0 ? -1
+                           : ::openat(m_fd, encoded(name).constData(),
+                                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!file.valid())
+        return {FileReadStatus::CannotOpen, systemError()};
+    struct stat info {
+    };
+    if (::fstat(file.get(), &info) != 0)
+        return {FileReadStatus::ReadError, systemError()};
+    if (!S_ISREG(info.st_mode))
+        return {FileReadStatus::NotRegular, QStringLiteral("not a regular file")};
+    if (info.st_size > maxBytes)
+        return {FileReadStatus::TooLarge, QStringLiteral("file too large")};
+    if (meta != nullptr)
+        *meta = metaOf(info);
+    bytes.resize(static_cast<qsizetype>(info.st_size));
+    qsizetype done = 0;
+    for (;;) {
+        if (done == bytes.size())
+            bytes.resize(done + 4096); // the file grew: read on, up to the limit
+        const ssize_t n =
+            ::read(file.get(), bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return {FileReadStatus::ReadError, systemError()};
+        if (n == 0)
+            break;
+        done += n;
+        if (done > maxBytes)
+            return {FileReadStatus::TooLarge, QStringLiteral("file too large")};
+    }
+    bytes.resize(done);
+    return {};
+}
+
 ConfinedFolder::ConfinedFolder(QString root) : m_root(std::move(root))
 {
     while (m_root.size() > 1 && m_root.endsWith(u'/'))
@@ -164,36 +264,24 @@ std::optional<FileMeta> ConfinedFolder::stat(const QString& path) const
     return metaOf(info);
 }
 
+OpenFolder ConfinedFolder::open(const QString& path) const
+{
+    if (path == m_root)
+        return OpenFolder(::open(encoded(m_root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const std::optional<QStringList> components = componentsOf(path);
+    const Fd parent = components ? openParent(m_root, *components) : Fd();
+    if (!parent.valid())
+        return OpenFolder();
+    return OpenFolder(::openat(parent.get(), encoded(components->last()).constData(),
+                               O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
 std::optional<std::vector<FolderEntry>> ConfinedFolder::list(const QString& path) const
 {
-    Fd folder;
-    if (path == m_root) {
-        folder = Fd(::open(encoded(m_root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    } else if (const std::optional<QStringList> components = componentsOf(path)) {
-        const Fd parent = openParent(m_root, *components);
-        if (parent.valid())
-            folder = Fd(::openat(parent.get(), encoded(components->last()).constData(),
-                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    }
+    const OpenFolder folder = open(path);
     if (!folder.valid())
         return std::nullopt;
-    DIR* stream = ::fdopendir(folder.get());
-    if (stream == nullptr)
-        return std::nullopt;
-    (void)folder.release(); // the stream owns it now
-    std::vector<FolderEntry> entries;
-    while (const dirent* entry = ::readdir(stream)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
-            continue;
-        FileMeta::Type type = FileMeta::Type::Other;
-        struct stat info {
-        };
-        if (::fstatat(::dirfd(stream), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0)
-            type = metaOf(info).type;
-        entries.push_back({QFile::decodeName(entry->d_name), type});
-    }
-    ::closedir(stream);
-    return entries;
+    return folder.entries();
 }
 
 FileRead ConfinedFolder::read(const QString& path, qint64 maxBytes, QByteArray& bytes,
@@ -201,42 +289,11 @@ FileRead ConfinedFolder::read(const QString& path, qint64 maxBytes, QByteArray& 
 {
     bytes.clear();
     const std::optional<QStringList> components = componentsOf(path);
-    const Fd parent = components ? openParent(m_root, *components) : Fd();
+    Fd parent = components ? openParent(m_root, *components) : Fd();
     if (!parent.valid())
         return {FileReadStatus::CannotOpen, QStringLiteral("not reachable without a link")};
-    const Fd file(::openat(parent.get(), encoded(components->last()).constData(),
-                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!file.valid())
-        return {FileReadStatus::CannotOpen, systemError()};
-    struct stat info {
-    };
-    if (::fstat(file.get(), &info) != 0)
-        return {FileReadStatus::ReadError, systemError()};
-    if (!S_ISREG(info.st_mode))
-        return {FileReadStatus::NotRegular, QStringLiteral("not a regular file")};
-    if (info.st_size > maxBytes)
-        return {FileReadStatus::TooLarge, QStringLiteral("file too large")};
-    if (meta != nullptr)
-        *meta = metaOf(info);
-    bytes.resize(static_cast<qsizetype>(info.st_size));
-    qsizetype done = 0;
-    for (;;) {
-        if (done == bytes.size())
-            bytes.resize(done + 4096); // the file grew: read on, up to the limit
-        const ssize_t n =
-            ::read(file.get(), bytes.data() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return {FileReadStatus::ReadError, systemError()};
-        if (n == 0)
-            break;
-        done += n;
-        if (done > maxBytes)
-            return {FileReadStatus::TooLarge, QStringLiteral("file too large")};
-    }
-    bytes.resize(done);
-    return {};
+    const OpenFolder folder(parent.release(), false);
+    return folder.read(components->last(), maxBytes, bytes, meta);
 }
 
 QString ConfinedFolder::removeFile(const QString& path) const

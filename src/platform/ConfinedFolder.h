@@ -31,6 +31,32 @@ struct FolderEntry {
     FileMeta::Type type = FileMeta::Type::Other;
 };
 
+// A folder opened for many reads in it: one descriptor, no path walked again per file.
+class OpenFolder
+{
+public:
+    // `readable`: opened for reading, not for its path alone (O_PATH), so it can be listed.
+    explicit OpenFolder(int fd = -1, bool readable = true) : m_fd(fd), m_readable(readable) {}
+    ~OpenFolder();
+    OpenFolder(OpenFolder&& other) noexcept;
+    OpenFolder& operator=(OpenFolder&& other) noexcept;
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+
+    [[nodiscard]] bool valid() const { return m_fd >= 0; }
+    // A folder in it by name; not valid when the name is a link or no folder.
+    [[nodiscard]] OpenFolder openChild(const QString& name) const;
+    // Its entries, "." and ".." left out; links are listed as links, never followed.
+    [[nodiscard]] std::vector<FolderEntry> entries() const;
+    // A regular file of the folder by name (a link is refused), of at most `maxBytes`.
+    [[nodiscard]] FileRead read(const QString& name, qint64 maxBytes, QByteArray& bytes,
+                                FileMeta* meta = nullptr) const;
+
+private:
+    int m_fd;
+    bool m_readable;
+};
+
 // A folder of the user's (an XDG folder, a Wine prefix) below which the program reads and
 // changes files without ever leaving it: each component below the root is opened with
 // O_NOFOLLOW, so a symbolic link planted inside (to /etc, to another user's files) is a dead end
@@ -52,8 +78,10 @@ public:
     // The name at `path` as lstat sees it; nothing when it or a folder on the way is missing or
     // is a link.
     [[nodiscard]] std::optional<FileMeta> stat(const QString& path) const;
-    // The entries of the folder at `path` (the root itself included), "." and ".." left out;
-    // nothing when it cannot be opened as a folder without following a link.
+    // The folder at `path` (the root itself included); not valid when it cannot be opened as a
+    // folder without following a link.
+    [[nodiscard]] OpenFolder open(const QString& path) const;
+    // Its entries (see OpenFolder), or nothing when it cannot be opened.
     [[nodiscard]] std::optional<std::vector<FolderEntry>> list(const QString& path) const;
     // The bytes of a regular file (never a link, FIFO or device) of at most `maxBytes`.
     [[nodiscard]] FileRead read(const QString& path, qint64 maxBytes, QByteArray& bytes,
