@@ -12,6 +12,8 @@ namespace
 // The string escapes of the Desktop Entry format; an unknown escape is kept as written.
 QString decodeString(const QString& raw)
 {
+    if (!raw.contains(u'\\'))
+        return raw;
     QString text;
     text.reserve(raw.size());
     for (qsizetype i = 0; i < raw.size(); ++i) {
@@ -38,31 +40,40 @@ QString decodeString(const QString& raw)
 }
 
 // Splits an Exec value into arguments. Wine escapes each reserved character with a backslash
-// instead of quoting; the quoted form of the specification is read too.
+// instead of quoting; the quoted form other writers use is read too.
 QStringList splitExec(const QString& exec)
 {
     QStringList arguments;
     QString current;
     bool inQuotes = false;
     bool started = false;
+    qsizetype plain = 0; // where the run of ordinary characters not yet in `current` begins
+    const auto take = [&](qsizetype end) {
+        current.append(QStringView(exec).mid(plain, end - plain));
+    };
     for (qsizetype i = 0; i < exec.size(); ++i) {
         const QChar c = exec.at(i);
-        if (c == u'\\' && i + 1 < exec.size()) {
-            current += exec.at(++i);
+        const bool blank = (c == u' ' || c == u'\t') && !inQuotes;
+        if (c != u'"' && !blank && (c != u'\\' || i + 1 == exec.size())) {
+            started = true;
+            continue;
+        }
+        take(i);
+        plain = i + 1;
+        if (c == u'\\') {
+            ++i; // the escaped character starts the next run
             started = true;
         } else if (c == u'"') {
             inQuotes = !inQuotes;
             started = true;
-        } else if ((c == u' ' || c == u'\t') && !inQuotes) {
+        } else {
             if (started)
                 arguments << current;
             current.clear();
             started = false;
-        } else {
-            current += c;
-            started = true;
         }
     }
+    take(exec.size());
     if (started)
         arguments << current;
     return arguments;
@@ -70,7 +81,7 @@ QStringList splitExec(const QString& exec)
 
 [[nodiscard]] bool isLoader(const QString& program)
 {
-    return program.section(u'/', -1).startsWith(QStringLiteral("wine"));
+    return QStringView(program).mid(program.lastIndexOf(u'/') + 1).startsWith(u"wine");
 }
 
 struct FormKeys {

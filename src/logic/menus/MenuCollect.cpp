@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <memory>
+
 namespace nixora::menus
 {
 namespace
@@ -25,15 +27,10 @@ const QString kDesktopSuffix = QStringLiteral(".desktop");
     return text;
 }
 
-[[nodiscard]] QString baseName(const QString& path)
-{
-    return path.section(u'/', -1);
-}
-
 void fillFromDesktopEntry(Candidate& candidate, const QByteArray& bytes, EntryForm form)
 {
     const std::optional<DesktopEntry> entry = parseDesktopEntry(bytes);
-    candidate.file.name = baseName(candidate.file.path);
+    candidate.file.name = fileNameOf(candidate.file.path);
     if (!entry)
         return;
     if (entry->has(QStringLiteral("Name")))
@@ -58,7 +55,7 @@ void fillFromMenu(Candidate& candidate, const QByteArray& bytes)
     static const QRegularExpression directory(QStringLiteral("<Directory>([^<]*)</Directory>"));
     static const QRegularExpression filename(QStringLiteral("<Filename>([^<]*)</Filename>"));
     const QString text = QString::fromUtf8(bytes);
-    candidate.file.name = baseName(candidate.file.path);
+    candidate.file.name = fileNameOf(candidate.file.path);
     for (auto it = directory.globalMatch(text); it.hasNext();)
         candidate.directories << xmlText(it.next().captured(1));
     QStringList includes;
@@ -75,7 +72,7 @@ void fillFromMenu(Candidate& candidate, const QByteArray& bytes)
 void fillFromMimePackage(Candidate& candidate, const QByteArray& bytes)
 {
     const QString extension =
-        baseName(candidate.file.path).mid(17).chopped(4); // x-wine-extension-<ext>.xml
+        fileNameOf(candidate.file.path).mid(17).chopped(4); // x-wine-extension-<ext>.xml
     candidate.file.name = u'.' + extension;
     candidate.wineForm =
         bytes.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<mime-info xmlns=\""
@@ -83,101 +80,127 @@ void fillFromMimePackage(Candidate& candidate, const QByteArray& bytes)
         bytes.contains(QStringLiteral("<glob pattern=\"*.%1\"/>").arg(extension).toUtf8());
 }
 
-// Reads one file as the kind its place says it is.
-void addFile(ScanState& state, const QString& path, MenuFileKind kind)
+[[nodiscard]] std::optional<QByteArray> readIn(const OpenFolder& folder, const QString& name)
 {
-    const std::optional<QByteArray> bytes = state.read(path);
-    if (!bytes)
-        return;
+    QByteArray bytes;
+    if (!folder.read(name, kMaxMenuFileBytes, bytes).ok())
+        return std::nullopt;
+    return bytes;
+}
+
+void fillByKind(Candidate& candidate, const QByteArray& bytes)
+{
+    const MenuFileKind kind = candidate.file.kind;
+    if (kind == MenuFileKind::Menu)
+        fillFromMenu(candidate, bytes);
+    else if (kind == MenuFileKind::Directory)
+        fillFromDesktopEntry(candidate, bytes, EntryForm::Directory);
+    else if (kind == MenuFileKind::Association && candidate.file.path.endsWith(u".xml"))
+        fillFromMimePackage(candidate, bytes);
+    else
+        fillFromDesktopEntry(candidate, bytes,
+                             kind == MenuFileKind::Association ? EntryForm::Association
+                                                               : EntryForm::Shortcut);
+}
+
+using SharedFolder = std::shared_ptr<const OpenFolder>;
+
+[[nodiscard]] SharedFolder shared(OpenFolder folder)
+{
+    return std::make_shared<const OpenFolder>(std::move(folder));
+}
+
+// One file of an open folder as the kind its place says it is. With `later` it is only listed:
+// what it holds is read when its name and records do not already say it.
+Candidate* addFile(ScanState& state, const SharedFolder& folder, const QString& path,
+                   MenuFileKind kind, bool later = false)
+{
     Candidate candidate;
     candidate.file.kind = kind;
     candidate.file.path = path;
-    if (kind == MenuFileKind::Menu)
-        fillFromMenu(candidate, *bytes);
-    else if (kind == MenuFileKind::Directory)
-        fillFromDesktopEntry(candidate, *bytes, EntryForm::Directory);
-    else if (kind == MenuFileKind::Association && path.endsWith(QStringLiteral(".xml")))
-        fillFromMimePackage(candidate, *bytes);
-    else
-        fillFromDesktopEntry(candidate, *bytes,
-                             kind == MenuFileKind::Association ? EntryForm::Association
-                                                               : EntryForm::Shortcut);
-    if (!candidate.icon.isEmpty())
-        state.iconUsers[candidate.icon] << path;
-    state.add(std::move(candidate));
+    candidate.file.name = fileNameOf(path);
+    if (later) {
+        candidate.unreadIn = folder;
+    } else {
+        const std::optional<QByteArray> bytes = readIn(*folder, candidate.file.name);
+        if (!bytes)
+            return nullptr;
+        fillByKind(candidate, *bytes);
+        if (!candidate.icon.isEmpty())
+            state.iconUsers[candidate.icon] << path;
+    }
+    return &state.add(std::move(candidate));
 }
 
 // A .desktop file that is not Wine's: only which icon it shows matters, so that no icon goes
 // while a launcher of the user's still shows it.
-void noteIconUser(ScanState& state, const QString& path)
+void noteIconUser(ScanState& state, const OpenFolder& folder, const QString& path)
 {
-    const std::optional<QByteArray> bytes = state.read(path);
+    const std::optional<QByteArray> bytes = readIn(folder, fileNameOf(path));
     const std::optional<DesktopEntry> entry = bytes ? parseDesktopEntry(*bytes) : std::nullopt;
     const QString icon = entry ? entry->value(QStringLiteral("Icon")) : QString();
     if (!icon.isEmpty())
         state.iconUsers[icon] << path;
 }
 
-void collectMenuEntries(ScanState& state, const QString& folder, const QString& relative)
+// Each folder's files are read while it is open, before the walk goes deeper, so that a Start
+// Menu of many folders never holds more than its depth of descriptors.
+void collectMenuEntries(ScanState& state, const SharedFolder& open, const QString& folder,
+                        const QString& relative)
 {
-    for (const FolderEntry& entry : state.list(folder)) {
+    std::vector<FolderEntry> folders;
+    for (FolderEntry& entry : open->entries()) {
         const QString path = folder + u'/' + entry.name;
         const QString below = relative.isEmpty() ? entry.name : relative + u'-' + entry.name;
         if (entry.type == FileMeta::Type::Folder) {
-            collectMenuEntries(state, path, below);
+            folders.push_back(std::move(entry));
         } else if (entry.type == FileMeta::Type::Regular && entry.name.endsWith(kDesktopSuffix)) {
-            addFile(state, path, MenuFileKind::MenuEntry);
-            if (const auto found = state.byPath.constFind(path); found != state.byPath.cend())
-                state.candidates[static_cast<size_t>(*found)].menuName =
-                    QStringLiteral("wine-") + below.chopped(kDesktopSuffix.size()) +
-                    QStringLiteral(".menu");
+            if (Candidate* added = addFile(state, open, path, MenuFileKind::MenuEntry))
+                added->menuName = QStringLiteral("wine-") + below.chopped(kDesktopSuffix.size()) +
+                                  QStringLiteral(".menu");
         }
     }
+    for (const FolderEntry& entry : folders)
+        collectMenuEntries(state, shared(open->openChild(entry.name)), folder + u'/' + entry.name,
+                           relative.isEmpty() ? entry.name : relative + u'-' + entry.name);
 }
 
 // Regular files of one folder whose names Wine uses there.
 void collectNamed(ScanState& state, const QString& folder, const QString& lead,
-                  const QString& suffix, MenuFileKind kind)
+                  const QString& suffix, MenuFileKind kind, bool later = false)
 {
-    for (const FolderEntry& entry : state.list(folder)) {
+    const SharedFolder open = shared(state.open(folder));
+    for (const FolderEntry& entry : open->entries()) {
         if (entry.type == FileMeta::Type::Regular && entry.name.startsWith(lead) &&
             entry.name.endsWith(suffix) && entry.name.size() > lead.size() + suffix.size())
-            addFile(state, folder + u'/' + entry.name, kind);
+            addFile(state, open, folder + u'/' + entry.name, kind, later);
     }
 }
 
 void collectApplications(ScanState& state)
 {
     const QString folder = state.folders.applications();
-    for (const FolderEntry& entry : state.list(folder)) {
+    const SharedFolder open = shared(state.open(folder));
+    for (const FolderEntry& entry : open->entries()) {
         if (entry.type != FileMeta::Type::Regular || !entry.name.endsWith(kDesktopSuffix))
             continue;
         const QString path = folder + u'/' + entry.name;
         if (entry.name.startsWith(QStringLiteral("wine-extension-")) ||
             entry.name.startsWith(QStringLiteral("wine-protocol-")))
-            addFile(state, path, MenuFileKind::Association);
+            addFile(state, open, path, MenuFileKind::Association);
         else
-            noteIconUser(state, path);
-    }
-}
-
-void collectDesktop(ScanState& state)
-{
-    const QString folder = state.folders.desktop;
-    for (const FolderEntry& entry : state.list(folder)) {
-        if (entry.type == FileMeta::Type::Regular && entry.name.endsWith(kDesktopSuffix))
-            addFile(state, folder + u'/' + entry.name, MenuFileKind::DesktopLink);
+            noteIconUser(state, *open, path);
     }
 }
 
 void collectIcons(ScanState& state)
 {
     const QString icons = state.folders.icons();
-    for (const FolderEntry& size : state.list(icons)) {
+    for (const FolderEntry& size : state.open(icons).entries()) {
         if (size.type != FileMeta::Type::Folder)
             continue;
         const QString apps = icons + u'/' + size.name + QStringLiteral("/apps");
-        for (const FolderEntry& entry : state.list(apps)) {
+        for (const FolderEntry& entry : state.open(apps).entries()) {
             const QString name =
                 entry.name.chopped(entry.name.endsWith(QStringLiteral(".png")) ? 4 : 0);
             if (entry.type == FileMeta::Type::Regular && name.size() < entry.name.size() &&
@@ -206,22 +229,13 @@ const ConfinedFolder* ScanState::rootOf(const QString& path) const
     return folderHolding(roots, path);
 }
 
-std::optional<QByteArray> ScanState::read(const QString& path) const
-{
-    const ConfinedFolder* root = rootOf(path);
-    QByteArray bytes;
-    if (root == nullptr || !root->read(path, kMaxMenuFileBytes, bytes).ok())
-        return std::nullopt;
-    return bytes;
-}
-
-std::vector<FolderEntry> ScanState::list(const QString& folder) const
+OpenFolder ScanState::open(const QString& folder) const
 {
     for (const ConfinedFolder& root : roots) {
         if (root.root() == folder || root.contains(folder))
-            return root.list(folder).value_or(std::vector<FolderEntry>{});
+            return root.open(folder);
     }
-    return {};
+    return OpenFolder();
 }
 
 Candidate& ScanState::add(Candidate candidate)
@@ -229,6 +243,18 @@ Candidate& ScanState::add(Candidate candidate)
     byPath.insert(candidate.file.path, static_cast<qsizetype>(candidates.size()));
     candidates.push_back(std::move(candidate));
     return candidates.back();
+}
+
+QString ScanState::realPath(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash <= 0)
+        return realPathOf(path);
+    const QString folder = path.left(slash);
+    auto found = m_realFolders.constFind(folder);
+    if (found == m_realFolders.cend())
+        found = m_realFolders.insert(folder, QFileInfo(folder).canonicalFilePath());
+    return found->isEmpty() ? QString() : *found + path.mid(slash);
 }
 
 bool isWineIconName(const QString& baseName)
@@ -243,16 +269,50 @@ bool isWineIconName(const QString& baseName)
 void collectFromDisk(ScanState& state)
 {
     const UserFolders& folders = state.folders;
-    collectMenuEntries(state, folders.wineApplications(), QString());
+    collectMenuEntries(state, shared(state.open(folders.wineApplications())),
+                       folders.wineApplications(), QString());
     collectApplications(state);
     collectNamed(state, folders.mergedMenus(), QStringLiteral("wine-"), QStringLiteral(".menu"),
-                 MenuFileKind::Menu);
+                 MenuFileKind::Menu, true);
     collectNamed(state, folders.desktopDirectories(), QStringLiteral("wine-"),
-                 QStringLiteral(".directory"), MenuFileKind::Directory);
+                 QStringLiteral(".directory"), MenuFileKind::Directory, true);
     collectNamed(state, folders.mimePackages(), QStringLiteral("x-wine-extension-"),
                  QStringLiteral(".xml"), MenuFileKind::Association);
-    collectDesktop(state);
+    collectNamed(state, folders.desktop, QString(), kDesktopSuffix, MenuFileKind::DesktopLink);
     collectIcons(state);
+}
+
+void readUnread(ScanState& state, const std::function<bool(const Candidate&)>& wanted)
+{
+    std::vector<Candidate*> unread;
+    for (Candidate& candidate : state.candidates) {
+        if (candidate.unreadIn && wanted(candidate))
+            unread.push_back(&candidate);
+    }
+    for (Candidate* candidate : unread) {
+        const std::optional<QByteArray> bytes =
+            readIn(*candidate->unreadIn, fileNameOf(candidate->file.path));
+        candidate->unreadIn.reset();
+        if (!bytes)
+            continue;
+        fillByKind(*candidate, *bytes);
+        if (!candidate->icon.isEmpty())
+            state.iconUsers[candidate->icon] << candidate->file.path;
+    }
+}
+
+QStringList menuDirectoriesOf(const QString& relative)
+{
+    QStringList folders = relative.split(u'/');
+    folders.removeLast();
+    QString name = QStringLiteral("wine-wine");
+    QStringList directories{name + QStringLiteral(".directory")};
+    name = QStringLiteral("wine");
+    for (const QString& folder : folders) {
+        name += u'-' + folder;
+        directories << name + QStringLiteral(".directory");
+    }
+    return directories;
 }
 
 std::optional<Candidate> readRecordedFile(const ConfinedFolder& root, const QString& path,
@@ -264,10 +324,7 @@ std::optional<Candidate> readRecordedFile(const ConfinedFolder& root, const QStr
     Candidate candidate;
     candidate.file.kind = kind;
     candidate.file.path = path;
-    if (kind == MenuFileKind::Menu)
-        fillFromMenu(candidate, bytes);
-    else
-        fillFromDesktopEntry(candidate, bytes, EntryForm::Shortcut);
+    fillByKind(candidate, bytes);
     return candidate;
 }
 

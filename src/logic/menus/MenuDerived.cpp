@@ -33,11 +33,6 @@ struct Buckets {
     }
 };
 
-[[nodiscard]] QString fileName(const QString& path)
-{
-    return path.section(u'/', -1);
-}
-
 // How a file that uses another one stands: owned by a group (and removable or not), or in use
 // by something that is not ours to remove.
 struct UserView {
@@ -93,16 +88,18 @@ void addDerived(Buckets& buckets, const ScanState& state, MenuFile file, const Q
 
 void addDirectories(Buckets& buckets, const ScanState& state)
 {
-    for (const Candidate& directory : state.candidates) {
-        if (directory.file.kind != MenuFileKind::Directory || !directory.wineForm)
+    QHash<QString, QStringList> usersOf;
+    for (const Candidate& menu : state.candidates) {
+        if (menu.file.kind != MenuFileKind::Menu)
             continue;
-        const QString name = fileName(directory.file.path);
-        QStringList users;
-        for (const Candidate& menu : state.candidates) {
-            if (menu.file.kind == MenuFileKind::Menu && menu.directories.contains(name))
-                users << menu.file.path;
-        }
-        addDerived(buckets, state, directory.file, users, QStringLiteral("no menu uses it"));
+        for (const QString& directory : menu.directories)
+            usersOf[directory] << menu.file.path;
+    }
+    for (const Candidate& directory : state.candidates) {
+        if (directory.file.kind == MenuFileKind::Directory && directory.wineForm)
+            addDerived(buckets, state, directory.file,
+                       usersOf.value(fileNameOf(directory.file.path)),
+                       QStringLiteral("no menu uses it"));
     }
 }
 
@@ -132,7 +129,7 @@ void addIcons(Buckets& buckets, const ScanState& state)
 [[nodiscard]] bool isLeftoverMenu(const Candidate& candidate, const QSet<QString>& menuNames)
 {
     return candidate.file.kind == MenuFileKind::Menu && candidate.owner == kNobody &&
-           candidate.wineForm && !menuNames.contains(fileName(candidate.file.path));
+           candidate.wineForm && !menuNames.contains(fileNameOf(candidate.file.path));
 }
 
 void addPrimaries(Buckets& buckets, const ScanState& state)
@@ -165,7 +162,7 @@ void sortByKindAndPath(std::vector<MenuFile>& files)
 
 } // namespace
 
-MenuInventory assembleInventory(const ScanState& state, const std::vector<MenuPrefix>& prefixes,
+MenuInventory assembleInventory(ScanState& state, const std::vector<MenuPrefix>& prefixes,
                                 bool withOrphans)
 {
     Buckets buckets;

@@ -1,8 +1,10 @@
 // Whose each Wine-made file is, and whether what it starts is still there.
 #include "FileQuery.h"
+#include "FolderListing.h"
 #include "menus/MenuScanState.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <map>
@@ -16,29 +18,34 @@ struct PrefixInfo {
     const MenuPrefix* prefix = nullptr;
     QString canonical;
     ConfinedFolder root{QString()};
+    // The prefix's folders as listed during this scan: shortcuts of one Start Menu folder are
+    // looked up in one listing of it.
+    std::shared_ptr<FolderListings> listings = std::make_shared<FolderListings>();
+    std::shared_ptr<QHash<QString, bool>> exists = std::make_shared<QHash<QString, bool>>();
 };
-
-[[nodiscard]] QString fileName(const QString& path)
-{
-    return path.section(u'/', -1);
-}
 
 // Wine names its files as DOS paths: "\\?\unix\home\..." for a Unix path, or a drive path
 // ("C:\users\Public\Desktop\x.desktop") that goes through the prefix's drives.
-[[nodiscard]] QString unixPathOf(const QString& dosPath, const QString& prefixPath)
+[[nodiscard]] QString unixPathOf(const QString& dosPath, const PrefixInfo& info)
 {
     QString path = dosPath;
     if (path.startsWith(QStringLiteral("\\\\?\\")) || path.startsWith(QStringLiteral("\\??\\")))
         path = path.mid(4);
     if (path.startsWith(QStringLiteral("unix\\"), Qt::CaseInsensitive))
         return path.mid(4).replace(u'\\', u'/');
-    return resolveWindowsPath(prefixPath, path).value_or(QString());
+    return resolveWindowsPath(info.prefix->path, path, *info.listings).value_or(QString());
 }
 
-[[nodiscard]] bool windowsFileExists(const QString& prefixPath, const QString& path)
+// A menu entry and its .menu name the same shortcut: it is looked for once.
+[[nodiscard]] bool windowsFileExists(const PrefixInfo& info, const QString& path)
 {
-    const QString unix = unixPathOf(path, prefixPath);
-    return !unix.isEmpty() && (QFileInfo::exists(unix) || QFileInfo(unix).isSymLink());
+    auto known = info.exists->constFind(path);
+    if (known == info.exists->cend()) {
+        const QString unix = unixPathOf(path, info);
+        known = info.exists->insert(
+            path, !unix.isEmpty() && (QFileInfo::exists(unix) || QFileInfo(unix).isSymLink()));
+    }
+    return *known;
 }
 
 [[nodiscard]] bool isAbsoluteWindowsPath(const QString& path)
@@ -68,7 +75,12 @@ struct PrefixInfo {
 // The file a record names, as a candidate: one the folders gave, or one read now from a root.
 Candidate* recordedCandidate(ScanState& state, const PrefixInfo& info, const QString& dosPath)
 {
-    const QString path = realPathOf(unixPathOf(dosPath, info.prefix->path));
+    // Most records name a file the folders gave, as written; only others need their links
+    // resolved.
+    const QString named = unixPathOf(dosPath, info);
+    if (const auto found = state.byPath.constFind(named); found != state.byPath.cend())
+        return &state.candidates[static_cast<size_t>(*found)];
+    const QString path = state.realPath(named);
     if (path.isEmpty())
         return nullptr;
     if (const auto found = state.byPath.constFind(path); found != state.byPath.cend())
@@ -100,7 +112,7 @@ void applyRecords(ScanState& state, int index, const PrefixInfo& info)
         for (const RegNamedValue& value : extension.values) {
             if (value.name.compare(QStringLiteral("DesktopFile"), Qt::CaseInsensitive) != 0)
                 continue;
-            const QString path = realPathOf(unixPathOf(textOf(value.value), info.prefix->path));
+            const QString path = state.realPath(unixPathOf(textOf(value.value), info));
             const auto found = state.byPath.constFind(path);
             if (found == state.byPath.cend())
                 continue;
@@ -154,12 +166,12 @@ void pairCompanions(ScanState& state)
         if (candidate.file.kind == MenuFileKind::MenuEntry && !candidate.menuName.isEmpty())
             entryByMenu.insert(candidate.menuName, i);
         if (candidate.file.kind == MenuFileKind::Association)
-            associationByName.insert(fileName(candidate.file.path), i);
+            associationByName.insert(fileNameOf(candidate.file.path), i);
     }
     for (Candidate& candidate : state.candidates) {
         if (candidate.owner != kNobody || !candidate.wineForm)
             continue;
-        const QString name = fileName(candidate.file.path);
+        const QString name = fileNameOf(candidate.file.path);
         qsizetype partner = -1;
         if (candidate.file.kind == MenuFileKind::Menu)
             partner = entryByMenu.value(name, -1);
@@ -190,7 +202,7 @@ void makeStale(Candidate& candidate, const QString& reason)
 
 // Wine's own rule for a menu file: it is stale once its shortcut is gone. A desktop link that
 // no record names is stale when the shortcut beside it or the program it starts is gone.
-void judgeShortcut(Candidate& candidate, const QString& prefixPath)
+void judgeShortcut(Candidate& candidate, const PrefixInfo& info)
 {
     const QString first = candidate.command ? candidate.command->arguments.value(0) : QString();
     QString shortcut = candidate.recordTarget;
@@ -199,7 +211,7 @@ void judgeShortcut(Candidate& candidate, const QString& prefixPath)
         shortcut = first;
     if (!shortcut.isEmpty()) {
         candidate.file.target = shortcut;
-        if (!windowsFileExists(prefixPath, shortcut))
+        if (!windowsFileExists(info, shortcut))
             makeStale(candidate, QStringLiteral("its shortcut %1 is gone").arg(shortcut));
         return;
     }
@@ -210,7 +222,7 @@ void judgeShortcut(Candidate& candidate, const QString& prefixPath)
             return;
         }
     }
-    if (isAbsoluteWindowsPath(first) && !windowsFileExists(prefixPath, first))
+    if (isAbsoluteWindowsPath(first) && !windowsFileExists(info, first))
         makeStale(candidate, QStringLiteral("its program %1 is gone").arg(first));
 }
 
@@ -238,7 +250,7 @@ void judgeShortcut(Candidate& candidate, const QString& prefixPath)
 // Wine's rule for an association: it goes when nothing opens the extension (or scheme) any more.
 void judgeAssociation(Candidate& candidate, Registry& registry)
 {
-    const QString name = fileName(candidate.file.path);
+    const QString name = fileNameOf(candidate.file.path);
     const QString open = QStringLiteral("\\shell\\open\\command");
     if (name.startsWith(QStringLiteral("wine-protocol-"))) {
         const QString scheme = name.mid(14).chopped(8);
@@ -253,6 +265,18 @@ void judgeAssociation(Candidate& candidate, Registry& registry)
         makeStale(candidate, QStringLiteral("nothing opens %1 files any more").arg(extension));
 }
 
+void judgeOne(Candidate& candidate, const PrefixInfo& info)
+{
+    candidate.file.prefix = info.prefix->path;
+    const bool mimePackage = candidate.file.path.endsWith(QStringLiteral(".xml"));
+    if (candidate.file.kind == MenuFileKind::Association && !mimePackage)
+        judgeAssociation(candidate, *info.prefix->registry);
+    else if (candidate.file.kind != MenuFileKind::Association &&
+             candidate.file.kind != MenuFileKind::Directory &&
+             (candidate.file.kind != MenuFileKind::Menu || !candidate.recordTarget.isEmpty()))
+        judgeShortcut(candidate, info);
+}
+
 void judge(ScanState& state, const std::vector<PrefixInfo>& infos)
 {
     for (Candidate& candidate : state.candidates) {
@@ -260,19 +284,9 @@ void judge(ScanState& state, const std::vector<PrefixInfo>& infos)
             candidate.file.verdict = MenuVerdict::Orphaned;
             candidate.file.reason =
                 QStringLiteral("the prefix %1 does not exist any more").arg(candidate.file.prefix);
-            continue;
+        } else if (candidate.owner >= 0) {
+            judgeOne(candidate, infos[static_cast<size_t>(candidate.owner)]);
         }
-        if (candidate.owner < 0)
-            continue;
-        const PrefixInfo& info = infos[static_cast<size_t>(candidate.owner)];
-        candidate.file.prefix = info.prefix->path;
-        const bool mimePackage = candidate.file.path.endsWith(QStringLiteral(".xml"));
-        if (candidate.file.kind == MenuFileKind::Association && !mimePackage)
-            judgeAssociation(candidate, *info.prefix->registry);
-        else if (candidate.file.kind != MenuFileKind::Association &&
-                 candidate.file.kind != MenuFileKind::Directory &&
-                 (candidate.file.kind != MenuFileKind::Menu || !candidate.recordTarget.isEmpty()))
-            judgeShortcut(candidate, info.prefix->path);
     }
 }
 
@@ -284,10 +298,10 @@ void judgeCompanions(ScanState& state)
         if (candidate.file.kind == MenuFileKind::MenuEntry && !candidate.menuName.isEmpty())
             byName.insert(candidate.menuName, &candidate);
         if (candidate.file.kind == MenuFileKind::Association)
-            byName.insert(fileName(candidate.file.path), &candidate);
+            byName.insert(fileNameOf(candidate.file.path), &candidate);
     }
     for (Candidate& candidate : state.candidates) {
-        const QString name = fileName(candidate.file.path);
+        const QString name = fileNameOf(candidate.file.path);
         const bool menu =
             candidate.file.kind == MenuFileKind::Menu && candidate.recordTarget.isEmpty();
         const bool mime =
@@ -303,6 +317,49 @@ void judgeCompanions(ScanState& state)
             candidate.file.reason = partner->file.reason;
         }
     }
+}
+
+// A .menu file a prefix records beside its menu entry is the one Wine wrote for it: the folders
+// it names follow from the entry's place and need no read. The others are read.
+void settleMenus(ScanState& state)
+{
+    QHash<QString, const Candidate*> entryByMenu;
+    for (const Candidate& candidate : state.candidates) {
+        if (candidate.file.kind == MenuFileKind::MenuEntry && !candidate.menuName.isEmpty())
+            entryByMenu.insert(candidate.menuName, &candidate);
+    }
+    const QString top = state.folders.wineApplications() + u'/';
+    for (Candidate& menu : state.candidates) {
+        const Candidate* entry = menu.unreadIn && !menu.recordTarget.isEmpty()
+                                     ? entryByMenu.value(fileNameOf(menu.file.path))
+                                     : nullptr;
+        if (entry == nullptr || !entry->file.path.startsWith(top))
+            continue;
+        menu.directories = menuDirectoriesOf(entry->file.path.mid(top.size()));
+        menu.wineForm = true;
+        menu.unreadIn.reset();
+    }
+    readUnread(state, [](const Candidate& c) { return c.file.kind == MenuFileKind::Menu; });
+}
+
+// A .directory file a menu uses is taken by its name; one no menu uses is read, so that only
+// one in Wine's form is ever offered as a leftover.
+void settleDirectories(ScanState& state)
+{
+    QSet<QString> used;
+    for (const Candidate& menu : state.candidates) {
+        for (const QString& directory : menu.directories)
+            used.insert(directory);
+    }
+    for (Candidate& directory : state.candidates) {
+        const QString name = fileNameOf(directory.file.path);
+        if (!directory.unreadIn || !used.contains(name))
+            continue;
+        directory.file.name = name.mid(5).chopped(10); // wine-<folders>.directory
+        directory.wineForm = true;
+        directory.unreadIn.reset();
+    }
+    readUnread(state, [](const Candidate& c) { return c.file.kind == MenuFileKind::Directory; });
 }
 
 [[nodiscard]] std::vector<PrefixInfo> prefixInfos(const std::vector<MenuPrefix>& prefixes)
@@ -327,10 +384,12 @@ MenuInventory scanMenuFiles(const UserFolders& folders, const std::vector<MenuPr
         if (infos[i].prefix->registry != nullptr)
             applyRecords(state, static_cast<int>(i), infos[i]);
     }
+    settleMenus(state);
     assignByExec(state, infos);
     pairCompanions(state);
     judge(state, infos);
     judgeCompanions(state);
+    settleDirectories(state);
     return assembleInventory(state, prefixes, withOrphans);
 }
 

@@ -7,6 +7,8 @@
 
 #include <QHash>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace nixora::menus
@@ -25,6 +27,9 @@ struct Candidate {
     QString menuName;                   // menu entries: the .menu file name Wine writes for it
     int owner = kNobody;                // index of the requested prefix, or kNobody, kOrphan
     QString recordTarget;               // the shortcut its MenuFiles record names
+    // Where a file whose content has not been read yet lies: a .menu file or .directory file is
+    // read only when its name and records do not already say what it holds.
+    std::shared_ptr<const OpenFolder> unreadIn;
 };
 
 struct ScanState {
@@ -39,18 +44,35 @@ struct ScanState {
 
     // The folder that holds `path`, or nullptr when none of the roots does.
     [[nodiscard]] const ConfinedFolder* rootOf(const QString& path) const;
-    // The bytes of a small regular file reached without a link; nothing otherwise.
-    [[nodiscard]] std::optional<QByteArray> read(const QString& path) const;
-    [[nodiscard]] std::vector<FolderEntry> list(const QString& folder) const;
+    // The folder at `path` opened below its root; not valid outside the roots.
+    [[nodiscard]] OpenFolder open(const QString& folder) const;
     Candidate& add(Candidate candidate);
+    // realPathOf, each folder resolved once.
+    [[nodiscard]] QString realPath(const QString& path);
+
+private:
+    QHash<QString, QString> m_realFolders;
 };
+
+// The last component of a path.
+[[nodiscard]] inline QString fileNameOf(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
 
 // Wine's own names for the files it writes, tested on the file name alone.
 [[nodiscard]] bool isWineIconName(const QString& baseName);
 
-// Reads every file of Wine's places into the state: .desktop, .menu, .directory and MIME
-// package files as candidates, icons by name, and which .desktop shows which icon.
+// Reads every file of Wine's places into the state: .desktop and MIME package files as
+// candidates, .menu and .directory files as candidates still unread, icons by name, and which
+// .desktop shows which icon.
 void collectFromDisk(ScanState& state);
+// Reads the unread candidates `wanted` picks.
+void readUnread(ScanState& state, const std::function<bool(const Candidate&)>& wanted);
+// The .directory files Wine's .menu file for the menu entry at `relative` (below
+// applications/wine, as "Programs/App/App.desktop") names: "wine-wine.directory",
+// "wine-Programs.directory", "wine-Programs-App.directory".
+[[nodiscard]] QStringList menuDirectoriesOf(const QString& relative);
 // The candidate for a file a MenuFiles record names that the folders did not give (a file in
 // the prefix, say, under its Public desktop), read from the root that holds it.
 std::optional<Candidate> readRecordedFile(const ConfinedFolder& root, const QString& path,
@@ -59,9 +81,8 @@ std::optional<Candidate> readRecordedFile(const ConfinedFolder& root, const QStr
 // The inventory of a judged scan: each requested prefix's files, then (with `withOrphans`) those
 // of prefixes that are gone and the leftovers no file uses; directories and icons listed with
 // every group of files that uses them.
-[[nodiscard]] MenuInventory assembleInventory(const ScanState& state,
-                                              const std::vector<MenuPrefix>& prefixes,
-                                              bool withOrphans);
+[[nodiscard]] MenuInventory
+assembleInventory(ScanState& state, const std::vector<MenuPrefix>& prefixes, bool withOrphans);
 
 // The directory a path lies in and the path with every link of that folder resolved; the last
 // component is never followed. Empty when the folder does not exist.
