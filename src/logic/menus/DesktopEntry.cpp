@@ -9,6 +9,9 @@ namespace nixora::menus
 namespace
 {
 
+// Up to this many keys, a repeated key is looked for among them one by one.
+constexpr size_t kFewKeys = 16;
+
 // The string escapes of the Desktop Entry format; an unknown escape is kept as written.
 QString decodeString(const QString& raw)
 {
@@ -139,23 +142,31 @@ bool DesktopEntry::has(const QString& key) const
 
 std::optional<DesktopEntry> parseDesktopEntry(const QByteArray& bytes)
 {
-    const QList<QByteArray> lines = bytes.split('\n');
-    if (lines.isEmpty() || lines.first() != "[Desktop Entry]")
+    qsizetype end = bytes.indexOf('\n');
+    if (QByteArrayView(bytes).first(end < 0 ? bytes.size() : end) != "[Desktop Entry]")
         return std::nullopt;
     DesktopEntry entry;
-    QSet<QString> seen;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QString line = QString::fromUtf8(lines[i]);
+    QSet<QString> seen; // only for the long files of other programs
+    while (end >= 0) {
+        const qsizetype start = end + 1;
+        end = bytes.indexOf('\n', start);
+        const QByteArrayView line =
+            QByteArrayView(bytes).sliced(start, (end < 0 ? bytes.size() : end) - start);
         if (line.isEmpty())
             continue;
-        const qsizetype equals = line.indexOf(u'=');
-        if (line.startsWith(u'[') || equals <= 0)
+        const qsizetype equals = line.indexOf('=');
+        if (line.startsWith('[') || equals <= 0)
             return std::nullopt;
-        const QString key = line.left(equals);
-        if (seen.contains(key))
+        QString key = QString::fromUtf8(line.first(equals));
+        if (entry.keys.size() >= kFewKeys && seen.isEmpty())
+            for (const auto& [name, text] : entry.keys)
+                seen.insert(name);
+        if (seen.isEmpty() ? entry.has(key) : seen.contains(key))
             return std::nullopt;
-        seen.insert(key);
-        entry.keys.emplace_back(key, decodeString(line.mid(equals + 1)));
+        if (!seen.isEmpty())
+            seen.insert(key);
+        entry.keys.emplace_back(std::move(key),
+                                decodeString(QString::fromUtf8(line.sliced(equals + 1))));
     }
     return entry;
 }
@@ -178,7 +189,7 @@ std::optional<WineCommand> parseWineExec(const QString& exec)
     return command;
 }
 
-bool hasWineForm(const DesktopEntry& entry, EntryForm form)
+bool hasWineKeys(const DesktopEntry& entry, EntryForm form)
 {
     const FormKeys& keys = keysOf(form);
     for (const QString& key : keys.required) {
@@ -193,7 +204,7 @@ bool hasWineForm(const DesktopEntry& entry, EntryForm form)
         if (entry.value(key) != text)
             return false;
     }
-    return form == EntryForm::Directory || parseWineExec(entry.value(QStringLiteral("Exec")));
+    return true;
 }
 
 } // namespace nixora::menus

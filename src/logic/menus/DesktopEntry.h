@@ -38,6 +38,7 @@ enum class EntryForm { Shortcut, Association, Directory };
 // True when the entry has every key Wine always writes for that form, with the fixed values
 // it writes, and no key Wine never writes there. A user's own launcher for a Wine program has
 // other keys (Categories, Terminal, Version...) or lacks some, and is never taken for Wine's.
-[[nodiscard]] bool hasWineForm(const DesktopEntry& entry, EntryForm form);
+// (The Exec line's own form is parseWineExec's to judge.)
+[[nodiscard]] bool hasWineKeys(const DesktopEntry& entry, EntryForm form);
 
 } // namespace nixora::menus

@@ -35,12 +35,16 @@ void fillFromDesktopEntry(Candidate& candidate, const QByteArray& bytes, EntryFo
         return;
     if (entry->has(QStringLiteral("Name")))
         candidate.file.name = entry->value(QStringLiteral("Name"));
-    candidate.wineForm = hasWineForm(*entry, form);
     candidate.icon = entry->value(QStringLiteral("Icon"));
     candidate.file.workingFolder = entry->value(QStringLiteral("Path"));
+    if (form == EntryForm::Directory) {
+        candidate.wineForm = hasWineKeys(*entry, form);
+        return;
+    }
     candidate.command = parseWineExec(entry->value(QStringLiteral("Exec")));
     if (!candidate.command)
         return;
+    candidate.wineForm = hasWineKeys(*entry, form);
     const QStringList& arguments = candidate.command->arguments;
     // An association starts "wine start /ProgIDOpen <ProgID> %f", a protocol "wine start %u".
     const qsizetype progId = arguments.indexOf(QStringLiteral("/ProgIDOpen"));
