@@ -24,6 +24,8 @@ namespace
 
 using namespace nixora;
 
+const SystemClock clock;
+
 QString header()
 {
     return QStringLiteral("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
@@ -134,7 +136,7 @@ void BM_Fill(benchmark::State& bench)
     const int components = static_cast<int>(bench.range(1));
     // Fourth argument 1: the entries split across the three sources.
     GeneratedPrefix& prefix = prefixFor(entries, components, bench.range(3) == 1);
-    Workspace ctx(Services{});
+    Workspace ctx(Services{.clock = clock});
     (void)ctx.openPrefix(Prefix(prefix.path()));
     WindowState& state = ctx.state;
     state.lvwOhjelmat.setSorted(true);

@@ -17,6 +17,8 @@ namespace
 
 using namespace nixora;
 
+const SystemClock clock;
+
 QString entryBlock(int index, bool phantom)
 {
     const QString exe = phantom ? QStringLiteral("C:\\\\Gone\\\\App%1\\\\uninst.exe")
@@ -63,7 +65,7 @@ void BM_RemovePhantoms(benchmark::State& state)
         state.PauseTiming();
         QTemporaryDir dir;
         writePrefix(dir.path(), entries, phantoms);
-        Workspace ctx(Services{});
+        Workspace ctx(Services{.clock = clock});
         (void)ctx.openPrefix(Prefix(dir.path()));
         state.ResumeTiming();
         const PhantomRemovalResult result = removePhantomEntries(ctx, list);

@@ -7,6 +7,12 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <vector>
+
 #include <sys/resource.h>
 
 using namespace nixora;
@@ -132,6 +138,44 @@ void BM_LoadGenerated50MBUninstall(benchmark::State& state)
     loadBytes(state, generatedHive(), {kUninstall});
 }
 BENCHMARK(BM_LoadGenerated50MBUninstall)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A million sibling keys below one key, in the order Wine writes them, reversed, or shuffled:
+// the tree must cost about the same whatever the order of the key lines.
+enum class SiblingOrder { Wine, Reversed, Shuffled };
+
+QByteArray siblingHive(SiblingOrder order)
+{
+    constexpr int kSiblings = 1000000;
+    std::vector<int> numbers(kSiblings);
+    std::iota(numbers.begin(), numbers.end(), 0);
+    if (order == SiblingOrder::Reversed)
+        std::reverse(numbers.begin(), numbers.end());
+    if (order == SiblingOrder::Shuffled)
+        std::shuffle(numbers.begin(), numbers.end(), std::mt19937(20261207));
+    QByteArray text = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
+                      "#arch=win64\n";
+    text.reserve(kSiblings * 100);
+    for (const int number : numbers)
+        text += "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App" +
+                QByteArray::number(number).rightJustified(7, '0') +
+                "] 1796625534\n\"DisplayName\"=\"Application\"\n";
+    return text;
+}
+
+void BM_LoadMillionSiblings(benchmark::State& state)
+{
+    const auto order = static_cast<SiblingOrder>(state.range(0));
+    const bool subtree = state.range(1) != 0;
+    loadBytes(state, siblingHive(order), subtree ? QStringList{kUninstall} : QStringList{});
+    state.SetLabel(std::string(order == SiblingOrder::Wine       ? "Wine's order"
+                               : order == SiblingOrder::Reversed ? "reversed"
+                                                                 : "shuffled") +
+                   (subtree ? ", Uninstall subtree" : ", whole tree"));
+}
+BENCHMARK(BM_LoadMillionSiblings)
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // A loaded hive whose file is unchanged: each call checks the file's identity, then reads.
 void BM_LueRekisteriarvo(benchmark::State& state)

@@ -81,10 +81,10 @@ void writeGeneratedPrefix(const QString& to, int entries)
 void runStartup(benchmark::State& state, const QString& prefixPath)
 {
     QuietUi ui;
+    const nixora::SystemClock clock;
     PaintCounter counter;
     for (auto _ : state) {
-        nixora::Services services;
-        services.ui = &ui;
+        nixora::Services services{.ui = &ui, .clock = clock};
         nixora::Workspace workspace(services);
         const nixora::PrefixStatus status = workspace.openPrefix(nixora::Prefix(prefixPath));
         nixora::frmPoisto window(workspace, status);
@@ -102,8 +102,8 @@ void runStartup(benchmark::State& state, const QString& prefixPath)
 void runRefresh(benchmark::State& state, const QString& prefixPath)
 {
     QuietUi ui;
-    nixora::Services services;
-    services.ui = &ui;
+    const nixora::SystemClock clock;
+    nixora::Services services{.ui = &ui, .clock = clock};
     nixora::Workspace workspace(services);
     const nixora::PrefixStatus status = workspace.openPrefix(nixora::Prefix(prefixPath));
     nixora::frmPoisto window(workspace, status);
@@ -164,8 +164,8 @@ void BM_PrefixesMenu(benchmark::State& state)
         writeGeneratedPrefix(prefix, 1000);
     }
     QuietUi ui;
-    nixora::Services services;
-    services.ui = &ui;
+    const nixora::SystemClock clock;
+    nixora::Services services{.ui = &ui, .clock = clock};
     nixora::Workspace workspace(services);
     const nixora::PrefixStatus status =
         workspace.openPrefix(nixora::Prefix(folder + QStringLiteral("/game0")));

@@ -31,4 +31,9 @@ namespace nixora::fuzz
 // import): nothing outside the Uninstall keys a restore may write to changes, ever.
 [[nodiscard]] QString restoreBackup(QByteArrayView input);
 
+// Generated hives with every spelling of key lines (escapes, letter case, doubled and trailing
+// separators, quotes, comments, twins under Wow6432Node): the tree of the listing's subtrees
+// must read as the whole tree reads, also an entry listed in one view and read in the other.
+[[nodiscard]] QString subtreeParse(QByteArrayView input);
+
 } // namespace nixora::fuzz

@@ -38,10 +38,10 @@ QString hiveRoundTrip(QByteArrayView input)
     if (!hive)
         return {};
     const KeyImage original = imageOf(*hive, hive->root());
-    if (QString failure = reparse(hive->serialize(true), original, "copy"); !failure.isEmpty())
+    if (QString failure = reparse(*hive->serialize(true), original, "copy"); !failure.isEmpty())
         return failure;
     touchAll(*hive, hive->root());
-    return reparse(hive->serialize(), original, "rewrite");
+    return reparse(*hive->serialize(), original, "rewrite");
 }
 
 } // namespace nixora::fuzz

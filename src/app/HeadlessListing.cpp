@@ -169,8 +169,10 @@ void printListingLine(const QStringList& fields)
 }
 
 HeadlessWindow::HeadlessWindow(const Prefix& prefix)
-    : m_ctx(Services{
-          nullptr, nullptr, &m_ui, nullptr, {}, {}, {}, {}, {}, build::wineClientProgram(), {}})
+    : m_ctx(Services{.ui = &m_ui,
+                     .clock = m_clock,
+                     .wineClientProgram = build::wineClientProgram(),
+                     .settingsFile = settings::defaultStoreFile()})
 {
     (void)m_ctx.openPrefix(prefix);
     m_ctx.state.lvwOhjelmat.setSorted(true);
@@ -196,6 +198,20 @@ void HeadlessWindow::fillBackups()
 {
     ListaaPalautettavatOhjelmat(m_ctx);
     m_ctx.state.selectedTab = kTabBackups;
+}
+
+int refusePrefix(const Prefix& prefix)
+{
+    if (!prefix.error().isEmpty()) {
+        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(prefix.error()));
+        return 1;
+    }
+    const QString reason = notAPrefixReason(prefix.path());
+    if (reason.isEmpty())
+        return 0;
+    std::fprintf(stderr, "nixora: not a Wine prefix: %s (%s)\n", qUtf8Printable(prefix.path()),
+                 qUtf8Printable(reason));
+    return 2;
 }
 
 QStringList registryColumns(const PrefixStatus& status)
@@ -251,17 +267,20 @@ void runHeadlessListing(const ListingRequest& request,
     PhaseTimer timer(request.timings, mainStarted);
     timer.lap("startup");
     const Prefix& prefix = request.prefix;
-    if (!prefix.error().isEmpty() || !prefix.exists()) {
-        const QString reason = prefix.error().isEmpty()
-                                   ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
-                                   : prefix.error();
-        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(reason));
-        endListingProcess(1);
-    }
+    if (const int refused = refusePrefix(prefix); refused != 0)
+        endListingProcess(refused);
 
     HeadlessWindow window(prefix);
+    if (const QString& refusal = window.status().writeRefusal; !refusal.isEmpty())
+        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(refusal));
     window.loadPreferences();
     timer.lap("hives");
+    // A list without one of the hives would pass for the whole list.
+    if (const QString problem = window.context().services.registry->readProblem();
+        !problem.isEmpty()) {
+        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(problem));
+        endListingProcess(1);
+    }
     ListingOutput out(request.format);
     out.field(QStringLiteral("prefix"), prefix.path());
     describeRegistry(window.status(), out);

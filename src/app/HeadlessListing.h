@@ -34,6 +34,11 @@ struct ListingRequest {
 // built would only cost time: tens of milliseconds at 10,000 entries.
 [[noreturn]] void endListingProcess(int status);
 
+// Whether `prefix` can be listed or cleaned: 0 when it can; otherwise the reason is on stderr
+// and the result is the exit status, 1 for an unusable path (a relative WINEPREFIX), 2 for a
+// folder that is not a Wine prefix ("not a Wine prefix: DIR (no system.reg)").
+[[nodiscard]] int refusePrefix(const Prefix& prefix);
+
 // What the listings say of a registry that is not the files: "live", or "last save" with the
 // time of the hive files (ISO 8601) and why the prefix's wineserver cannot be joined; nothing for
 // the files.
@@ -82,6 +87,7 @@ public:
 
 private:
     SilentUi m_ui;
+    SystemClock m_clock;
     Workspace m_ctx;
 };
 

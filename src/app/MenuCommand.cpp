@@ -1,12 +1,13 @@
 #include "MenuCommand.h"
 
 #include "BuildInfo.h"
+#include "HeadlessListing.h"
 #include "LiveRegistry.h"
 #include "menus/MenuRemoval.h"
 
 #include <QDateTime>
 
-#include <cstdio>
+#include <algorithm>
 #include <memory>
 
 namespace nixora
@@ -23,23 +24,19 @@ const QStringList kNames{QStringLiteral("prefix"),  QStringLiteral("kind"),
                          QStringLiteral("reason")};
 
 // The prefixes that can be read, each with a registry of its own; the others are said on
-// stderr and make the exit status 1.
+// stderr and make the exit status that refusePrefix gives.
 struct OpenPrefixes {
     std::vector<std::unique_ptr<LiveRegistry>> registries;
     std::vector<menus::MenuPrefix> prefixes;
-    bool allRead = true;
+    int refused = 0;
 };
 
 OpenPrefixes openPrefixes(const std::vector<Prefix>& prefixes)
 {
     OpenPrefixes open;
     for (const Prefix& prefix : prefixes) {
-        if (!prefix.error().isEmpty() || !prefix.exists()) {
-            const QString reason = prefix.error().isEmpty()
-                                       ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
-                                       : prefix.error();
-            std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(reason));
-            open.allRead = false;
+        if (const int refused = refusePrefix(prefix); refused != 0) {
+            open.refused = std::max(open.refused, refused);
             continue;
         }
         auto registry = std::make_unique<LiveRegistry>(prefix, build::wineClientProgram());
@@ -79,7 +76,7 @@ int listFiles(const MenuRequest& request, const OpenPrefixes& open, ListingOutpu
                    .arg(open.prefixes.size())
                    .arg(stale)
                    .arg(orphaned));
-    return open.allRead ? 0 : 1;
+    return open.refused;
 }
 
 struct Totals {
@@ -134,7 +131,7 @@ int removeFiles(const MenuRequest& request, const OpenPrefixes& open, ListingOut
                                      .arg(totals.removed)
                                      .arg(totals.kept);
     out.status(QStringLiteral("status"), status);
-    return open.allRead && totals.kept == 0 ? 0 : 1;
+    return std::max(open.refused, totals.kept == 0 ? 0 : 1);
 }
 
 } // namespace
@@ -145,11 +142,15 @@ int runMenuCommand(const MenuRequest& request)
     out.declareList(kFiles);
     if (request.remove)
         out.field(QStringLiteral("dryRun"), request.dryRun);
+    out.declareList(QStringLiteral("unreadable"));
+    for (const auto& [path, reason] : request.unreadable)
+        out.row(QStringLiteral("unreadable"), {QStringLiteral("prefix"), QStringLiteral("reason")},
+                {path, reason});
     const OpenPrefixes open = openPrefixes(request.prefixes);
     const int status =
         request.remove ? removeFiles(request, open, out) : listFiles(request, open, out);
     out.finish();
-    return status;
+    return std::max(status, request.unreadable.empty() ? 0 : 1);
 }
 
 } // namespace nixora

@@ -3,7 +3,9 @@
 #include "HeadlessListing.h"
 #include "backup/PhantomRemoval.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <new>
 
 namespace nixora
 {
@@ -31,25 +33,33 @@ void printOutcome(ListingOutput& out, const QString& prefix, const PhantomEntry&
              {QStringLiteral("reason"), reason}});
 }
 
-// One prefix: fills its list as the window does, then lists or removes its phantom rows.
-bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& totals)
+void printUnreadable(ListingOutput& out, const QString& prefix, const QString& reason)
 {
-    if (!prefix.error().isEmpty() || !prefix.exists()) {
-        const QString reason = prefix.error().isEmpty()
-                                   ? QStringLiteral("no Wine prefix at %1").arg(prefix.path())
-                                   : prefix.error();
-        std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(reason));
-        return false;
-    }
+    static const QStringList names{QStringLiteral("prefix"), QStringLiteral("reason")};
+    out.row(QStringLiteral("unreadable"), names, {prefix, reason});
+}
+
+// One prefix: fills its list as the window does, then lists or removes its phantom rows. The
+// exit status a prefix that cannot be cleaned calls for, 0 otherwise.
+int cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& totals)
+{
+    if (const int refused = refusePrefix(prefix); refused != 0)
+        return refused;
     HeadlessWindow window(prefix);
     window.loadPreferences();
+    // Judged without one of its hives, every entry of it would look gone.
+    if (const QString problem = window.context().services.registry->readProblem();
+        !problem.isEmpty()) {
+        printUnreadable(out, prefix.path(), problem);
+        return 1;
+    }
     window.fillEntries();
     const std::vector<PhantomEntry> entries = phantomEntries(window.state().lvwOhjelmat);
     if (dryRun || entries.empty()) {
         for (const PhantomEntry& entry : entries)
             printOutcome(out, prefix.path(), entry, {}, kDryRun);
         totals.listed += static_cast<int>(entries.size());
-        return true;
+        return 0;
     }
     const PhantomRemovalResult result = removePhantomEntries(window.context(), entries);
     // A prefix whose wineserver runs is skipped: each of its phantoms is kept for that reason.
@@ -57,13 +67,13 @@ bool cleanPrefix(const Prefix& prefix, bool dryRun, ListingOutput& out, Totals& 
         for (const PhantomEntry& entry : entries)
             printOutcome(out, prefix.path(), entry, {}, result.refused);
         totals.kept += static_cast<int>(entries.size());
-        return true;
+        return 0;
     }
     for (const PhantomOutcome& outcome : result.outcomes)
         printOutcome(out, prefix.path(), outcome.entry, outcome.backupFile, outcome.reason);
     totals.removed += result.removedCount();
     totals.kept += result.keptCount();
-    return true;
+    return 0;
 }
 
 } // namespace
@@ -73,10 +83,20 @@ int runPhantomRemoval(const PhantomRequest& request)
     ListingOutput out(request.format);
     out.declareList(QStringLiteral("entries"));
     out.field(QStringLiteral("dryRun"), request.dryRun);
+    out.declareList(QStringLiteral("unreadable"));
     Totals totals;
-    bool allRead = true;
-    for (const Prefix& prefix : request.prefixes)
-        allRead = cleanPrefix(prefix, request.dryRun, out, totals) && allRead;
+    int refused = request.unreadable.empty() ? 0 : 1;
+    for (const auto& [path, reason] : request.unreadable)
+        printUnreadable(out, path, reason);
+    for (const Prefix& prefix : request.prefixes) {
+        try {
+            refused = std::max(refused, cleanPrefix(prefix, request.dryRun, out, totals));
+        } catch (const std::bad_alloc&) {
+            // What was done in the other prefixes stays in the output.
+            printUnreadable(out, prefix.path(), QStringLiteral("not enough memory to read it"));
+            refused = std::max(refused, 1);
+        }
+    }
     const QString status =
         request.dryRun ? QStringLiteral("%1 phantom entries in %2 prefixes (dry run)")
                              .arg(totals.listed)
@@ -87,21 +107,25 @@ int runPhantomRemoval(const PhantomRequest& request)
                              .arg(totals.kept);
     out.status(QStringLiteral("status"), status);
     out.finish();
-    return allRead && totals.kept == 0 ? 0 : 1;
+    return refused != 0 ? refused : totals.kept == 0 ? 0 : 1;
 }
 
-std::vector<Prefix> discoveredPrefixes(const prefixes::DiscoveryInput& input)
+std::vector<Prefix> discoveredPrefixes(const prefixes::DiscoveryInput& input,
+                                       std::vector<std::pair<QString, QString>>& unreadable)
 {
     const prefixes::DiscoveryResult found = prefixes::discoverPrefixes(input);
     for (const QString& warning : found.warnings)
         std::fprintf(stderr, "nixora: %s\n", qUtf8Printable(warning));
     std::vector<Prefix> result;
     for (const prefixes::DiscoveredPrefix& prefix : found.prefixes) {
-        if (prefix.problem.isEmpty())
+        // A prefix that shares another's registry was named among the warnings already.
+        if (prefix.problem.isEmpty() && prefix.readOnly.isEmpty()) {
             result.emplace_back(prefix.path);
-        else
+        } else if (!prefix.problem.isEmpty()) {
             std::fprintf(stderr, "nixora: skipped %s: %s\n", qUtf8Printable(prefix.path),
                          qUtf8Printable(prefix.problem));
+            unreadable.emplace_back(prefix.path, prefix.problem);
+        }
     }
     return result;
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -39,6 +40,26 @@ std::vector<QStringList> columnsOfAll(const std::vector<prefixes::DiscoveredPref
     return columns;
 }
 
+prefixes::PrefixCounts countReadablePrefix(const prefixes::DiscoveredPrefix& prefix)
+{
+    HeadlessWindow window{Prefix(prefix.path)};
+    window.loadPreferences();
+    if (QString problem = window.context().services.registry->readProblem(); !problem.isEmpty())
+        return {0, 0, 0, {}, std::move(problem)};
+    // Only counts are shown. Component names and versions change the texts of rows, never
+    // which rows there are or which are phantoms, and the rows' order does not matter here.
+    WindowState& state = window.state();
+    state.friendlyNames = false;
+    state.lvwOhjelmat.setSorted(false);
+    window.fillEntries();
+    window.fillBackups();
+    return {state.lvwOhjelmat.rowCount(),
+            state.lvwOhjelmat.phantomRowCount(),
+            state.lvwPalauta.rowCount(),
+            registryColumns(window.status()),
+            {}};
+}
+
 } // namespace
 
 QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
@@ -47,6 +68,8 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
     if (!prefix.problem.isEmpty())
         return {arch, prefix.problem};
     const prefixes::PrefixCounts counts = countPrefix(prefix);
+    if (!counts.problem.isEmpty())
+        return {arch, counts.problem};
     return QStringList{arch, QString::number(counts.entries), QString::number(counts.phantoms),
                        QString::number(counts.backups)} +
            counts.registry;
@@ -54,17 +77,12 @@ QStringList prefixListingColumns(const prefixes::DiscoveredPrefix& prefix)
 
 prefixes::PrefixCounts countPrefix(const prefixes::DiscoveredPrefix& prefix)
 {
-    HeadlessWindow window{Prefix(prefix.path)};
-    window.loadPreferences();
-    // Only counts are shown. Component names and versions change the texts of rows, never
-    // which rows there are or which are phantoms, and the rows' order does not matter here.
-    WindowState& state = window.state();
-    state.friendlyNames = false;
-    state.lvwOhjelmat.setSorted(false);
-    window.fillEntries();
-    window.fillBackups();
-    return {state.lvwOhjelmat.rowCount(), state.lvwOhjelmat.phantomRowCount(),
-            state.lvwPalauta.rowCount(), registryColumns(window.status())};
+    // Counted side by side with other prefixes: running out of memory on one ends only its count.
+    try {
+        return countReadablePrefix(prefix);
+    } catch (const std::bad_alloc&) {
+        return {0, 0, 0, {}, QStringLiteral("not enough memory to read it")};
+    }
 }
 
 int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
@@ -88,9 +106,9 @@ int runPrefixListing(const prefixes::DiscoveryInput& input, OutputFormat format)
         const prefixes::DiscoveredPrefix& prefix = found.prefixes[i];
         QJsonObject json{{QStringLiteral("sources"), QJsonArray::fromStringList(prefix.sources)}};
         // Counts without a registry column come from the files themselves.
-        if (prefix.problem.isEmpty() && columns[i].size() == 4)
+        if (columns[i].size() == 4)
             json.insert(QStringLiteral("registry"), QStringLiteral("files"));
-        out.row(QStringLiteral("prefixes"), prefix.problem.isEmpty() ? names : problemNames,
+        out.row(QStringLiteral("prefixes"), columns[i].size() == 2 ? problemNames : names,
                 QStringList{prefix.sources.join(u','), prefix.name, prefix.path} + columns[i],
                 json);
     }

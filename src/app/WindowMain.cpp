@@ -4,6 +4,7 @@
 #include "Prefix.h"
 #include "PrefixListing.h"
 #include "QtUiServices.h"
+#include "Settings.h"
 #include "Trash.h"
 #include "frmPoisto.h"
 #include "prefixes/RecentPrefixes.h"
@@ -78,10 +79,9 @@ int nixoraRunWindow(int argc, char** argv, const NixoraWindowRequest* request)
 
     nixora::QtUiServices ui;
     const nixora::SystemClock clock;
-    nixora::Services services;
-    services.ui = &ui;
-    services.clock = &clock;
+    nixora::Services services{.ui = &ui, .clock = clock};
     services.programFolder = QCoreApplication::applicationDirPath();
+    services.settingsFile = nixora::settings::defaultStoreFile();
     services.regeditProgram =
         QDir(services.programFolder).filePath(QStringLiteral("nixora-regedit"));
     services.dataHome = nixora::userDataHome();

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <dlfcn.h>
@@ -52,14 +53,14 @@ int runWithoutWindow(int argc, char* argv[], const nixora::ParsedCommandLine& pa
                                             : nixora::OutputFormat::Tsv;
     if (parsed.options.listPrefixes)
         return nixora::runPrefixListing(nixora::prefixes::userDiscoveryInput(), format);
-    const auto requestedPrefixes = [&parsed] {
+    const auto requestedPrefixes = [&parsed](std::vector<std::pair<QString, QString>>& unreadable) {
         return parsed.options.allPrefixes
-                   ? nixora::discoveredPrefixes(nixora::prefixes::userDiscoveryInput())
+                   ? nixora::discoveredPrefixes(nixora::prefixes::userDiscoveryInput(), unreadable)
                    : std::vector<nixora::Prefix>{chosenPrefix(parsed.options)};
     };
     if (parsed.options.listMenuEntries || parsed.options.removeStaleMenuEntries) {
         nixora::MenuRequest menus;
-        menus.prefixes = requestedPrefixes();
+        menus.prefixes = requestedPrefixes(menus.unreadable);
         menus.user = nixora::prefixes::userDiscoveryInput();
         menus.remove = parsed.options.removeStaleMenuEntries;
         menus.dryRun = parsed.options.dryRun;
@@ -68,7 +69,7 @@ int runWithoutWindow(int argc, char* argv[], const nixora::ParsedCommandLine& pa
     }
     if (parsed.options.removePhantoms) {
         nixora::PhantomRequest phantoms;
-        phantoms.prefixes = requestedPrefixes();
+        phantoms.prefixes = requestedPrefixes(phantoms.unreadable);
         phantoms.dryRun = parsed.options.dryRun;
         phantoms.format = format;
         return nixora::runPhantomRemoval(phantoms);
@@ -83,11 +84,17 @@ int runWithoutWindow(int argc, char* argv[], const nixora::ParsedCommandLine& pa
 }
 
 // The window module, found relative to this program's own folder: beside it in the build tree's
-// layout and in an installed one alike.
-std::string windowModulePath()
+// layout and in an installed one alike. Nothing (with the reason) when the program's own path is
+// unknown, as where /proc is not mounted: a path taken from the current folder instead would
+// load whatever module was planted there.
+std::optional<std::string> windowModulePath(std::string& why)
 {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || !program.is_absolute()) {
+        why = error ? error.message() : "not an absolute path: " + program.string();
+        return std::nullopt;
+    }
     return (program.parent_path() / nixora::build::kWindowModuleFromPrograms)
         .lexically_normal()
         .string();
@@ -97,7 +104,16 @@ std::string windowModulePath()
 int runWindow(int argc, char* argv[], const nixora::NixoraOptions& options,
               std::chrono::steady_clock::time_point started)
 {
-    const std::string path = windowModulePath();
+    std::string why;
+    const std::optional<std::string> found = windowModulePath(why);
+    if (!found) {
+        std::fprintf(stderr,
+                     "nixora: cannot open the window: its module is found from this program's "
+                     "own path, and /proc/self/exe cannot be read (%s)\n",
+                     why.c_str());
+        return 2;
+    }
+    const std::string& path = *found;
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     const auto run =
         module != nullptr

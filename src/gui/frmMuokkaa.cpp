@@ -96,7 +96,7 @@ void frmMuokkaa::buildLayout()
 void frmMuokkaa::Form_Load()
 {
     m_ctx.services.ui->setMousePointer(kPointerDefault);
-    chkVarmuuskopioi->setChecked(modifyBackupPreference(*m_ctx.services.registry));
+    chkVarmuuskopioi->setChecked(modifyBackupPreference(*m_ctx.services.settings));
 }
 
 void frmMuokkaa::mMuokkaa_Click(Workspace& ctx, QWidget* parent, QPointer<QWidget>* shown)

@@ -316,7 +316,7 @@ void frmPoisto::Form_Load()
 
 void frmPoisto::applyPreferences()
 {
-    Registry& registry = *m_ctx.services.registry;
+    Registry& registry = *m_ctx.services.settings;
     const bool grid = settings::readPreference(registry, settings::kRuudukko);
     m_mRuudukko->setChecked(grid);
     setGridLines(grid);
@@ -336,14 +336,34 @@ void frmPoisto::showPrefixNotices()
 {
     UiServices& ui = *m_ctx.services.ui;
     const QString path = m_prefixStatus.path;
-    if (!m_prefixStatus.exists) {
-        QString text = QStringLiteral("No Wine prefix was found at\n%1\n\n").arg(path);
+    if (!m_prefixStatus.exists || !m_prefixStatus.notAPrefix.isEmpty()) {
+        QString text = QStringLiteral("No Wine prefix was found at\n%1\n").arg(path);
+        if (!m_prefixStatus.notAPrefix.isEmpty())
+            text += QStringLiteral("(%1)\n").arg(m_prefixStatus.notAPrefix);
         if (!m_prefixStatus.error.isEmpty())
             text += m_prefixStatus.error + QLatin1Char('\n');
-        text += QStringLiteral("Start Nixora again with --prefix and the prefix folder (the "
-                               "folder that holds system.reg), or with WINEPREFIX set to it.");
+        text += QStringLiteral("\nChoose the folder that holds system.reg with File > Open "
+                               "Prefix..., or start Nixora with --prefix and that folder, or with "
+                               "WINEPREFIX set to it.\n\nOpen a prefix now?");
+        if (ui.messageBox({text, QStringLiteral("Nixora"), MsgButtons::YesNo, MsgIcon::Exclamation,
+                           MsgAnswer::Yes}) == MsgAnswer::Yes)
+            mOpenPrefix_Click();
+        return;
+    }
+    if (!m_prefixStatus.writeRefusal.isEmpty()) {
+        const QString text = QStringLiteral("The prefix\n%1\nis open read-only: entries can be "
+                                            "listed but not removed, restored or modified.\n\n%2")
+                                 .arg(path, m_prefixStatus.writeRefusal);
         ui.messageBox(
             {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
+        return;
+    }
+    if (const QString problem = m_ctx.services.registry->readProblem(); !problem.isEmpty()) {
+        ui.messageBox({QStringLiteral("The registry of the prefix\n%1\ncannot be read:\n%2\n\n"
+                                      "Its entries are not listed.")
+                           .arg(path, problem),
+                       QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation,
+                       MsgAnswer::Ok});
         return;
     }
     if (m_prefixStatus.access == RegistryAccess::LastSave) {
@@ -385,20 +405,20 @@ void frmPoisto::mRuudukko_Click()
     // QAction flips its check mark before triggered() arrives.
     const bool on = m_mRuudukko->isChecked();
     setGridLines(on);
-    settings::writePreference(*m_ctx.services.registry, settings::kRuudukko, on);
+    settings::writePreference(*m_ctx.services.settings, settings::kRuudukko, on);
 }
 
 void frmPoisto::mTilarivi_Click()
 {
     const bool shown = m_mTilarivi->isChecked();
     applyStatusBarLayout(shown);
-    settings::writePreference(*m_ctx.services.registry, settings::kTilarivi, shown);
+    settings::writePreference(*m_ctx.services.settings, settings::kTilarivi, shown);
 }
 
 void frmPoisto::mSelkokielisetOhjelmanimet_Click()
 {
     m_state.friendlyNames = m_mSelkokielisetOhjelmanimet->isChecked();
-    settings::writePreference(*m_ctx.services.registry, settings::kSelkokieli,
+    settings::writePreference(*m_ctx.services.settings, settings::kSelkokieli,
                               m_state.friendlyNames);
     mPaivita_Click();
 }
@@ -416,7 +436,7 @@ void frmPoisto::mLihavoidutRikkinaiset_Click()
     }
     m_ctx.services.ui->processEvents();
     list.repaint();
-    settings::writePreference(*m_ctx.services.registry, settings::kRikkinaisetBold,
+    settings::writePreference(*m_ctx.services.settings, settings::kRikkinaisetBold,
                               m_state.boldPhantoms);
 }
 

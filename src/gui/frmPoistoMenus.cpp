@@ -281,9 +281,8 @@ void frmPoisto::mExportList_Click()
     std::vector<const ListRow*> rows;
     for (int i = 0; i < m_ohjelmatModel->rowCount(); ++i)
         rows.push_back(m_ohjelmatModel->rowAt(i));
-    const QDateTime now =
-        m_ctx.services.clock ? m_ctx.services.clock->now() : QDateTime::currentDateTime();
-    const QString error = exportEntryList(rows, fileName, m_ctx.services.prefixPath, now);
+    const QString error =
+        exportEntryList(rows, fileName, m_ctx.services.prefixPath, m_ctx.services.clock.now());
     if (!error.isEmpty())
         m_ctx.services.ui->messageBox(
             {QStringLiteral("Nixora cannot export the list to\n%1\n\n%2").arg(fileName, error),

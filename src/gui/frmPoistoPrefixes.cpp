@@ -47,25 +47,26 @@ void frmPoisto::mOpenPrefix_Click()
 
 bool frmPoisto::switchPrefix(const QString& folder, const QString& name)
 {
-    const prefixes::HiveHeader header = prefixes::readHiveHeader(folder);
+    const HiveHeader header = readHiveHeader(folder);
     if (!header.isHive || !header.problem.isEmpty()) {
-        QString text = QStringLiteral("%1\nis not a Wine prefix: it has no system.reg written by "
-                                      "Wine.\n\nChoose the folder that holds system.reg and "
-                                      "drive_c.")
-                           .arg(QDir::toNativeSeparators(folder));
-        if (!header.problem.isEmpty())
-            text += u'\n' + header.problem;
+        const QString reason =
+            header.isHive ? header.problem : notAPrefixReason(QDir::cleanPath(folder));
+        const QString text = QStringLiteral("%1\nis not a Wine prefix (%2).\n\nChoose the folder "
+                                            "that holds system.reg and drive_c.")
+                                 .arg(QDir::toNativeSeparators(folder), reason);
         m_ctx.services.ui->messageBox(
             {text, QStringLiteral("Nixora"), MsgButtons::Ok, MsgIcon::Exclamation, MsgAnswer::Ok});
         return false;
     }
     m_prefixStatus = m_ctx.openPrefix(Prefix(QDir::cleanPath(folder)));
     m_prefixName = name;
-    (void)prefixes::RecentPrefixes(m_recentFile).remember(m_prefixStatus.path);
-    // The view options live in the prefix's own user hive.
-    applyPreferences();
+    // The view options are the user's, not the prefix's: they stay as they are.
     showPrefixTitle();
     mPaivita_Click();
+    // Remembered only once it opened, and only when it could be read: the next start opens the
+    // prefix remembered last, and one that ends or fails the start would do so every time.
+    if (m_ctx.services.registry->readProblem().isEmpty())
+        (void)prefixes::RecentPrefixes(m_recentFile).remember(m_prefixStatus.path);
     showPrefixNotices();
     return true;
 }
@@ -98,7 +99,7 @@ void frmPoisto::fillPrefixesMenu()
             return prefix.path == current;
         })) {
         const QString name = m_prefixName.isEmpty() ? QFileInfo(current).fileName() : m_prefixName;
-        found.insert(found.begin(), {current, name, {QStringLiteral("current")}, {}, {}});
+        found.insert(found.begin(), {current, name, {QStringLiteral("current")}, {}, {}, {}});
     }
     auto* group = new QActionGroup(m_mnuPrefixes);
     for (const prefixes::DiscoveredPrefix& prefix : found) {
@@ -160,6 +161,11 @@ void frmPoisto::showPrefixCounts(int run, size_t index, prefixes::PrefixCounts c
     if (run != m_countRun || index >= m_prefixItems.size() || !m_prefixItems[index])
         return;
     QAction* item = m_prefixItems[index];
+    if (!counts.problem.isEmpty()) {
+        item->setText(item->data().toString() + QStringLiteral("\tcannot be read"));
+        item->setToolTip(item->toolTip() + u'\n' + counts.problem);
+        return;
+    }
     item->setText(
         item->data().toString() + u'\t' +
         QStringLiteral("%1 entries, %2 phantoms").arg(counts.entries).arg(counts.phantoms));

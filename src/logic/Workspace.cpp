@@ -1,6 +1,7 @@
 #include "Workspace.h"
 
 #include "EntrySource.h"
+#include "PrefixIdentity.h"
 #include "Settings.h"
 #include "StatusBar.h"
 #include "backup/BackupList.h"
@@ -54,7 +55,12 @@ void LogicOnlyView::refresh()
     fillBackups();
 }
 
-Workspace::Workspace(Services services) : services(std::move(services)) {}
+Workspace::Workspace(Services services)
+    : services(std::move(services)),
+      m_settings(WineRegistry::settingsStore(this->services.settingsFile))
+{
+    this->services.settings = m_settings.get();
+}
 
 Workspace::~Workspace() = default;
 
@@ -69,7 +75,7 @@ PrefixStatus Workspace::openPrefix(const Prefix& prefix)
     registry->setReadSubtrees(RegRoot::LocalMachine, machineKeys);
     registry->setReadSubtrees(RegRoot::CurrentUser,
                               {entrySource(SourceKind::User).uninstallPath,
-                               entrySource(SourceKind::User).activeSetupPath, settings::kReadPath});
+                               entrySource(SourceKind::User).activeSetupPath});
     // Through a server, the Windows Installer keys are read with the rest in one run.
     registry->expectReads(RegRoot::LocalMachine, installerKeys(RegRoot::LocalMachine));
     registry->expectReads(RegRoot::CurrentUser, installerKeys(RegRoot::CurrentUser));
@@ -92,6 +98,10 @@ PrefixStatus Workspace::openPrefix(const Prefix& prefix)
     m_status.path = prefix.path();
     m_status.exists = prefix.exists();
     m_status.error = prefix.error();
+    if (m_status.error.isEmpty())
+        m_status.notAPrefix = notAPrefixReason(prefix.path());
+    if (m_status.exists && m_status.notAPrefix.isEmpty())
+        m_status.writeRefusal = readOnlyReason(prefix.path());
     return currentStatus();
 }
 
@@ -115,7 +125,7 @@ QString savedAtText(const PrefixStatus& status)
 bool refusedWhileReadOnly(Workspace& ctx, const QString& lead)
 {
     const RegResult writable = ctx.services.registry->checkWritable();
-    if (writable.status != RegStatus::PrefixBusy)
+    if (writable.status != RegStatus::PrefixBusy && writable.status != RegStatus::ReadOnly)
         return false;
     UiServices& ui = *ctx.services.ui;
     ui.setMousePointer(kPointerDefault);
@@ -126,8 +136,8 @@ bool refusedWhileReadOnly(Workspace& ctx, const QString& lead)
 
 void Workspace::loadListPreferences()
 {
-    state.friendlyNames = settings::readPreference(*services.registry, settings::kSelkokieli);
-    state.boldPhantoms = settings::readPreference(*services.registry, settings::kRikkinaisetBold);
+    state.friendlyNames = settings::readPreference(*services.settings, settings::kSelkokieli);
+    state.boldPhantoms = settings::readPreference(*services.settings, settings::kRikkinaisetBold);
 }
 
 void Workspace::setView(WorkspaceView* view)

@@ -17,21 +17,26 @@ namespace nixora
 {
 
 // The platform parts the commands use. A workspace opened on a prefix fills them with parts it
-// owns; tests and benchmarks hand in their own.
+// owns; tests and benchmarks hand in their own. There is no default clock: every maker of a
+// workspace names one.
 struct Services {
-    Registry* registry = nullptr;
+    Registry* registry = nullptr; // the prefix's
+    Registry* settings = nullptr; // Nixora's own preferences: the workspace's store of settingsFile
     FileQuery* files = nullptr;
     UiServices* ui = nullptr;
-    const Clock* clock = nullptr;
-    QString prefixPath;        // the Wine prefix (for running uninstallers)
-    QString backupFolder;      // <prefix>/nixora-backups, without a trailing slash
-    QString programFolder;     // folder of the nixora executable (readme.txt)
-    QString regeditProgram;    // path of nixora-regedit
-    QString dataHome;          // $XDG_DATA_HOME, home of the desktop trash; empty: no trash
-    QString wineClientProgram; // path of nixora-wineclient.exe (joins a running wineserver)
+    ClockRef clock;
+    QString prefixPath{};        // the Wine prefix (for running uninstallers)
+    QString backupFolder{};      // <prefix>/nixora-backups, without a trailing slash
+    QString programFolder{};     // folder of the nixora executable (readme.txt)
+    QString regeditProgram{};    // path of nixora-regedit
+    QString dataHome{};          // $XDG_DATA_HOME, home of the desktop trash; empty: no trash
+    QString wineClientProgram{}; // path of nixora-wineclient.exe (joins a running wineserver)
+    // The hive of Nixora's preferences (settings::defaultStoreFile() for the program); empty
+    // keeps nothing, and every preference reads as on.
+    QString settingsFile{};
     // The user's folders that hold the desktop's menu files (the window's user, or a test's
     // home); empty: none, and no menu file is ever touched.
-    menus::UserFolders userFolders;
+    menus::UserFolders userFolders{};
 };
 
 // What the program found out about a prefix when it opened it; the window tells the user.
@@ -39,6 +44,8 @@ struct PrefixStatus {
     QString path;
     bool exists = true;
     QString error;                  // why the prefix path is unusable, if it is
+    QString notAPrefix;             // why the folder is not a Wine prefix ("no system.reg")
+    QString writeRefusal;           // why it is never written (another user's, ...), if it is not
     bool wineserverRunning = false; // Wine programs run in it (their wineserver owns the registry)
     RegistryAccess access = RegistryAccess::Files;
     QString readOnlyReason; // LastSave: why their wineserver cannot be joined
@@ -80,13 +87,14 @@ protected:
     Workspace& m_workspace;
 };
 
-// One prefix as the program works on it: its registry, file query and backup folder, the
-// preferences stored in it, and the state the window and the commands share. Opening another
-// prefix rebuilds the parts; the view stays.
+// One prefix as the program works on it: its registry, file query and backup folder, and the
+// state the window and the commands share, with the user's settings store beside it. Opening
+// another prefix rebuilds the prefix's parts; the settings store and the view stay.
 class Workspace
 {
 public:
-    // Parts handed in (tests, benchmarks): the workspace owns none of them.
+    // Parts handed in (tests, benchmarks): the workspace owns none of them. The settings store is
+    // opened on services.settingsFile.
     explicit Workspace(Services services);
     ~Workspace();
     Workspace(const Workspace&) = delete;
@@ -104,7 +112,7 @@ public:
     // What currentStatus (or openPrefix) found last.
     [[nodiscard]] const PrefixStatus& status() const { return m_status; }
 
-    // Reads the list preferences (friendly names, bold phantoms) from the prefix's user hive.
+    // Reads the list preferences (friendly names, bold phantoms) from the settings store.
     void loadListPreferences();
 
     [[nodiscard]] WorkspaceView& view() const { return *m_view; }
@@ -116,6 +124,7 @@ public:
     Services services;
 
 private:
+    std::unique_ptr<Registry> m_settings;
     std::unique_ptr<LiveRegistry> m_registry;
     PrefixStatus m_status;
     std::unique_ptr<FileQuery> m_files;

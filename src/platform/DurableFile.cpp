@@ -32,6 +32,21 @@ constexpr int kMaxLinks = 40; // as the kernel's limit on links in one lookup
     return QStringLiteral(".%1.nixora-%2-%3.tmp").arg(fileName).arg(::getpid()).arg(counter++);
 }
 
+// The new file takes the old one's owner, group and mode (the owner first: a change of owner
+// clears the set-id bits). Run as root on a user's file, the file stays the user's; where the
+// owner cannot be kept, the file is not replaced.
+[[nodiscard]] bool keepOwnerAndMode(int fd, const struct stat& old)
+{
+    struct stat fresh {
+    };
+    if (::fstat(fd, &fresh) != 0)
+        return false;
+    if ((fresh.st_uid != old.st_uid || fresh.st_gid != old.st_gid) &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        return false;
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
 [[nodiscard]] bool processAlive(pid_t pid)
 {
     return pid > 0 && (::kill(pid, 0) == 0 || errno != ESRCH);
@@ -116,7 +131,7 @@ bool FileReplacement::stage(const QString& path, const QByteArray& bytes)
     };
     bool ok = true;
     if (::stat(QFile::encodeName(m_target).constData(), &old) == 0 && S_ISREG(old.st_mode))
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        ok = keepOwnerAndMode(fd, old);
     ok = ok && writeAllToDescriptor(fd, bytes) && ::fsync(fd) == 0;
     if (!ok)
         m_error = systemError();

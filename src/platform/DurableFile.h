@@ -9,8 +9,8 @@ namespace nixora
 // The one way the program replaces a file: the new bytes go to a temporary file beside the
 // file being replaced, are synced, renamed over it and the folder is synced, so a crash leaves
 // the old file or the complete new one. A symbolic link is followed: its target is replaced
-// and the link stays. The replaced file's permission bits are kept; a new file gets the
-// umask's.
+// and the link stays. The replaced file's owner, group and permission bits are kept (a file
+// whose owner cannot be kept is not replaced); a new file gets the writer's and the umask's.
 class FileReplacement
 {
 public:

@@ -108,6 +108,14 @@ QByteArray HiveFile::emptyHiveText(RegRoot root, const QByteArray& arch)
     return text;
 }
 
+QString HiveFile::tooLargeText(qint64 size)
+{
+    const double gib = double(size) / double(qint64(1) << 30);
+    return QStringLiteral("too large to read (%1 GiB; Nixora reads hive files up to %2 GiB)")
+        .arg(gib, 0, 'f', 1)
+        .arg(kMaxFileBytes >> 30);
+}
+
 QByteArray HiveFile::arch() const
 {
     const qsizetype at = m_bytes.indexOf("\n#arch=");
@@ -139,6 +147,7 @@ std::vector<QStringView> HiveFile::splitPath(QStringView path)
 bool HiveFile::scan()
 {
     m_root = newKey(nullptr, {});
+    m_scanning = true;
     const char* data = m_bytes.constData();
     const qsizetype size = m_bytes.size();
     hive::LineCursor cursor{data, data + size};
@@ -167,6 +176,7 @@ bool HiveFile::scan()
     }
     if (!m_blocks.empty())
         m_blocks.back().end = size;
+    finishScan();
     return true;
 }
 
@@ -186,105 +196,6 @@ void HiveFile::scanKeyLine(const char* p, const char* lineEnd, qsizetype blockSt
     else
         m_blocks.back().end = blockStart;
     linkBlock(key, blockStart);
-}
-
-// A new block of `key` starting at `blockStart`, chained after the key's earlier blocks.
-void HiveFile::linkBlock(HiveKey* key, qsizetype blockStart)
-{
-    const auto index = int32_t(m_blocks.size());
-    m_blocks.push_back({blockStart, blockStart, -1});
-    if (key->firstBlock < 0) {
-        key->firstBlock = index;
-        return;
-    }
-    int32_t last = key->firstBlock;
-    while (m_blocks[size_t(last)].next >= 0)
-        last = m_blocks[size_t(last)].next;
-    m_blocks[size_t(last)].next = index;
-}
-
-namespace
-{
-
-template <typename Visit> void forEachComponent(QStringView path, Visit visit)
-{
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == u'\\') {
-            if (i > start)
-                visit(path.mid(start, i - start));
-            start = i + 1;
-        }
-    }
-}
-
-} // namespace
-
-// Wine writes the keys in order, so each key shares most of its path with the one before it:
-// the walk starts at the deepest key the two paths have in common instead of at the root.
-HiveKey* HiveFile::keyAfter(const QString& path)
-{
-    const QStringView previous(m_previousPath);
-    const qsizetype n = std::min(previous.size(), path.size());
-    qsizetype same = 0;
-    // Four units at a time, then one by one.
-    for (; same + 4 <= n; same += 4) {
-        uint64_t a = 0;
-        uint64_t b = 0;
-        std::memcpy(&a, previous.utf16() + same, 8);
-        std::memcpy(&b, path.constData() + same, 8);
-        if (a != b)
-            break;
-    }
-    while (same < n && previous[same] == path[same])
-        ++same;
-    const bool boundary = (same == previous.size() || previous[same] == u'\\') &&
-                          (same == path.size() || path[same] == u'\\');
-    if (!boundary)
-        same = std::max<qsizetype>(0, previous.left(same).lastIndexOf(u'\\'));
-    HiveKey* key = m_previousKey != nullptr ? m_previousKey : m_root;
-    forEachComponent(previous.mid(same), [&key](QStringView) { key = key->parent; });
-    forEachComponent(QStringView(path).mid(same),
-                     [this, &key](QStringView part) { key = childFor(key, part, true); });
-    // A copy into the room already held: sharing `path` would make its next reuse allocate.
-    m_previousPath.resize(0);
-    m_previousPath += path;
-    m_previousKey = key;
-    return key;
-}
-
-HiveKey* HiveFile::newKey(HiveKey* parent, QStringView name)
-{
-    HiveKey& key = m_keys.emplace_back();
-    key.name = name.toString();
-    key.parent = parent;
-    return &key;
-}
-
-HiveKey* HiveFile::childFor(HiveKey* parent, QStringView name, bool create)
-{
-    auto& children = parent->children;
-    // Files are written in order, so a new key usually sorts after its last sibling.
-    if (!children.empty()) {
-        const int order = hive::compareNames(children.back()->name, name);
-        if (order == 0)
-            return children.back();
-        if (order < 0) {
-            if (!create)
-                return nullptr;
-            children.push_back(newKey(parent, name));
-            return children.back();
-        }
-    }
-    auto it = std::lower_bound(children.begin(), children.end(), name,
-                               [](const HiveKey* child, QStringView wanted) {
-                                   return hive::compareNames(child->name, wanted) < 0;
-                               });
-    if (it != children.end() && hive::compareNames((*it)->name, name) == 0)
-        return *it;
-    if (!create)
-        return nullptr;
-    return *children.insert(it, newKey(parent, name));
 }
 
 HiveKey* HiveFile::walk(HiveKey* key, QStringView path)
@@ -383,7 +294,6 @@ void HiveFile::deleteKey(HiveKey* key, uint64_t now)
 
 void HiveFile::touch(HiveKey* key, uint64_t now)
 {
-    Q_ASSERT(!m_partial); // a tree of a few subtrees would save the file without the rest
     loadDetails(key);
     key->dirty = true;
     key->modified = now;
@@ -419,7 +329,8 @@ void HiveFile::decode(HiveValue& value) const
     value.pending = {};
     const char* data = m_bytes.constData();
     if (!hive::parseOneLineData(data + pending.data, data + pending.dataEnd, value.value))
-        value.rawText = QByteArray(data + pending.line, pending.lineEnd - pending.line);
+        value.rawText = hive::valueLineNamed(
+            QByteArray(data + pending.line, pending.lineEnd - pending.line), value.name);
 }
 
 void HiveFile::decodeAll(HiveKey* key) const
@@ -445,7 +356,7 @@ void HiveFile::storeValue(HiveKey* key, HiveValue value)
     if (it != list.end() && hive::compareNames(it->name, value.name) == 0) {
         // A later line for the same name replaces the data; the stored name stays.
         it->value = std::move(value.value);
-        it->rawText = std::move(value.rawText);
+        it->rawText = hive::valueLineNamed(value.rawText, it->name);
         it->pending = value.pending;
         return;
     }
@@ -473,8 +384,45 @@ void HiveFile::loadDetails(HiveKey* key)
     if (key->detailsLoaded)
         return;
     key->detailsLoaded = true;
+    m_valuesOutOfOrder = false;
     for (int32_t index = key->firstBlock; index >= 0; index = m_blocks[size_t(index)].next)
         parseBlock(key, m_blocks[size_t(index)]);
+    if (m_valuesOutOfOrder)
+        sortLoadedValues(key->values);
+}
+
+// Values as the file gives them, put in order once the key is read (see sortLoadedValues).
+void HiveFile::storeLoadedValue(HiveKey* key, HiveValue value)
+{
+    auto& list = key->values;
+    if (list.empty())
+        list.reserve(8); // a typical key's values, without regrowing
+    else if (hive::compareNames(list.back().name, value.name) >= 0)
+        m_valuesOutOfOrder = true;
+    list.push_back(std::move(value));
+}
+
+// One sort instead of an insertion in the middle for each value out of order, which would make a
+// key of many values in descending order quadratic to read. Of values with the same name the
+// first spelling names the value and the last line gives its data, as a line replacing the value
+// would.
+void HiveFile::sortLoadedValues(std::vector<HiveValue>& values)
+{
+    std::stable_sort(values.begin(), values.end(), [](const HiveValue& a, const HiveValue& b) {
+        return hive::compareNames(a.name, b.name) < 0;
+    });
+    size_t kept = 0;
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (kept > 0 && hive::compareNames(values[kept - 1].name, values[i].name) == 0) {
+            HiveValue& first = values[kept - 1];
+            first.value = std::move(values[i].value);
+            first.rawText = hive::valueLineNamed(values[i].rawText, first.name);
+            first.pending = values[i].pending;
+        } else if (kept++ != i) {
+            values[kept - 1] = std::move(values[i]);
+        }
+    }
+    values.resize(kept);
 }
 
 // One "[path]" block: options, values, and whatever else it holds, which is kept as written.
@@ -527,7 +475,7 @@ void HiveFile::parseBlock(HiveKey* key, const Block& block)
                 if (lineEnd > b && lineEnd[-1] == '\n')
                     --lineEnd;
                 value.pending = {b - data, dataStart - data, e - data, lineEnd - data};
-                storeValue(key, std::move(value));
+                storeLoadedValue(key, std::move(value));
                 continue;
             }
             bool malformed = false;
@@ -538,7 +486,7 @@ void HiveFile::parseBlock(HiveKey* key, const Block& block)
                     if (value.rawText.endsWith('\n'))
                         value.rawText.chop(1);
                 }
-                storeValue(key, std::move(value));
+                storeLoadedValue(key, std::move(value));
             } else {
                 key->otherLines += QByteArrayView(b, cursor.pos - b);
             }

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -42,11 +44,12 @@ struct HiveKey {
     int32_t firstBlock = -1;        // first block of this key in the file, -1 if none
     bool dirty = false;             // serialised anew instead of copied
     bool detailsLoaded = false;
-    uint64_t modified = 0; // FILETIME (100 ns since 1601)
     bool isLink = false;
-    QByteArray classLine;          // "#class=..." as written, without newline
-    QByteArray otherLines;         // lines we do not understand, each ending in '\n'
-    std::vector<HiveValue> values; // Wine's order
+    bool childrenInFileOrder = false; // only while the file is scanned (see HiveFile::childFor)
+    uint64_t modified = 0;            // FILETIME (100 ns since 1601)
+    QByteArray classLine;             // "#class=..." as written, without newline
+    QByteArray otherLines;            // lines we do not understand, each ending in '\n'
+    std::vector<HiveValue> values;    // Wine's order
 };
 
 // One Wine registry file ("WINE REGISTRY Version 2"): the file bytes plus a tree of keys.
@@ -58,12 +61,19 @@ public:
     [[nodiscard]] static std::unique_ptr<HiveFile> parse(QByteArray bytes);
     // Builds the tree of the given keys and their subkeys only, for reading: key lines are
     // found by scanning for '[' and every other key is skipped. Such a tree lacks the rest of
-    // the file, so it must never be changed or written; `covers` tells which paths it answers.
+    // the file, so it is never written (serialize refuses); `covers` tells which paths it answers.
     // Falls back to the whole tree where the quick scan cannot tell key lines for certain.
     [[nodiscard]] static std::unique_ptr<HiveFile> parseSubtrees(QByteArray bytes,
                                                                  const QStringList& subtrees);
     // A hive holding only Wine's header for the given root.
     [[nodiscard]] static QByteArray emptyHiveText(RegRoot root, const QByteArray& arch);
+
+    // The largest hive file that is read: far above any real prefix's (tens of megabytes), and
+    // small enough that reading and parsing it fits in memory. A larger file (a sparse file, a
+    // damaged disk) is reported as too large instead of being read.
+    static constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+    // "too large to read (64.0 GiB; ...)", for a file of `size` bytes over kMaxFileBytes.
+    [[nodiscard]] static QString tooLargeText(qint64 size);
 
     HiveFile(const HiveFile&) = delete;
     HiveFile& operator=(const HiveFile&) = delete;
@@ -90,8 +100,9 @@ public:
     [[nodiscard]] QByteArray arch() const; // "win32", "win64" or empty
 
     // The file as Wine would write it now. Unmodified: the bytes as read, unless `walkTree`
-    // asks for the tree to be serialised anyway (which must give the same bytes).
-    [[nodiscard]] QByteArray serialize(bool walkTree = false);
+    // asks for the tree to be serialised anyway (which must give the same bytes). Nothing for a
+    // tree built by parseSubtrees that was changed or is to be walked: it lacks the rest.
+    [[nodiscard]] std::optional<QByteArray> serialize(bool walkTree = false);
 
     // Splits a path at backslashes, ignoring empty components.
     [[nodiscard]] static std::vector<QStringView> splitPath(QStringView path);
@@ -116,6 +127,8 @@ private:
                                  bool& ambiguous) const;
     HiveKey* newKey(HiveKey* parent, QStringView name);
     HiveKey* childFor(HiveKey* parent, QStringView name, bool create);
+    HiveKey* unsortedChild(HiveKey* parent, QStringView name, bool create);
+    void finishScan();
     [[nodiscard]] HiveKey* walk(HiveKey* key, QStringView path);
     [[nodiscard]] HiveKey* findKeyUncached(QStringView path);
     [[nodiscard]] HiveKey* walkBelow(HiveKey* parent, QStringView rest);
@@ -123,12 +136,42 @@ private:
     void loadDetails(HiveKey* key);
     void parseBlock(HiveKey* key, const Block& block);
     void storeValue(HiveKey* key, HiveValue value);
+    void storeLoadedValue(HiveKey* key, HiveValue value);
+    static void sortLoadedValues(std::vector<HiveValue>& values);
     void decode(HiveValue& value) const;
     void decodeAll(HiveKey* key) const;
     void touch(HiveKey* key, uint64_t now);
     void writeKey(HiveKey* key, QByteArray& out);
     void writeFreshBlock(HiveKey* key, QByteArray& out);
     void appendPiece(QByteArray& out, const char* data, qsizetype size);
+
+    // The subkeys of one key by name, while they are kept in file order.
+    class ChildIndex
+    {
+    public:
+        explicit ChildIndex(std::vector<HiveKey*>& children);
+        [[nodiscard]] HiveKey* find(QStringView name) const;
+        // The subkey named `name`, else the one `make` gives, appended to the subkeys.
+        template <typename Make> HiveKey* findOrAppend(QStringView name, Make make);
+
+    private:
+        struct Slot {
+            uint32_t place = 0; // 1 + the subkey's index in the list; 0: empty
+            uint32_t hash = 0;
+        };
+        [[nodiscard]] static uint32_t hashOf(QStringView name);
+        [[nodiscard]] size_t slotOf(QStringView name, uint32_t hash) const;
+        void place(uint32_t index, uint32_t hash);
+        std::vector<HiveKey*>& m_children;
+        std::vector<Slot> m_slots; // open addressing; a power of two, at most half full
+    };
+    // The subkeys of a key while a file out of Wine's order is scanned (see childFor).
+    struct OutOfOrder {
+        std::vector<HiveKey*> before;    // came before all others: in descending order
+        std::optional<ChildIndex> index; // once one fell in between: all, in file order
+    };
+    // Below this many subkeys a key line out of order is simply put in its place.
+    static constexpr size_t kUnsortedFrom = 64;
 
     QByteArray m_bytes;
     qsizetype m_headerEnd = 0;
@@ -137,6 +180,9 @@ private:
     HiveKey* m_root = nullptr;
     bool m_modified = false;
     bool m_partial = false;
+    bool m_scanning = false;
+    bool m_valuesOutOfOrder = false; // while a key's blocks are parsed
+    std::unordered_map<HiveKey*, OutOfOrder> m_outOfOrder;
     std::vector<std::vector<QString>> m_subtrees; // parseSubtrees' keys, split into names
     std::vector<QByteArray> m_plainSubtrees;      // the same as written, when plain ASCII
     std::vector<QByteArray> m_plainCaseBits;      // and the bits that fold their letters

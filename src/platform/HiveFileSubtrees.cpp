@@ -250,6 +250,7 @@ HiveFile::QuickScan HiveFile::scanSubtrees()
     const char* data = m_bytes.constData();
     const char* end = data + m_bytes.size();
     m_headerEnd = m_bytes.size();
+    m_scanning = true;
     bool anyKey = false;
     bool inBlock = false; // the block being passed belongs to a key of the tree
     const char* p = data + firstLineEnd;
@@ -285,6 +286,7 @@ HiveFile::QuickScan HiveFile::scanSubtrees()
     }
     if (inBlock)
         m_blocks.back().end = m_bytes.size();
+    finishScan();
     return QuickScan::Done;
 }
 

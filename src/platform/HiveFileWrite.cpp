@@ -24,10 +24,14 @@ void appendPath(QByteArray& out, const HiveKey* key)
 
 } // namespace
 
-QByteArray HiveFile::serialize(bool walkTree)
+std::optional<QByteArray> HiveFile::serialize(bool walkTree)
 {
     if (!m_modified && !walkTree)
         return m_bytes;
+    // A tree of a few subtrees lacks every other key of the file: written, it would save the
+    // file without them. Nothing may ever write one, in any build.
+    if (m_partial)
+        return std::nullopt;
     QByteArray out;
     out.reserve(m_bytes.size() + 4096);
     out.append(m_bytes.constData(), m_headerEnd);

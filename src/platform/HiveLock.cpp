@@ -1,8 +1,11 @@
 #include "HiveLock.h"
 
 #include <QFile>
+#include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -10,41 +13,82 @@
 
 namespace nixora
 {
-
-HiveLock::HiveLock(const QString& hivePath)
+namespace
 {
-    const QByteArray path = QFile::encodeName(lockPath(hivePath));
-    // A link in the lock's place is not followed (it would make us create a file wherever it
-    // points), and anything but a regular file is not a lock of ours: the write is refused.
-    m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
-    if (m_fd < 0)
-        return;
-    struct stat info {
-    };
-    if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(m_fd);
-        m_fd = -1;
-        return;
-    }
+
+struct Folder {
+    int fd = -1;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+[[nodiscard]] bool lockExclusive(int fd)
+{
     int rc = 0;
     do {
-        rc = ::flock(m_fd, LOCK_EX);
+        rc = ::flock(fd, LOCK_EX);
     } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        ::close(m_fd);
-        m_fd = -1;
+    return rc == 0;
+}
+
+} // namespace
+
+HiveLock::HiveLock(const QStringList& hivePaths)
+{
+    std::vector<Folder> folders;
+    for (const QString& hive : hivePaths) {
+        const QString folder = QFileInfo(hive).absolutePath();
+        Folder opened;
+        opened.fd =
+            ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat info {
+        };
+        if (opened.fd < 0 || ::fstat(opened.fd, &info) != 0) {
+            m_error =
+                QStringLiteral("%1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+            if (opened.fd >= 0)
+                ::close(opened.fd);
+            for (const Folder& f : folders)
+                ::close(f.fd);
+            return;
+        }
+        opened.device = info.st_dev;
+        opened.inode = info.st_ino;
+        folders.push_back(opened);
     }
+    std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) {
+        return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+    });
+    for (size_t i = 0; i < folders.size(); ++i) {
+        // A second lock of one folder by this process would wait for the first.
+        if (i > 0 && folders[i].device == folders[i - 1].device &&
+            folders[i].inode == folders[i - 1].inode) {
+            ::close(folders[i].fd);
+            continue;
+        }
+        m_fds.push_back(folders[i].fd);
+    }
+    for (int fd : m_fds) {
+        if (!lockExclusive(fd)) {
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+            release();
+            return;
+        }
+    }
+    m_locked = true;
 }
 
 HiveLock::~HiveLock()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    release();
 }
 
-QString HiveLock::lockPath(const QString& hivePath)
+void HiveLock::release()
 {
-    return hivePath + QStringLiteral(".lock");
+    for (int fd : m_fds)
+        ::close(fd);
+    m_fds.clear();
+    m_locked = false;
 }
 
 } // namespace nixora

@@ -1,27 +1,37 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
+
+#include <vector>
 
 namespace nixora
 {
 
-// One writer at a time: an exclusive flock on "<hive>.lock" beside the hive, held for the life
-// of the object. Every process of ours that writes a hive takes it, beside the file the write
-// replaces (a hive that is a link is locked where it points). A lock path that is a link or not
-// a regular file is never used.
+// One writer at a time: an exclusive flock on each folder that holds one of the hives (the real
+// file after links), held for the life of the object. A folder keeps its inode while the hive in
+// it is replaced by rename (the hive's own inode changes with every write), so every process of
+// ours that writes takes turns on the same lock, and nothing is created for it: no file of ours
+// is left beside the hives. Prefixes whose hives link to one file share its folder's lock.
 class HiveLock
 {
 public:
-    explicit HiveLock(const QString& hivePath);
+    // The folders are locked each once, in the order of their device and inode, so that two
+    // writers never hold one folder each while waiting for the other's.
+    explicit HiveLock(const QStringList& hivePaths);
     ~HiveLock();
     HiveLock(const HiveLock&) = delete;
     HiveLock& operator=(const HiveLock&) = delete;
 
-    [[nodiscard]] bool locked() const { return m_fd >= 0; }
-    [[nodiscard]] static QString lockPath(const QString& hivePath);
+    [[nodiscard]] bool locked() const { return m_locked; }
+    // Why the lock could not be had; empty when it was.
+    [[nodiscard]] const QString& error() const { return m_error; }
 
 private:
-    int m_fd = -1;
+    void release();
+
+    std::vector<int> m_fds;
+    bool m_locked = false;
+    QString m_error;
 };
 
 } // namespace nixora

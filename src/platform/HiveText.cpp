@@ -2,8 +2,6 @@
 
 #include "TextUtil.h"
 
-#include <QChar>
-
 #include <cstring>
 
 namespace nixora::hive
@@ -156,8 +154,6 @@ void appendEscaped(QByteArray& out, QStringView text, const char* delimiters)
             continue;
         }
         if (c < 32) {
-            if (c == 0 && !hasNext)
-                continue;
             if (kEscapes[c] != '.') {
                 out += '\\';
                 out += kEscapes[c];
@@ -175,35 +171,6 @@ void appendEscaped(QByteArray& out, QStringView text, const char* delimiters)
     }
 }
 
-char16_t foldNameUnit(char16_t c)
-{
-    if (c < 128)
-        return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
-    return char16_t(QChar::toLower(char32_t(c)));
-}
-
-bool startsWithName(QStringView path, QStringView prefix)
-{
-    return path.size() >= prefix.size() && compareNames(path.left(prefix.size()), prefix) == 0;
-}
-
-int compareNames(QStringView a, QStringView b)
-{
-    const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        if (a[i] == b[i])
-            continue;
-        const int diff = int(foldNameUnit(a[i].unicode())) - int(foldNameUnit(b[i].unicode()));
-        if (diff != 0)
-            return diff;
-    }
-    return int(a.size() - b.size());
-}
-
-} // namespace nixora::hive
-
-namespace nixora::hive
-{
 namespace
 {
 
@@ -449,9 +416,11 @@ bool hexContinues(const char* b, const char* e)
     return p != e && *p == '\\';
 }
 
-void appendValueLine(QByteArray& out, QStringView name, const RegValue& value)
+namespace
 {
-    const qsizetype lineStart = out.size();
+
+void appendValueName(QByteArray& out, QStringView name)
+{
     if (name.isEmpty()) {
         out += "@=";
     } else {
@@ -459,6 +428,29 @@ void appendValueLine(QByteArray& out, QStringView name, const RegValue& value)
         appendEscaped(out, name, "\"");
         out += "\"=";
     }
+}
+
+} // namespace
+
+QByteArray valueLineNamed(const QByteArray& line, QStringView name)
+{
+    const char* b = line.constData();
+    const char* e = b + line.size();
+    const char* p = skipLineSpace(b, e);
+    QString written;
+    const char* data = p != e ? parseValueName(p, e, written) : nullptr;
+    if (data == nullptr || written == name)
+        return line;
+    QByteArray out;
+    appendValueName(out, name);
+    out.append(data, e - data);
+    return out;
+}
+
+void appendValueLine(QByteArray& out, QStringView name, const RegValue& value)
+{
+    const qsizetype lineStart = out.size();
+    appendValueName(out, name);
     const QByteArray& data = value.data;
     const bool textKind =
         value.type == kRegSz || value.type == kRegExpandSz || value.type == kRegMultiSz;
@@ -468,7 +460,7 @@ void appendValueLine(QByteArray& out, QStringView name, const RegValue& value)
         if (value.type != kRegSz)
             out += "str(" + QByteArray::number(value.type, 16) + "):";
         out += '"';
-        appendEscaped(out, textFromUtf16Le(data), "\"");
+        appendEscaped(out, textFromUtf16Le(QByteArrayView(data).chopped(2)), "\"");
         out += "\"\n";
         return;
     }

@@ -16,16 +16,18 @@ namespace nixora::hive
 [[nodiscard]] const char* parseEscaped(const char* p, const char* end, char endChar, QString& out);
 
 // Appends `text` escaped as Wine writes it; `delimiters` (one or two characters) get a
-// backslash. A NUL as the very last unit is not written (it is a string's terminator).
+// backslash. Every unit is written, a NUL too: a string's terminator is the caller's to leave
+// out, and a name that ends in a NUL would lose it.
 void appendEscaped(QByteArray& out, QStringView text, const char* delimiters);
 
-// Wine's name order: UTF-16 units compared after simple lower-casing, then the length. Each
-// unit is folded on its own; this is the only folding used for names anywhere in the program,
-// since Unicode's full folding would let a look-alike such as U+017F pass for "s" where the hive
-// keeps them apart.
+// Wine's name order: UTF-16 units compared after lower-casing each one on its own with Wine's
+// case table (foldNameUnit), then the length. This is the only comparison used for names anywhere
+// in the program, so two names are the same exactly when the wineserver takes them for one.
 [[nodiscard]] int compareNames(QStringView a, QStringView b);
 
-// Wine's case folding of one UTF-16 unit (simple lower-casing), which compareNames applies.
+// Wine's lower-casing of one UTF-16 unit: Unicode's simple lower-case mapping where the upper
+// case of the result leads back to the unit, else the unit itself (U+212A KELVIN SIGN, U+1E9E
+// and the title-case digraphs such as U+01C5 stay as they are; U+017F is no "s").
 [[nodiscard]] char16_t foldNameUnit(char16_t c);
 
 // True when `path` begins with `prefix`, compared as the hive compares names.
@@ -71,6 +73,10 @@ bool parseValueLine(const char* b, const char* e, LineCursor& cursor, QString& n
 
 // True when a value line holds hex data that Wine continues on the next line.
 [[nodiscard]] bool hexContinues(const char* b, const char* e);
+
+// A value line kept as written (one Wine could not read), with its name spelled `name`: of lines
+// for one name the first spelling names the value, also when a later line gives its data.
+[[nodiscard]] QByteArray valueLineNamed(const QByteArray& line, QStringView name);
 
 // Appends the value line as Wine writes it, ending in '\n'.
 void appendValueLine(QByteArray& out, QStringView name, const RegValue& value);

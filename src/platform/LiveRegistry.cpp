@@ -3,6 +3,7 @@
 #include "HiveFile.h"
 #include "HiveSnapshot.h"
 #include "HiveText.h"
+#include "PrefixIdentity.h"
 #include "Wineserver.h"
 
 #include <QFileInfo>
@@ -296,6 +297,12 @@ std::optional<RegKeySnapshot> LiveRegistry::exportKey(RegRoot root, const QStrin
     return snapshot;
 }
 
+QString LiveRegistry::readProblem()
+{
+    // Through a running server the hive files are not what is read.
+    return currentAccess() == RegistryAccess::Live ? QString() : m_files.readProblem();
+}
+
 bool LiveRegistry::hasWow64View()
 {
     if (access() == RegistryAccess::Live && !m_arch.isEmpty())
@@ -312,6 +319,15 @@ RegResult LiveRegistry::refusal() const
             .arg(m_prefix.path(), m_reason));
 }
 
+// A prefix of another user, or one whose hives are another prefix's, is not written through its
+// server either.
+RegResult LiveRegistry::refusedEverywhere() const
+{
+    if (QString why = readOnlyReason(m_prefix.path()); !why.isEmpty())
+        return RegResult::failure(RegStatus::ReadOnly, std::move(why));
+    return RegResult::success();
+}
+
 RegResult LiveRegistry::checkWritable()
 {
     if (!m_prefix.exists())
@@ -320,7 +336,7 @@ RegResult LiveRegistry::checkWritable()
     case RegistryAccess::Files:
         return m_files.checkWritable();
     case RegistryAccess::Live:
-        return RegResult::success();
+        return refusedEverywhere();
     case RegistryAccess::LastSave:
         break;
     }
@@ -346,6 +362,8 @@ RegResult LiveRegistry::write(const std::vector<ClientChange>& changes,
         return throughFiles();
     if (m_access == RegistryAccess::LastSave)
         return refusal();
+    if (RegResult refused = refusedEverywhere(); !refused.ok())
+        return refused;
     const std::unique_ptr<WriterTurn> turn = m_files.takeWriterTurn();
     if (!turn)
         return RegResult::failure(RegStatus::IoError,

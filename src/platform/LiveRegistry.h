@@ -57,6 +57,7 @@ public:
     [[nodiscard]] RegResult checkWritable() override;
     [[nodiscard]] std::unique_ptr<WriterTurn> takeWriterTurn() override;
     [[nodiscard]] bool hasWow64View() override;
+    [[nodiscard]] QString readProblem() override;
 
     // The keys reads are expected under (with everything below them), for each root; the hive
     // files are parsed for those alone too (WineRegistry::setReadSubtrees).
@@ -84,6 +85,7 @@ private:
     [[nodiscard]] HiveKey* liveKey(RegRoot root, const QString& path, Subtree*& subtree);
     bool fetch(const std::vector<ClientChange>& changes, RegResult& outcome);
     [[nodiscard]] RegResult refusal() const;
+    [[nodiscard]] RegResult refusedEverywhere() const;
     RegResult write(const std::vector<ClientChange>& changes,
                     const std::function<RegResult()>& throughFiles);
 

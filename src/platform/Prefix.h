@@ -33,4 +33,18 @@ private:
     QString m_error;
 };
 
+// What the first lines of <folder>/system.reg say.
+struct HiveHeader {
+    bool isHive = false;  // Wine's header, or a system.reg that cannot be read (see problem)
+    bool missing = false; // there is no system.reg at all
+    QString arch;
+    QString problem;
+};
+[[nodiscard]] HiveHeader readHiveHeader(const QString& folder);
+
+// Why `folder` is not a Wine prefix, for "not a Wine prefix: DIR (reason)": "no such folder",
+// "no system.reg", or "system.reg is not a Wine registry file"; empty when its system.reg starts
+// with Wine's hive header (or cannot be read, which the reading reports).
+[[nodiscard]] QString notAPrefixReason(const QString& folder);
+
 } // namespace nixora

@@ -61,6 +61,10 @@ public:
     // Applies all changes or none. Changes to one root are saved in one write.
     [[nodiscard]] virtual RegResult apply(const std::vector<RegChange>& changes) = 0;
 
+    // Why a hive that is there could not be read (too large, not enough memory), for the user;
+    // empty when nothing stood in the way. Reads of such a hive give nothing, writes fail.
+    [[nodiscard]] virtual QString readProblem() { return {}; }
+
     // True when HKEY_LOCAL_MACHINE has a 32-bit view of its own (Software\Wow6432Node), as a
     // 64-bit system has; on a 32-bit system a key of that name is an ordinary key.
     [[nodiscard]] virtual bool hasWow64View() = 0;

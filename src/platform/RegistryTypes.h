@@ -82,6 +82,7 @@ enum class RegStatus {
     NotFound,        // key or value missing, or the hive file does not exist
     HasSubkeys,      // a single-key delete of a key that still has subkeys
     PrefixBusy,      // the prefix's wineserver runs: it owns the registry, writes are refused
+    ReadOnly,        // another user's prefix, or one whose registry is another prefix's
     NotAHive,        // the file is not a Wine registry file we can parse; it is never written
     IoError,         // reading, locking or saving failed
     InvalidArgument, // malformed path or name
@@ -90,10 +91,14 @@ enum class RegStatus {
 struct RegResult {
     RegStatus status = RegStatus::Ok;
     QString message; // for the user or stderr; empty on success
+    // A failed batch over both roots is undone where it can be; the roots whose changes are on
+    // disk all the same (their old file could not be put back). Empty on success and whenever
+    // the failure changed nothing.
+    std::vector<RegRoot> landed;
 
     [[nodiscard]] bool ok() const { return status == RegStatus::Ok; }
     static RegResult success() { return {}; }
-    static RegResult failure(RegStatus s, QString text) { return {s, std::move(text)}; }
+    static RegResult failure(RegStatus s, QString text) { return {s, std::move(text), {}}; }
 };
 
 // InvalidArgument for a change no registry could make as asked: a path component longer than 255

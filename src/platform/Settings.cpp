@@ -2,8 +2,16 @@
 
 #include "mdlPoisto.h"
 
+#include <QStandardPaths>
+
 namespace nixora::settings
 {
+
+QString defaultStoreFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::ConfigLocation) +
+           QStringLiteral("/nixora/settings.reg");
+}
 
 bool readPreference(Registry& registry, const QString& valueName)
 {

@@ -4,9 +4,14 @@
 
 #include <QString>
 
-// Per-user on/off preferences under HKEY_CURRENT_USER\Software\Qelvaro\Nixora.
+// Per-user on/off preferences under HKEY_CURRENT_USER\Software\Qelvaro\Nixora of Nixora's own
+// settings store (WineRegistry::settingsStore): the Linux user's, the same for every prefix.
+// A prefix's own HKEY_CURRENT_USER holds the Wine user's entries and none of these.
 namespace nixora::settings
 {
+
+// <XDG config folder>/nixora/settings.reg: $XDG_CONFIG_HOME, else ~/.config.
+[[nodiscard]] QString defaultStoreFile();
 
 inline const QString kReadPath = QStringLiteral("Software\\Qelvaro\\Nixora");
 inline const QString kWritePath = QStringLiteral("Software\\Qelvaro\\Nixora\\");

@@ -5,6 +5,7 @@
 #include "HiveLock.h"
 #include "HiveSnapshot.h"
 #include "HiveText.h"
+#include "PrefixIdentity.h"
 #include "Wineserver.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,6 +54,7 @@ struct WineRegistry::HiveSlot {
     std::chrono::steady_clock::time_point lastCheck;
     std::unique_ptr<HiveFile> hive;
     QStringList subtrees; // what reads need; empty: the whole tree
+    QString problem;      // why an Unreadable hive was not read, when the user must know
 
     // Brings the slot up to date with the file as it is now; cheap when nothing changed. A
     // stat() costs microseconds in some sandboxes, so a burst of reads checks the file at most
@@ -67,6 +70,7 @@ struct WineRegistry::HiveSlot {
         if (::stat(nativePath.constData(), &info) != 0) {
             hive.reset();
             state = errno == ENOENT ? State::Missing : State::Unreadable;
+            problem.clear();
             identity = {};
             return;
         }
@@ -79,6 +83,7 @@ struct WineRegistry::HiveSlot {
     {
         hive.reset();
         state = State::Unreadable;
+        problem.clear();
         // Without O_NONBLOCK a FIFO in the hive's place would block the open; only a regular
         // file is read at all (a link to /dev/zero would never end).
         const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -96,6 +101,26 @@ struct WineRegistry::HiveSlot {
             state = State::NotAHive;
             return;
         }
+        // A 64 GiB sparse file would fail the allocation for its bytes and end the process.
+        if (before.st_size > HiveFile::kMaxFileBytes) {
+            identity = identityOf(before);
+            problem = path + QStringLiteral(" is ") + HiveFile::tooLargeText(before.st_size);
+            return;
+        }
+        try {
+            readAndParse(file, before);
+        } catch (const std::bad_alloc&) {
+            hive.reset();
+            state = State::Unreadable;
+            identity = identityOf(before);
+            problem = QStringLiteral("%1 cannot be read: not enough memory for its %2 MB")
+                          .arg(path)
+                          .arg(before.st_size >> 20);
+        }
+    }
+
+    void readAndParse(QFile& file, const struct stat& before)
+    {
         QByteArray bytes = file.readAll();
         struct stat after {
         };
@@ -119,14 +144,20 @@ struct WineRegistry::HiveSlot {
     {
         if (!hive || !hive->isPartial())
             return;
-        hive = HiveFile::parse(hive->bytes());
+        try {
+            hive = HiveFile::parse(hive->bytes());
+        } catch (const std::bad_alloc&) {
+            forget();
+            problem = QStringLiteral("%1 cannot be read whole: not enough memory").arg(path);
+            return;
+        }
         if (!hive)
             forget();
     }
 
     // A hive that is a symbolic link is replaced where the link points, so the link (to a hive
-    // shared between prefixes, or kept elsewhere) stays a link. The lock is taken beside that
-    // file too: two prefixes linking to one hive share one lock.
+    // shared between prefixes, or kept elsewhere) stays a link. The lock is taken on that
+    // file's folder too: two prefixes linking to one hive share one lock.
     [[nodiscard]] QString writePath() const { return FileReplacement::realPath(path); }
 
     void forget()
@@ -215,7 +246,7 @@ std::optional<RegKeySnapshot> WineRegistry::exportKey(RegRoot root, const QStrin
 
 bool WineRegistry::wineserverRunning() const
 {
-    return m_prefix.error().isEmpty() && wineserver::isRunning(m_prefix.path());
+    return !m_settingsStore && m_prefix.error().isEmpty() && wineserver::isRunning(m_prefix.path());
 }
 
 namespace
@@ -252,12 +283,56 @@ RegResult applyChange(HiveFile& hive, const RegChange& change, uint64_t now)
 
 } // namespace
 
+std::unique_ptr<WineRegistry> WineRegistry::settingsStore(const QString& hiveFile)
+{
+    const QFileInfo file(hiveFile);
+    auto store = std::unique_ptr<WineRegistry>(
+        new WineRegistry(Prefix(hiveFile.isEmpty() ? QString() : file.absolutePath())));
+    store->m_settingsStore = true;
+    store->m_machine->path.clear();
+    store->m_machine->nativePath.clear();
+    store->m_user->path = hiveFile.isEmpty() ? QString() : file.absoluteFilePath();
+    store->m_user->nativePath = QFile::encodeName(store->m_user->path);
+    return store;
+}
+
+QStringList WineRegistry::lockedHives(bool machine, bool user) const
+{
+    QStringList hives;
+    for (const HiveSlot* s : {machine ? m_machine.get() : nullptr, user ? m_user.get() : nullptr}) {
+        if (s != nullptr && !s->path.isEmpty())
+            hives << s->writePath();
+    }
+    return hives;
+}
+
+// The settings folder is made on the first write, private to the user as the XDG base
+// directory rules ask; nothing else decides whether the store may be written.
+RegResult WineRegistry::prepareSettingsFolder()
+{
+    const QString folder = m_prefix.path();
+    if (folder.isEmpty())
+        return RegResult::failure(RegStatus::IoError,
+                                  QStringLiteral("Nixora's settings are not kept anywhere."));
+    if (!QDir().mkpath(QFileInfo(folder).path()) ||
+        (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) ||
+        !QFileInfo(folder).isDir())
+        return RegResult::failure(
+            RegStatus::IoError,
+            QStringLiteral("The settings folder %1 cannot be made.").arg(folder));
+    return RegResult::success();
+}
+
 RegResult WineRegistry::checkWritable()
 {
+    if (m_settingsStore)
+        return prepareSettingsFolder();
     if (!m_prefix.exists())
         return RegResult::failure(
             RegStatus::IoError,
             QStringLiteral("The Wine prefix %1 does not exist.").arg(m_prefix.path()));
+    if (QString why = readOnlyReason(m_prefix.path()); !why.isEmpty())
+        return RegResult::failure(RegStatus::ReadOnly, std::move(why));
     if (wineserverRunning())
         return RegResult::failure(
             RegStatus::PrefixBusy,
@@ -274,7 +349,7 @@ public:
     ~Turn() override
     {
         if (--m_registry.m_turns == 0)
-            m_registry.m_turnLocks.clear();
+            m_registry.m_turnLock.reset();
     }
     Turn(const Turn&) = delete;
     Turn& operator=(const Turn&) = delete;
@@ -286,35 +361,32 @@ private:
 std::unique_ptr<WriterTurn> WineRegistry::takeWriterTurn()
 {
     if (m_turns == 0) {
-        // Always the machine hive first, so two processes never wait for each other's second.
-        std::vector<std::unique_ptr<HiveLock>> locks;
-        for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
-            locks.push_back(std::make_unique<HiveLock>(slot(root).writePath()));
-            if (!locks.back()->locked())
-                return nullptr;
-        }
-        m_turnLocks = std::move(locks);
+        auto lock = std::make_unique<HiveLock>(lockedHives(true, true));
+        if (!lock->locked())
+            return nullptr;
+        m_turnLock = std::move(lock);
     }
     return std::make_unique<Turn>(*this);
 }
 
 RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
 {
-    if (!m_prefix.exists())
-        return checkWritable();
+    if (RegResult writable = checkWritable(); !writable.ok())
+        return writable;
     std::vector<RegRoot> roots;
     if (machine)
         roots.push_back(RegRoot::LocalMachine);
     if (user)
         roots.push_back(RegRoot::CurrentUser);
-    std::vector<std::unique_ptr<HiveLock>> locks;
-    // Within a writer turn both hives are locked already; a second lock of the same hive by
+    // Within a writer turn the folders are locked already; a second lock of the same folder by
     // this process would wait for itself.
-    for (RegRoot root : m_turns > 0 ? std::vector<RegRoot>() : roots) {
-        locks.push_back(std::make_unique<HiveLock>(slot(root).writePath()));
-        if (!locks.back()->locked())
-            return RegResult::failure(RegStatus::IoError,
-                                      QStringLiteral("Cannot lock %1.").arg(slot(root).path));
+    std::unique_ptr<HiveLock> lock;
+    if (m_turns == 0) {
+        lock = std::make_unique<HiveLock>(lockedHives(machine, user));
+        if (!lock->locked())
+            return RegResult::failure(
+                RegStatus::IoError,
+                QStringLiteral("Cannot lock %1: %2").arg(slot(roots.front()).path, lock->error()));
     }
     // Checked again under the lock: a server may have started since.
     if (RegResult writable = checkWritable(); !writable.ok())
@@ -339,7 +411,9 @@ RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
                 RegStatus::NotAHive, QStringLiteral("%1 is not a Wine registry file.").arg(s.path));
         else if (s.state != HiveSlot::State::Loaded)
             result = RegResult::failure(RegStatus::IoError,
-                                        QStringLiteral("Cannot read %1.").arg(s.path));
+                                        s.problem.isEmpty()
+                                            ? QStringLiteral("Cannot read %1.").arg(s.path)
+                                            : s.problem + u'.');
         if (result.ok())
             result = edit(root, *s.hive, now);
         if (!result.ok()) {
@@ -351,35 +425,79 @@ RegResult WineRegistry::write(bool machine, bool user, const Edit& edit)
     return saveAll(roots);
 }
 
+namespace
+{
+
+QString rootFileName(RegRoot root)
+{
+    return root == RegRoot::LocalMachine ? QStringLiteral("system.reg")
+                                         : QStringLiteral("user.reg");
+}
+
+} // namespace
+
 // Every changed hive is first written and synced beside the old one; only then are they renamed
-// over the old files, so a crash leaves each hive either old or new.
+// over the old files, so a crash leaves each hive either old or new. When a later hive cannot be
+// renamed into place (an immutable file, an I/O error), those already replaced get their old
+// bytes back: the call changes both hives or neither. Only when that too fails does a hive stay
+// changed, and the result says which.
 RegResult WineRegistry::saveAll(const std::vector<RegRoot>& roots)
 {
-    std::vector<std::pair<HiveSlot*, QByteArray>> pending;
-    for (RegRoot root : roots) {
-        HiveSlot& s = slot(root);
-        if (s.hive->isModified())
-            pending.emplace_back(&s, s.hive->serialize());
-    }
+    struct Pending {
+        RegRoot root;
+        HiveSlot* slot;
+        QByteArray bytes;
+        bool existed; // the file was there before: undone by writing its old bytes back
+    };
     auto fail = [&](const QString& path, const QString& why) {
         for (RegRoot r : roots)
             slot(r).forget();
         return RegResult::failure(RegStatus::IoError,
                                   QStringLiteral("Cannot save %1: %2").arg(path, why));
     };
+    std::vector<Pending> pending;
+    for (RegRoot root : roots) {
+        HiveSlot& s = slot(root);
+        if (!s.hive->isModified())
+            continue;
+        std::optional<QByteArray> text = s.hive->serialize();
+        if (!text)
+            return fail(s.path, QStringLiteral("only part of the file was read."));
+        pending.push_back(
+            {root, &s, std::move(*text), QFileInfo::exists(FileReplacement::realPath(s.path))});
+    }
     std::vector<FileReplacement> replacements(pending.size());
     for (size_t i = 0; i < pending.size(); ++i) {
-        if (!replacements[i].stage(pending[i].first->path, pending[i].second))
-            return fail(pending[i].first->path, replacements[i].error());
+        if (!replacements[i].stage(pending[i].slot->path, pending[i].bytes))
+            return fail(pending[i].slot->path, replacements[i].error());
     }
     for (size_t i = 0; i < pending.size(); ++i) {
-        HiveSlot* s = pending[i].first;
-        if (!replacements[i].commit())
-            return fail(s->path, replacements[i].error());
+        if (replacements[i].commit())
+            continue;
+        std::vector<RegRoot> landed;
+        for (size_t j = 0; j < i; ++j) {
+            const Pending& done = pending[j];
+            const bool undone =
+                done.existed
+                    ? replaceFileDurably(done.slot->path, done.slot->hive->bytes()).isEmpty()
+                    : QFile::remove(FileReplacement::realPath(done.slot->path));
+            if (!undone)
+                landed.push_back(done.root);
+        }
+        RegResult result = fail(pending[i].slot->path, replacements[i].error());
+        for (RegRoot root : landed)
+            result.message += QStringLiteral("\n%1 was saved and its old contents cannot be put "
+                                             "back: its changes are in the registry.")
+                                  .arg(rootFileName(root));
+        result.landed = std::move(landed);
+        return result;
+    }
+    for (Pending& done : pending) {
         // Keep the tree of what was just written, so the next read need not parse it again.
+        HiveSlot* s = done.slot;
         struct stat info {
         };
-        s->hive = s->parse(std::move(pending[i].second));
+        s->hive = s->parse(std::move(done.bytes));
         if (!s->hive || ::stat(s->nativePath.constData(), &info) != 0) {
             s->forget();
             continue;
@@ -434,6 +552,17 @@ RegResult WineRegistry::apply(const std::vector<RegChange>& changes)
         }
         return RegResult::success();
     });
+}
+
+QString WineRegistry::readProblem()
+{
+    QStringList problems;
+    for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
+        (void)current(root);
+        if (!slot(root).problem.isEmpty())
+            problems << slot(root).problem;
+    }
+    return problems.join(QStringLiteral("; "));
 }
 
 bool WineRegistry::hasWow64View()

@@ -24,6 +24,12 @@ public:
     explicit WineRegistry(Prefix prefix);
     ~WineRegistry() override;
 
+    // Nixora's own preferences: HKEY_CURRENT_USER is `hiveFile`, a hive of ours in the Linux
+    // user's configuration folder (made on the first write), the same for every prefix and owned
+    // by no wineserver; HKEY_LOCAL_MACHINE is empty and is never written. An empty `hiveFile`
+    // keeps nothing: every read finds nothing and every write fails.
+    [[nodiscard]] static std::unique_ptr<WineRegistry> settingsStore(const QString& hiveFile);
+
     [[nodiscard]] std::optional<RegValue> queryValue(RegRoot root, const QString& path,
                                                      const QString& name) override;
     [[nodiscard]] std::optional<QString> subkeyName(RegRoot root, const QString& path,
@@ -39,6 +45,8 @@ public:
     [[nodiscard]] std::unique_ptr<WriterTurn> takeWriterTurn() override;
     // The machine hive's "#arch=win64" line, as Wine writes it for a 64-bit prefix.
     [[nodiscard]] bool hasWow64View() override;
+    // Both hives are brought up to date first.
+    [[nodiscard]] QString readProblem() override;
 
     [[nodiscard]] const Prefix& prefix() const { return m_prefix; }
 
@@ -62,13 +70,17 @@ private:
     // nothing is saved unless the edit succeeds on every one of them.
     RegResult write(bool machine, bool user, const Edit& edit);
     RegResult saveAll(const std::vector<RegRoot>& roots);
+    // The files whose folders a write of these roots locks.
+    [[nodiscard]] QStringList lockedHives(bool machine, bool user) const;
+    RegResult prepareSettingsFolder();
 
     class Turn;
     friend class Turn;
 
-    Prefix m_prefix;
-    int m_turns = 0; // writer turns alive; while any is, the hive locks below are held
-    std::vector<std::unique_ptr<HiveLock>> m_turnLocks;
+    Prefix m_prefix; // for the settings store: the folder that holds its hive
+    bool m_settingsStore = false;
+    int m_turns = 0; // writer turns alive; while any is, the lock below is held
+    std::unique_ptr<HiveLock> m_turnLock;
     std::unique_ptr<HiveSlot> m_machine;
     std::unique_ptr<HiveSlot> m_user;
 };

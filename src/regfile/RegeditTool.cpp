@@ -54,10 +54,14 @@ RegeditOutcome importRegFile(Registry& registry, const QString& fileName)
     if (!parsed.ok())
         return failure(fileName, parsed.error, parsed.errorLine);
     const RegResult applied = registry.apply(parsed.changes);
-    if (!applied.ok())
-        return failure(fileName, applied.message.isEmpty() ? QStringLiteral("registry write failed")
-                                                           : applied.message);
-    return {};
+    if (applied.ok())
+        return {};
+    RegeditOutcome outcome =
+        failure(fileName, applied.message.isEmpty() ? QStringLiteral("registry write failed")
+                                                    : applied.message);
+    if (!applied.landed.empty())
+        outcome.exitStatus = kRegeditPartlyApplied;
+    return outcome;
 }
 
 RegeditOutcome runRegedit(Registry& registry, const QStringList& arguments)

@@ -22,6 +22,9 @@ inline constexpr int kRegeditFailed = 1;
 inline constexpr int kRegeditUsage = 2;
 // The key holds more than one .reg file may: an import would refuse the file.
 inline constexpr int kRegeditTooLarge = 3;
+// The import failed after one hive had been replaced, and that hive's old contents could not
+// be put back: the message names it.
+inline constexpr int kRegeditPartlyApplied = 4;
 
 // "/E file key" or "/S file" (switches in any case, '-' as well as '/').
 [[nodiscard]] RegeditOutcome runRegedit(Registry& registry, const QStringList& arguments);

@@ -1,3 +1,4 @@
+#include "BuildInfo.h"
 #include "support/FakeWineserver.h"
 #include "support/MenuHome.h"
 #include "support/TempPrefix.h"
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <unistd.h>
 #include <vector>
 
 namespace nixora
@@ -99,13 +101,25 @@ TEST(CommandLine, PrefixOptionChoosesThePrefixToList)
     EXPECT_TRUE(listed.out.startsWith(QLatin1String("ChosenApp\tChosen\t")))
         << listed.out.toStdString();
 
-    const Outcome missing =
-        run("nixora",
-            {QStringLiteral("--prefix"), prefix.path() + QStringLiteral("/not-here"),
-             QStringLiteral("--list")},
-            prefix.path());
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.err.contains(QLatin1String("not-here")));
+    // A folder without Wine's hive is no prefix: not an empty list, and nothing is removed.
+    QDir().mkpath(prefix.hostPath(QStringLiteral("empty")));
+    QDir().mkpath(prefix.hostPath(QStringLiteral("text")));
+    test::writeAll(prefix.hostPath(QStringLiteral("text/system.reg")), "REGEDIT4\r\n");
+    for (const auto& [folder, reason] :
+         {std::pair{QStringLiteral("not-here"), "no such folder"},
+          std::pair{QStringLiteral("empty"), "no system.reg"},
+          std::pair{QStringLiteral("text"), "system.reg is not a Wine registry file"}}) {
+        const QString dir = prefix.hostPath(folder);
+        for (const char* command : {"--list", "--list-backups", "--remove-phantoms"}) {
+            const Outcome refused =
+                run("nixora", {QStringLiteral("--prefix"), dir, QLatin1String(command)});
+            EXPECT_EQ(refused.exitCode, 2) << command << ' ' << dir.toStdString();
+            EXPECT_EQ(refused.err, QStringLiteral("nixora: not a Wine prefix: %1 (%2)\n")
+                                       .arg(dir, QLatin1String(reason)));
+            EXPECT_TRUE(refused.out.isEmpty() || QLatin1String(command) == "--remove-phantoms")
+                << refused.out.toStdString();
+        }
+    }
 
     // A listing that cannot be written is a failure, not a success.
     QProcess full;
@@ -154,12 +168,28 @@ std::vector<QStringList> rowsOf(const QString& out)
     return rows;
 }
 
-TEST(CommandLine, RemovePhantomsDryRunTouchesNothingAndTheRunLeavesOnlyBackups)
+// Only the backups folder is ever added to a prefix: the listings (of the prefix and of every
+// prefix in the home folder) and a dry run leave every file as it was.
+TEST(CommandLine, ListingsAndTheDryRunTouchNothingAndTheRunLeavesOnlyBackups)
 {
     QTemporaryDir home;
-    const QString demo = home.filePath(QStringLiteral("demo"));
+    const QString demo = home.filePath(QStringLiteral(".wine"));
     copyDemoPrefix(demo);
     const auto before = filesBelow(demo);
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+    for (const QStringList& listing :
+         {QStringList{QStringLiteral("--list"), QStringLiteral("--list-backups")},
+          QStringList{QStringLiteral("--list"), QStringLiteral("--format=json")},
+          QStringList{QStringLiteral("--list-prefixes")}}) {
+        const Outcome listed = run("nixora", listing, demo, environment);
+        EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+        EXPECT_TRUE(listed.out.contains(QLatin1String("Demo Codec Pack")) ||
+                    listed.out.contains(demo))
+            << listed.out.toStdString();
+    }
+    EXPECT_EQ(filesBelow(demo), before);
     const QStringList args{QStringLiteral("--prefix"), demo, QStringLiteral("--remove-phantoms")};
 
     const Outcome dry = run("nixora", args + QStringList{QStringLiteral("--dry-run")});
@@ -310,6 +340,136 @@ TEST(CommandLine, StaleMenuEntriesAreListedDryRunAndRemoved)
     EXPECT_FALSE(QFileInfo::exists(home.file(QStringLiteral(".local/share/applications/wine"))));
     EXPECT_TRUE(command({QStringLiteral("--list-menu-entries")})
                     .out.startsWith(QStringLiteral("0 menu files of 1 prefixes")));
+}
+
+// A prefix whose hives are links to ~/.wine's (an unpacked archive): one prefix, judged and
+// backed up in ~/.wine against ~/.wine's own drives; the linked folder is listed with a warning
+// and never written, also when it is named with --prefix.
+TEST(CommandLine, AFolderLinkingToAnotherPrefixsHivesIsNeverJudgedOrWritten)
+{
+    QTemporaryDir home;
+    const QString wine = home.filePath(QStringLiteral(".wine"));
+    const QString linked = home.filePath(QStringLiteral(".local/share/wineprefixes/unpacked"));
+    copyDemoPrefix(wine);
+    QDir().mkpath(linked + QStringLiteral("/drive_c"));
+    for (const char* hive : {"/system.reg", "/user.reg"})
+        ASSERT_TRUE(QFile::link(wine + QLatin1String(hive), linked + QLatin1String(hive)));
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                       home.filePath(QStringLiteral(".local/share")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+    const auto found = [&] {
+        const Outcome list = run("nixora", {QStringLiteral("--list")}, wine, environment);
+        return list.out.count(QLatin1String("\tfound\t"));
+    };
+    const qsizetype live = found();
+    ASSERT_GT(live, 0);
+
+    const Outcome direct =
+        run("nixora", {QStringLiteral("--remove-phantoms")}, linked, environment);
+    EXPECT_EQ(direct.exitCode, 1) << direct.err.toStdString();
+    EXPECT_TRUE(direct.out.contains(QLatin1String("is that of the Wine prefix ") + wine))
+        << direct.out.toStdString();
+    const Outcome all =
+        run("nixora", {QStringLiteral("--remove-phantoms"), QStringLiteral("--all-prefixes")}, wine,
+            environment);
+    EXPECT_EQ(all.exitCode, 0) << all.out.toStdString() << all.err.toStdString();
+    EXPECT_TRUE(all.err.contains(linked)) << all.err.toStdString();
+    for (const QStringList& row : rowsOf(all.out)) {
+        EXPECT_EQ(row.value(0), wine) << row.join(u'|').toStdString();
+        EXPECT_TRUE(row.value(4).startsWith(wine + QStringLiteral("/nixora-backups/")));
+    }
+    EXPECT_EQ(found(), live) << "a live entry of ~/.wine was removed";
+    EXPECT_EQ(QDir(linked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{QStringLiteral("drive_c"), QStringLiteral("system.reg"),
+                           QStringLiteral("user.reg")}));
+}
+
+// Without /proc the program cannot tell its own folder: it must not look for the window module
+// from the current folder, where anyone may have planted one.
+TEST(CommandLine, WithoutProcNoWindowModuleIsLoadedFromTheCurrentFolder)
+{
+    if (::geteuid() != 0 || QProcess::execute(QStringLiteral("unshare"),
+                                              {QStringLiteral("-m"), QStringLiteral("true")}) != 0)
+        GTEST_SKIP() << "a mount namespace without /proc needs root and unshare";
+    QTemporaryDir dir;
+    const QString here = dir.filePath(QStringLiteral("bin"));
+    const QString planted =
+        QDir::cleanPath(here + u'/' + QLatin1String(build::kWindowModuleFromPrograms));
+    QDir().mkpath(here);
+    QDir().mkpath(QFileInfo(planted).path());
+    ASSERT_TRUE(QFile::copy(QStringLiteral(NIXORA_PLANTED_MODULE), planted));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess nixora;
+    nixora.setProcessEnvironment(environment);
+    nixora.setWorkingDirectory(here);
+    nixora.start(QStringLiteral("unshare"),
+                 {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                  QStringLiteral("sh"), QStringLiteral("-c"),
+                  QStringLiteral("mount -t tmpfs none /proc || exit 125; exec \"$0\""),
+                  QStringLiteral(NIXORA_BIN_DIR "/nixora")});
+    ASSERT_TRUE(nixora.waitForFinished(30000));
+    // Some containers let root make a mount namespace but not mount over /proc in it.
+    const QByteArray err = nixora.readAllStandardError();
+    if (nixora.exitCode() == 125)
+        GTEST_SKIP() << "this machine refuses a mount over /proc: " << err.toStdString();
+    EXPECT_EQ(nixora.exitCode(), 2) << err.toStdString();
+    EXPECT_FALSE(nixora.readAllStandardOutput().contains("planted"));
+    EXPECT_TRUE(err.contains("/proc/self/exe cannot be read")) << err.toStdString();
+}
+
+// A prefix whose system.reg was grown to 64 GiB (`truncate -s 64G`) beside one that is fine:
+// each listing and the bulk run report it on its own row, and the other prefix is done.
+TEST(CommandLine, AHiveTooLargeToReadIsItsOwnRowAndTheOtherPrefixesAreDone)
+{
+    QTemporaryDir home;
+    const QString wine = home.filePath(QStringLiteral(".wine"));
+    const QString big = home.filePath(QStringLiteral(".local/share/wineprefixes/big"));
+    copyDemoPrefix(wine);
+    copyDemoPrefix(big);
+    ASSERT_TRUE(QFile::resize(big + QStringLiteral("/system.reg"), qint64(64) << 30));
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                       home.filePath(QStringLiteral(".local/share")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
+    const QString tooLarge = QStringLiteral("too large to read (64.0 GiB;");
+
+    const Outcome prefixes = run("nixora", {QStringLiteral("--list-prefixes")}, wine, environment);
+    EXPECT_EQ(prefixes.exitCode, 0) << prefixes.err.toStdString();
+    std::map<QString, QStringList> byPath;
+    for (const QStringList& row : rowsOf(prefixes.out))
+        byPath[row.value(2)] = row;
+    ASSERT_EQ(byPath.size(), 2u) << prefixes.out.toStdString();
+    EXPECT_EQ(byPath[wine].size(), 7);
+    EXPECT_TRUE(byPath[big].value(4).contains(tooLarge)) << prefixes.out.toStdString();
+
+    const Outcome bulk = run("nixora",
+                             {QStringLiteral("--remove-phantoms"), QStringLiteral("--all-prefixes"),
+                              QStringLiteral("--format"), QStringLiteral("json")},
+                             wine, environment);
+    EXPECT_EQ(bulk.exitCode, 1) << bulk.err.toStdString();
+    QJsonParseError error;
+    const QJsonObject document = QJsonDocument::fromJson(bulk.out.toUtf8(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << bulk.out.toStdString();
+    const QJsonArray entries = document.value(QStringLiteral("entries")).toArray();
+    EXPECT_GT(entries.size(), 0);
+    for (const QJsonValue& entry : entries) {
+        EXPECT_EQ(entry.toObject().value(QStringLiteral("prefix")).toString(), wine);
+        EXPECT_TRUE(entry.toObject().value(QStringLiteral("removed")).toBool());
+    }
+    const QJsonArray unreadable = document.value(QStringLiteral("unreadable")).toArray();
+    ASSERT_EQ(unreadable.size(), 1) << bulk.out.toStdString();
+    EXPECT_EQ(unreadable[0].toObject().value(QStringLiteral("prefix")).toString(), big);
+    EXPECT_TRUE(
+        unreadable[0].toObject().value(QStringLiteral("reason")).toString().contains(tooLarge));
+
+    const Outcome list = run("nixora", {QStringLiteral("--prefix"), big, QStringLiteral("--list")});
+    EXPECT_EQ(list.exitCode, 1);
+    EXPECT_TRUE(list.out.isEmpty()) << list.out.toStdString();
+    EXPECT_TRUE(list.err.contains(tooLarge)) << list.err.toStdString();
 }
 
 // The file names of the shared objects the dynamic loader initialised, from LD_DEBUG=libs output.

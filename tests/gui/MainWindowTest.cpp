@@ -1,8 +1,11 @@
+#include "support/FakeWineserver.h"
 #include "support/FixedClock.h"
 #include "support/GuiTestApp.h"
 #include "support/ScriptedUi.h"
 #include "support/TempPrefix.h"
+#include "support/TestData.h"
 
+#include "EntrySource.h"
 #include "FileQuery.h"
 #include "ListViewQtModel.h"
 #include "PrefixListing.h"
@@ -15,8 +18,10 @@
 #include "prefixes/RecentPrefixes.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -36,6 +41,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
 namespace nixora
@@ -60,25 +66,32 @@ protected:
 
     void setSettings(const QList<QPair<QString, QString>>& values)
     {
-        m_prefix.setHiveBody(
-            RegRoot::CurrentUser,
-            test::hiveKeyBlock(QStringLiteral("Software\\Qelvaro\\Nixora"), values));
+        test::writeHiveFile(settingsFile(), RegRoot::CurrentUser,
+                            test::hiveKeyBlock(settings::kReadPath, values));
+    }
+    [[nodiscard]] QString settingsFile() const
+    {
+        return m_config.filePath(QStringLiteral("nixora/settings.reg"));
     }
 
     void addEntries(const QString& body) { m_prefix.setHiveBody(RegRoot::LocalMachine, body); }
 
     frmPoisto& open(PrefixStatus status = {})
     {
-        Services services;
-        services.ui = &m_ui;
-        services.clock = &m_clock;
+        Services services{.ui = &m_ui, .clock = m_clock};
         services.programFolder = QStringLiteral("/opt/nixora/bin");
         services.regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit");
+        services.settingsFile = settingsFile();
+        m_window.reset();
         m_workspace = std::make_unique<Workspace>(services);
         const PrefixStatus opened = m_workspace->openPrefix(m_prefix.prefix());
         m_registry = m_workspace->services.registry;
-        if (status.path.isEmpty())
+        m_settings = m_workspace->services.settings;
+        if (status.path.isEmpty()) {
             status.path = opened.path;
+            status.notAPrefix = opened.notAPrefix;
+            status.writeRefusal = opened.writeRefusal;
+        }
         m_window = std::make_unique<frmPoisto>(*m_workspace, status);
         m_window->Form_Load();
         QCoreApplication::processEvents();
@@ -95,9 +108,9 @@ protected:
     QString statusText() const { return child<QLabel>("sbTilarivi_Panel1")->text(); }
     bool stored(const QString& name) const
     {
-        return m_registry->queryValue(RegRoot::CurrentUser, settings::kReadPath, name).has_value();
+        return m_settings->queryValue(RegRoot::CurrentUser, settings::kReadPath, name).has_value();
     }
-    bool storedOn(const QString& name) const { return settings::readPreference(*m_registry, name); }
+    bool storedOn(const QString& name) const { return settings::readPreference(*m_settings, name); }
 
     // Presses and releases a mouse button on a row of a list, as the user does.
     void clickRow(QTableView* view, int row, Qt::MouseButton button = Qt::LeftButton)
@@ -107,10 +120,12 @@ protected:
     }
 
     TempPrefix m_prefix;
+    QTemporaryDir m_config; // the user's configuration folder, outside every prefix
     ScriptedUi m_ui;
     FixedClock m_clock{QDateTime(QDate(2024, 3, 2), QTime(8, 5, 9))};
     std::unique_ptr<Workspace> m_workspace;
     Registry* m_registry = nullptr;
+    Registry* m_settings = nullptr;
     std::unique_ptr<frmPoisto> m_window;
 };
 
@@ -498,10 +513,75 @@ TEST_F(MainWindowTest, PrefixesMenuCountsEveryPrefixAndSwitchesBothListsAndTheTi
     EXPECT_EQ(list("lvwOhjelmat")->model()->rowCount(), 2);
     EXPECT_EQ(list("lvwPalauta")->model()->rowCount(), 1);
     EXPECT_EQ(statusText(), QStringLiteral("1 phantom program entries (2 entries in total)"));
-    EXPECT_FALSE(action("mTilarivi")->isChecked());
+    EXPECT_TRUE(action("mTilarivi")->isChecked()) << "a value left in a prefix is not read";
     EXPECT_TRUE(window.windowTitle().contains(other.path()));
     EXPECT_EQ(prefixes::RecentPrefixes(recentFile).list().front(),
               QFileInfo(other.path()).canonicalFilePath());
+}
+
+// Every file below a prefix, with its bytes, except the backups folder (a restore removes one).
+std::map<QString, QByteArray> filesOf(const QString& prefix)
+{
+    std::map<QString, QByteArray> files;
+    QDirIterator it(prefix, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = QDir(prefix).relativeFilePath(path);
+        if (!relative.startsWith(QLatin1String("nixora-backups/")))
+            files[relative] = it.fileInfo().isFile() && !it.fileInfo().isSymLink()
+                                  ? test::readAll(path)
+                                  : QByteArray();
+    }
+    return files;
+}
+
+// The view options are the Linux user's: one store outside every prefix, read the same whatever
+// prefix is open, writable while Wine runs in the prefix, and nothing of them (nor any lock) is
+// ever written into a prefix.
+TEST_F(MainWindowTest, ViewOptionsAreTheUsersAndNeverWrittenIntoAPrefix)
+{
+    addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0"));
+    QDir().mkpath(m_prefix.hostPath(QStringLiteral("nixora-backups")));
+    test::writeAll(m_prefix.hostPath(QStringLiteral("nixora-backups/20240101000000.reg")),
+                   "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
+                   "CurrentVersion\\Uninstall\\Old]\r\n\"DisplayName\"=\"Old\"\r\n");
+    TempPrefix other;
+    other.setHiveBody(RegRoot::CurrentUser,
+                      test::hiveKeyBlock(settings::kReadPath, {{settings::kRuudukko, "on"},
+                                                               {settings::kTilarivi, "ei"}}));
+    const QByteArray userA = test::readAll(m_prefix.hivePath(RegRoot::CurrentUser));
+    const std::map<QString, QByteArray> otherBefore = filesOf(other.path());
+
+    frmPoisto& window = open();
+    action("mRuudukko")->trigger();
+    {
+        test::FakeWineserver server(test::wineserverFolderOf(other.path()));
+        ASSERT_TRUE(window.switchPrefix(other.path(), QString()));
+        EXPECT_FALSE(action("mRuudukko")->isChecked());
+        EXPECT_FALSE(list("lvwOhjelmat")->showGrid());
+        EXPECT_TRUE(action("mTilarivi")->isChecked());
+        action("mTilarivi")->trigger();
+        EXPECT_FALSE(storedOn(settings::kTilarivi)) << "toggled while Wine runs in the prefix";
+    }
+    EXPECT_EQ(filesOf(other.path()), otherBefore);
+
+    open();
+    EXPECT_FALSE(action("mRuudukko")->isChecked());
+    EXPECT_FALSE(action("mTilarivi")->isChecked());
+    const std::map<QString, QByteArray> before = filesOf(m_prefix.path());
+    m_workspace->state.backup.SelectedBackupFile = QStringLiteral("20240101000000.reg");
+    m_ui.queueAnswer(MsgAnswer::Yes);
+    mPalauta_Click(*m_workspace);
+    ASSERT_TRUE(m_registry->keyExists(RegRoot::LocalMachine,
+                                      entrySource(SourceKind::Machine).entryPath("Old")));
+    std::map<QString, QByteArray> after = filesOf(m_prefix.path());
+    after.erase(QStringLiteral("system.reg"));
+    std::map<QString, QByteArray> expected = before;
+    expected.erase(QStringLiteral("system.reg"));
+    EXPECT_EQ(after, expected) << "a restore adds no file to the prefix";
+    EXPECT_EQ(test::readAll(m_prefix.hivePath(RegRoot::CurrentUser)), userA);
+    EXPECT_TRUE(QFileInfo(m_prefix.hostPath(QStringLiteral("nixora-backups"))).isDir());
 }
 
 // File > Open Prefix... shows hidden folders and starts beside the open prefix: a prefix in
@@ -532,6 +612,36 @@ TEST_F(MainWindowTest, OpenPrefixDialogStartsBesideTheOpenPrefixAndShowsHiddenFo
     action("mOpenPrefix")->trigger();
     EXPECT_EQ(startedIn, QFileInfo(home.path()).absoluteFilePath());
     EXPECT_TRUE(listed);
+}
+
+// A prefix whose system.reg is too large to read, started on (it was remembered) and chosen from
+// the menu: the window says why it lists nothing, and only a prefix that opened is remembered.
+TEST_F(MainWindowTest, APrefixWhoseHiveCannotBeReadIsSaidSoAndNotRemembered)
+{
+    addEntries(entry("A", "Alpha", "C:\\x.exe", "1.0"));
+    TempPrefix big;
+    ASSERT_TRUE(QFile::resize(big.hivePath(RegRoot::LocalMachine), qint64(64) << 30));
+    QTemporaryDir home;
+    const QString recentFile = home.filePath(QStringLiteral("recent.conf"));
+
+    frmPoisto& window = open();
+    window.setPrefixSources({home.path(), QProcessEnvironment(), {}}, recentFile);
+    EXPECT_FALSE(window.switchPrefix(big.path(), QString()));
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    EXPECT_TRUE(m_ui.shown[0].text.contains(QLatin1String("(system.reg is too large to read "
+                                                          "(64.0 GiB;")))
+        << m_ui.shown[0].text.toStdString();
+    EXPECT_EQ(list("lvwOhjelmat")->model()->rowCount(), 1);
+    EXPECT_TRUE(prefixes::RecentPrefixes(recentFile).list().isEmpty());
+
+    m_window.reset();
+    ASSERT_TRUE(QFile::resize(m_prefix.hivePath(RegRoot::LocalMachine), qint64(64) << 30));
+    m_ui.shown.clear();
+    open();
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    EXPECT_TRUE(m_ui.shown[0].text.contains(QLatin1String("cannot be read:")));
+    EXPECT_TRUE(m_ui.shown[0].text.contains(QLatin1String("too large to read (64.0 GiB;")));
+    EXPECT_EQ(list("lvwOhjelmat")->model()->rowCount(), 0);
 }
 
 TEST_F(MainWindowTest, CtrlShiftF10OpensNothing)
@@ -665,9 +775,49 @@ TEST_F(MainWindowTest, SaysWhichFolderWasLookedAtWhenThePrefixIsMissing)
     PrefixStatus status;
     status.path = QStringLiteral("/nonexistent/prefix");
     status.exists = false;
+    m_ui.queueAnswer(MsgAnswer::No);
     open(status);
     ASSERT_EQ(m_ui.shown.size(), 1u);
     EXPECT_TRUE(m_ui.shown.front().text.contains(QStringLiteral("/nonexistent/prefix")));
+}
+
+// A folder without a hive is not taken for an empty prefix: the window says why and, on Yes,
+// opens File > Open Prefix... at once.
+TEST_F(MainWindowTest, AFolderWithoutSystemRegIsNoPrefixAndAnotherIsOffered)
+{
+    ASSERT_TRUE(QFile::remove(m_prefix.hivePath(RegRoot::LocalMachine)));
+    QString dialogTitle;
+    QTimer::singleShot(0, [&dialogTitle] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            dialogTitle = dialog->windowTitle();
+            dialog->close();
+        }
+    });
+    open();
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    const MessageBoxRequest& question = m_ui.shown.front();
+    EXPECT_TRUE(question.text.contains(m_prefix.path()));
+    EXPECT_TRUE(question.text.contains(QStringLiteral("(no system.reg)")))
+        << question.text.toStdString();
+    EXPECT_TRUE(question.text.contains(QStringLiteral("File > Open Prefix...")));
+    EXPECT_EQ(question.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(dialogTitle, QStringLiteral("Open Wine Prefix"));
+}
+
+// A prefix whose hives are another prefix's opens read-only and says why.
+TEST_F(MainWindowTest, APrefixLinkingToAnothersHivesOpensReadOnlyWithTheReason)
+{
+    TempPrefix owner;
+    for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
+        ASSERT_TRUE(QFile::remove(m_prefix.hivePath(root)));
+        ASSERT_TRUE(QFile::link(owner.hivePath(root), m_prefix.hivePath(root)));
+    }
+    open();
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    const QString& text = m_ui.shown.front().text;
+    EXPECT_TRUE(text.contains(QStringLiteral("is open read-only"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QFileInfo(owner.path()).canonicalFilePath())) << text.toStdString();
+    EXPECT_EQ(m_registry->checkWritable().status, RegStatus::ReadOnly);
 }
 
 TEST_F(MainWindowTest, MenuCaptionsAndShortcutsAreExact)

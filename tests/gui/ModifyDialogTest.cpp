@@ -145,14 +145,14 @@ TEST_F(ModifyDialogTest, BackupCheckBoxIsRememberedOnlyWhenOkIsPressed)
         dialog.cmdPainike_Click(0);
     });
     EXPECT_EQ(m_prefix.backupFileCount(), 0);
-    EXPECT_FALSE(settings::readPreference(m_registry, settings::kMuokkausvarmuuskopio));
+    EXPECT_FALSE(settings::readPreference(m_ws.settings(), settings::kMuokkausvarmuuskopio));
 
     runDialog([](frmMuokkaa& dialog) {
         EXPECT_FALSE(dialog.chkVarmuuskopioi->isChecked());
         dialog.chkVarmuuskopioi->setChecked(true);
         QTest::keyClick(&dialog, Qt::Key_Escape);
     });
-    EXPECT_FALSE(settings::readPreference(m_registry, settings::kMuokkausvarmuuskopio))
+    EXPECT_FALSE(settings::readPreference(m_ws.settings(), settings::kMuokkausvarmuuskopio))
         << "Esc writes nothing";
 }
 
@@ -213,7 +213,7 @@ TEST_F(ModifyDialogTest, FailedBackupLeavesTheEntryAsItWas)
     EXPECT_EQ(m_prefix.backupFileCount(), 0);
     EXPECT_EQ(read("DisplayName"), "Before");
     EXPECT_EQ(m_refills, 1);
-    EXPECT_TRUE(modifyBackupPreference(m_registry));
+    EXPECT_TRUE(modifyBackupPreference(m_ws.settings()));
 }
 
 } // namespace

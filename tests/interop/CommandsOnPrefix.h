@@ -17,17 +17,10 @@ class CommandsOnPrefix
 {
 public:
     explicit CommandsOnPrefix(const QString& prefix)
-        : ctx(Services{nullptr,
-                       nullptr,
-                       &ui,
-                       &clock,
-                       {},
-                       {},
-                       {},
-                       QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
-                       {},
-                       QStringLiteral(NIXORA_WINECLIENT),
-                       {}})
+        : ctx(Services{.ui = &ui,
+                       .clock = clock,
+                       .regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                       .wineClientProgram = QStringLiteral(NIXORA_WINECLIENT)})
     {
         (void)ctx.openPrefix(Prefix(prefix));
     }

@@ -140,9 +140,7 @@ protected:
     frmPoisto& openWindow()
     {
         test::guiTestApp();
-        Services services;
-        services.ui = &m_ui;
-        services.clock = &m_clock;
+        Services services{.ui = &m_ui, .clock = m_clock};
         services.programFolder = QStringLiteral(NIXORA_BIN_DIR);
         services.regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit");
         services.wineClientProgram = QStringLiteral(NIXORA_WINECLIENT);

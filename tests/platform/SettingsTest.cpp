@@ -3,24 +3,48 @@
 #include "support/TempPrefix.h"
 #include "support/TestNames.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace nixora;
+
+namespace
+{
+
+// The user's configuration folder of a test: the store is <folder>/nixora/settings.reg.
+class SettingsStore : public testing::Test
+{
+protected:
+    [[nodiscard]] QString file() const { return m_config.filePath("nixora/settings.reg"); }
+    [[nodiscard]] std::unique_ptr<WineRegistry> open() const
+    {
+        return WineRegistry::settingsStore(file());
+    }
+
+    QTemporaryDir m_config;
+};
 
 class StoredText : public testing::TestWithParam<std::pair<const char*, bool>>
 {
 };
 
+} // namespace
+
 TEST_P(StoredText, OnlyLowerCaseEiMeansOff)
 {
-    test::TempPrefix prefix;
-    prefix.setHiveBody(
-        RegRoot::CurrentUser,
-        test::hiveKeyBlock("Software\\Qelvaro\\Nixora", {{settings::kRuudukko, GetParam().first}}));
-    WineRegistry registry(prefix.prefix());
-    EXPECT_EQ(settings::readPreference(registry, settings::kRuudukko), GetParam().second);
+    QTemporaryDir config;
+    const QString file = config.filePath("nixora/settings.reg");
+    test::writeHiveFile(
+        file, RegRoot::CurrentUser,
+        test::hiveKeyBlock(settings::kReadPath, {{settings::kRuudukko, GetParam().first}}));
+    EXPECT_EQ(settings::readPreference(*WineRegistry::settingsStore(file), settings::kRuudukko),
+              GetParam().second);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, StoredText,
@@ -32,53 +56,43 @@ INSTANTIATE_TEST_SUITE_P(Texts, StoredText,
                                                           QString::fromUtf8(info.param.first));
                          });
 
-TEST(Settings, EverythingIsOnForANewUser)
+TEST_F(SettingsStore, EverythingIsOnForANewUser)
 {
-    test::TempPrefix prefix;
-    WineRegistry registry(prefix.prefix());
+    const auto store = open();
     for (const QString& name : {settings::kRuudukko, settings::kTilarivi, settings::kSelkokieli,
                                 settings::kRikkinaisetBold, settings::kMuokkausvarmuuskopio})
-        EXPECT_TRUE(settings::readPreference(registry, name)) << name.toStdString();
+        EXPECT_TRUE(settings::readPreference(*store, name)) << name.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(m_config.filePath("nixora"))) << "reading makes nothing";
 }
 
-TEST(Settings, AWriteIsOnDiskAtOnceAndReadBack)
+TEST_F(SettingsStore, AWriteIsOnDiskAtOnceAndReadBack)
 {
-    test::TempPrefix prefix;
-    WineRegistry registry(prefix.prefix());
-    ASSERT_TRUE(settings::writePreference(registry, settings::kTilarivi, false));
-    WineRegistry later(prefix.prefix());
-    EXPECT_FALSE(settings::readPreference(later, settings::kTilarivi));
-    EXPECT_EQ(later.queryValue(RegRoot::CurrentUser, settings::kReadPath, settings::kTilarivi),
+    const auto store = open();
+    ASSERT_TRUE(settings::writePreference(*store, settings::kTilarivi, false));
+    const auto later = open();
+    EXPECT_FALSE(settings::readPreference(*later, settings::kTilarivi));
+    EXPECT_EQ(later->queryValue(RegRoot::CurrentUser, settings::kReadPath, settings::kTilarivi),
               makeStringValue("ei"));
-    ASSERT_TRUE(settings::writePreference(later, settings::kTilarivi, true));
-    EXPECT_TRUE(settings::readPreference(registry, settings::kTilarivi));
+    ASSERT_TRUE(settings::writePreference(*later, settings::kTilarivi, true));
+    EXPECT_TRUE(settings::readPreference(*store, settings::kTilarivi));
 }
 
-TEST(Settings, AMissingUserHiveIsCreatedWithWinesHeader)
+// The first write makes the folder, private to the user, and a hive with Wine's header.
+TEST_F(SettingsStore, TheFirstWriteMakesAPrivateFolderAndAHive)
 {
-    test::TempPrefix prefix;
-    const QString user = prefix.hivePath(RegRoot::CurrentUser);
-    ASSERT_TRUE(QFile::remove(user));
-    WineRegistry registry(prefix.prefix());
-    EXPECT_TRUE(settings::readPreference(registry, settings::kSelkokieli));
-    EXPECT_FALSE(QFile::exists(user));
-    ASSERT_TRUE(settings::writePreference(registry, settings::kSelkokieli, false));
-    QFile file(user);
+    const auto store = open();
+    ASSERT_TRUE(settings::writePreference(*store, settings::kSelkokieli, false));
+    struct stat folder {
+    };
+    ASSERT_EQ(::stat(QFile::encodeName(m_config.filePath("nixora")).constData(), &folder), 0);
+    EXPECT_EQ(folder.st_mode & 07777, 0700u);
+    QFile file(this->file());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
-    EXPECT_TRUE(text.startsWith("WINE REGISTRY Version 2\n;; All keys relative to "
-                                "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n"))
-        << text.toStdString();
+    EXPECT_TRUE(text.startsWith("WINE REGISTRY Version 2\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("[Software\\\\Qelvaro\\\\Nixora] ")) << text.toStdString();
     EXPECT_TRUE(text.endsWith("\n\"selkokieli\"=\"ei\"\n")) << text.toStdString();
-}
-
-TEST(Settings, AMissingPrefixIsNeverCreated)
-{
-    test::TempPrefix prefix;
-    const QString missing = prefix.path() + "/absent";
-    WineRegistry registry{Prefix(missing)};
-    EXPECT_TRUE(settings::readPreference(registry, settings::kRuudukko));
-    EXPECT_FALSE(settings::writePreference(registry, settings::kRuudukko, false));
-    EXPECT_FALSE(QFile::exists(missing));
+    EXPECT_EQ(QDir(m_config.filePath("nixora"))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"settings.reg"});
 }

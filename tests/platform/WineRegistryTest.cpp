@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -136,6 +137,11 @@ TEST(WineRegistry, OneSubtreeReadsEveryKeySpellingAsTheWholeHiveDoes)
           raw + "Uninst\\x0061ll\\\\Escaped", raw + "Uninstall\\\\Br\\]acket",
           raw + "Uninstall\\\\Tail\\\\\\\\", raw + "UninstallX\\\\Beside",
           raw + "Uninstall\\\\\\x00dcml\\x00e4ut", raw + "Uninstall\\\\Zero\\0x",
+          // Escapes within the first eight-byte words that the scan compares at once.
+          QString("Soft\\x0077are\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall"
+                  "\\\\EarlyHex"),
+          QString("Software\\\\Micr\\157soft\\\\Windows\\\\CurrentVersion\\\\Uninstall"
+                  "\\\\EarlyOctal"),
           raw + "Uninstall\\\\Nul" + QChar(0) + "x"})
         body += "\n[" + key + "] 1700000000\n#time=1d9a0000000000\n\"v\"=\"" + key + "\"\n";
     // Only an escaped bracket: no key line at all, its value belongs to the key before it.
@@ -159,8 +165,29 @@ TEST(WineRegistry, OneSubtreeReadsEveryKeySpellingAsTheWholeHiveDoes)
                     registry.queryValue(RegRoot::LocalMachine, uninstall + "\\" + *name, value));
         }
     }
-    EXPECT_EQ(reads[0].size(), 21u);
+    EXPECT_EQ(reads[0].size(), 27u);
     EXPECT_TRUE(reads[0] == reads[1]);
+}
+
+// An entry listed in one view and then read in the other, as the fill does for every source:
+// the subkey listed last must not stand in for its namesake under the other parent.
+TEST(WineRegistry, AnEntryListedInOneViewIsNotReadForItsTwinInTheOther)
+{
+    const QString uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    const QString uninstall32 =
+        "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    test::TempPrefix prefix;
+    prefix.setHiveBody(RegRoot::LocalMachine,
+                       test::hiveKeyBlock(uninstall + "\\App", {{"DisplayName", "64-bit"}}) +
+                           test::hiveKeyBlock(uninstall32 + "\\App", {{"DisplayName", "32-bit"}}));
+    WineRegistry registry(prefix.prefix());
+    registry.setReadSubtrees(RegRoot::LocalMachine, {uninstall, uninstall32});
+    for (const auto& [listed, read, expected] : {std::tuple{uninstall32, uninstall, "64-bit"},
+                                                 std::tuple{uninstall, uninstall32, "32-bit"}}) {
+        ASSERT_EQ(registry.subkeyName(RegRoot::LocalMachine, listed, 0), "App");
+        EXPECT_EQ(registry.queryValue(RegRoot::LocalMachine, read + "\\App", "DisplayName"),
+                  makeStringValue(expected));
+    }
 }
 
 TEST(WineRegistry, KeepsTheFileMode)

@@ -36,6 +36,7 @@ TEST_P(CorpusReplay, EveryCorpusFilePasses)
 
 INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplay,
                          ::testing::Values(FuzzTarget{"hive", &fuzz::hiveRoundTrip},
+                                           FuzzTarget{"subtree", &fuzz::subtreeParse},
                                            FuzzTarget{"regimport", &fuzz::regImport},
                                            FuzzTarget{"uninstall", &fuzz::uninstallString},
                                            FuzzTarget{"cmdline", &fuzz::commandLine},

@@ -1,12 +1,14 @@
 // nixora-reliability-tool: the writers and checks that tools/reliability/* and the reliability
 // tests start as separate processes (to kill them, or to run them side by side).
 //
-//   settings-loop <prefix> <count>   toggles the "ruudukko" preference; count 0 runs until killed
+//   settings-loop <hive> <count>     toggles the "ruudukko" preference in a settings store kept in
+//                                    <hive>; count 0 runs until killed
 //   write-loop <prefix> <name> <count>   sets HKLM\Software\Nixora Reliability\<name><i> = i
 //   same-tree <hive> <state>...      the hive parses and holds the same tree as one of the states;
 //                                    prints the index of the first matching state
-//   hold-lock <hive>                 takes the hive lock, prints "locked", holds it until stdin
-//   ends limit-fsize <bytes> <program> <argument>...   runs the program with a file-size limit, as
+//   hold-lock <hive>                 takes the hive's writer lock, prints "locked", holds it until
+//                                    stdin ends
+//   limit-fsize <bytes> <program> <argument>...   runs the program with a file-size limit, as
 //                                    a full disk would stop it (SIGXFSZ ignored: writes fail)
 
 #include "HiveImage.h"
@@ -30,11 +32,11 @@ using namespace nixora;
 
 const QString kLoopKey = QStringLiteral("Software\\Nixora Reliability");
 
-int settingsLoop(const QString& prefix, long count)
+int settingsLoop(const QString& hive, long count)
 {
-    WineRegistry registry{Prefix(prefix)};
+    const std::unique_ptr<WineRegistry> store = WineRegistry::settingsStore(hive);
     for (long i = 0; count == 0 || i < count; ++i) {
-        if (!settings::writePreference(registry, settings::kRuudukko, i % 2 == 1))
+        if (!settings::writePreference(*store, settings::kRuudukko, i % 2 == 1))
             return 1;
     }
     return 0;
@@ -91,7 +93,7 @@ int sameTree(const QString& hivePath, const QStringList& states)
 // Holds the lock until standard input ends, so a caller decides exactly when it is released.
 int holdLock(const QString& hivePath)
 {
-    HiveLock lock(hivePath);
+    HiveLock lock(QStringList{hivePath});
     if (!lock.locked())
         return 1;
     std::printf("locked\n");

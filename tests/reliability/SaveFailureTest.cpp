@@ -8,6 +8,11 @@
 #include <QDir>
 #include <QFile>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace nixora
 {
 namespace
@@ -18,6 +23,7 @@ using test::writeAll;
 
 const QString kTool = QStringLiteral(NIXORA_BIN_DIR "/nixora-reliability-tool");
 const QString kRegedit = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit");
+const QString kNixora = QStringLiteral(NIXORA_BIN_DIR "/nixora");
 
 // A writer that runs out of disk space part way through what it saves.
 struct FullDiskCase {
@@ -77,7 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "Cannot save"},
         FullDiskCase{"Settings", "user.reg",
                      [](const QString& prefix) {
-                         return QStringList{kTool, QStringLiteral("settings-loop"), prefix,
+                         return QStringList{kTool, QStringLiteral("settings-loop"),
+                                            prefix + QStringLiteral("/user.reg"),
                                             QStringLiteral("1")};
                      },
                      ""},
@@ -90,6 +97,112 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FullDiskCase>& info) {
         return std::string(info.param.name);
     });
+
+// Sets or clears the immutable attribute, which makes a rename over the file fail as a file on
+// a failing disk or a read-only remount would, while its folder still takes new files.
+bool setImmutable(const QString& path, bool on)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    const bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                    (flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL,
+                     ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
+}
+
+// A write that changes both hives while user.reg cannot be replaced: system.reg must not keep
+// a change the call reports as failed.
+class UnreplaceableUserHive : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_prefix.setHiveBody(
+            RegRoot::LocalMachine,
+            test::uninstallEntryBlock(
+                "Gone", {{"DisplayName", "Gone"}, {"UninstallString", "C:\\gone\\uninst.exe"}}) +
+                test::hiveKeyBlock("Software\\Big", bigValues()));
+        m_prefix.setHiveBody(
+            RegRoot::CurrentUser,
+            test::uninstallEntryBlock(
+                "GoneToo", {{"DisplayName", "Gone too"}, {"UninstallString", "C:\\gone\\u2.exe"}}));
+        writeAll(m_prefix.hostPath(QStringLiteral("both.reg")),
+                 "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software\\Big]\r\n\r\n"
+                 "[HKEY_CURRENT_USER\\Software\\New]\r\n\"v\"=\"1\"\r\n");
+        m_userHive = m_prefix.hivePath(RegRoot::CurrentUser);
+        if (!setImmutable(m_userHive, true))
+            GTEST_SKIP() << "the immutable attribute needs root and a file system that has it";
+        m_immutable = true;
+        m_systemBefore = readAll(m_prefix.hivePath(RegRoot::LocalMachine));
+    }
+    void TearDown() override
+    {
+        if (m_immutable)
+            setImmutable(m_userHive, false);
+    }
+
+    // 40 KiB of values: far more than the 8 KiB file-size limit below.
+    static QList<QPair<QString, QString>> bigValues()
+    {
+        QList<QPair<QString, QString>> values;
+        for (int i = 0; i < 40; ++i)
+            values.append({QStringLiteral("v%1").arg(i), QString(1000, u'x')});
+        return values;
+    }
+
+    [[nodiscard]] test::ProgramRun run(const QString& program, const QStringList& arguments,
+                                       const QStringList& limit = {}) const
+    {
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("WINEPREFIX"), m_prefix.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_prefix.hostPath("config"));
+        return limit.isEmpty()
+                   ? test::runProgram(program, arguments, environment)
+                   : test::runProgram(kTool, limit + QStringList{program} + arguments, environment);
+    }
+
+    test::TempPrefix m_prefix;
+    QString m_userHive;
+    bool m_immutable = false;
+    QByteArray m_systemBefore;
+};
+
+TEST_F(UnreplaceableUserHive, AnImportSpanningBothHivesChangesNeither)
+{
+    const test::ProgramRun result =
+        run(kRegedit, {QStringLiteral("/S"), m_prefix.hostPath(QStringLiteral("both.reg"))});
+    EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QLatin1String("Cannot save")));
+    EXPECT_TRUE(readAll(m_prefix.hivePath(RegRoot::LocalMachine)) == m_systemBefore)
+        << "system.reg was changed";
+}
+
+// The old system.reg is larger than the file-size limit: once the new one is in place it cannot
+// be put back, and the import says that system.reg holds its changes.
+TEST_F(UnreplaceableUserHive, AnImportThatCannotBeUndoneSaysWhichHiveLanded)
+{
+    const test::ProgramRun result =
+        run(kRegedit, {QStringLiteral("/S"), m_prefix.hostPath(QStringLiteral("both.reg"))},
+            {QStringLiteral("limit-fsize"), QStringLiteral("8192")});
+    EXPECT_EQ(result.exitCode, 4) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QLatin1String("system.reg was saved")))
+        << result.err.toStdString();
+    EXPECT_FALSE(readAll(m_prefix.hivePath(RegRoot::LocalMachine)).contains("Big"));
+}
+
+TEST_F(UnreplaceableUserHive, PhantomRemovalKeepsBothEntriesAndSaysSo)
+{
+    const test::ProgramRun result = run(kNixora, {QStringLiteral("--prefix"), m_prefix.path(),
+                                                  QStringLiteral("--remove-phantoms")});
+    EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+    EXPECT_TRUE(readAll(m_prefix.hivePath(RegRoot::LocalMachine)) == m_systemBefore)
+        << "system.reg was changed";
+    EXPECT_TRUE(result.out.contains(QLatin1String("Removed 0 phantom entries in 1 "
+                                                  "prefixes; kept 2")))
+        << result.out.toStdString();
+}
 
 } // namespace
 } // namespace nixora

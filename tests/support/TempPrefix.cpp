@@ -61,7 +61,13 @@ QString TempPrefix::hivePath(RegRoot root) const
 
 void TempPrefix::setHiveBody(RegRoot root, const QString& body) const
 {
-    QFile file(hivePath(root));
+    writeHiveFile(hivePath(root), root, body);
+}
+
+void writeHiveFile(const QString& path, RegRoot root, const QString& body)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
     file.write(hiveHeader(root));

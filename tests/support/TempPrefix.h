@@ -42,6 +42,9 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Writes a hive file as setHiveBody does, wherever it is (a settings store), with its folders.
+void writeHiveFile(const QString& path, RegRoot root, const QString& body);
+
 // One key block in Wine's hive format with REG_SZ values, for setHiveBody. `path` uses single
 // backslashes; names and texts are escaped as Wine escapes them.
 [[nodiscard]] QString hiveKeyBlock(const QString& path,

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 
 namespace nixora::test
 {
@@ -18,5 +20,16 @@ namespace nixora::test
 
 // Replaces a file's bytes; fails the running test when the file cannot be written.
 void writeAll(const QString& path, const QByteArray& bytes);
+
+// What a program run to its end gave: its exit status (-1 when it did not end within a minute)
+// and its output and error text.
+struct ProgramRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+// Runs `program` in this process's environment with `extra` added (WINEPREFIX, say).
+[[nodiscard]] ProgramRun runProgram(const QString& program, const QStringList& arguments,
+                                    const QProcessEnvironment& extra = {});
 
 } // namespace nixora::test

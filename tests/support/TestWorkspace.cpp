@@ -47,17 +47,12 @@ void ScriptedView::refresh()
 }
 
 TestWorkspace::TestWorkspace()
-    : ctx(Services{nullptr,
-                   nullptr,
-                   &ui,
-                   &clock,
-                   {},
-                   {},
-                   QStringLiteral("/opt/nixora/bin"),
-                   QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
-                   {},
-                   QStringLiteral(NIXORA_WINECLIENT),
-                   {}})
+    : ctx(Services{.ui = &ui,
+                   .clock = clock,
+                   .programFolder = QStringLiteral("/opt/nixora/bin"),
+                   .regeditProgram = QStringLiteral(NIXORA_BIN_DIR "/nixora-regedit"),
+                   .wineClientProgram = QStringLiteral(NIXORA_WINECLIENT),
+                   .settingsFile = configHome.filePath(QStringLiteral("nixora/settings.reg"))})
 {
     reopen();
     ctx.state.lvwOhjelmat.setSorted(true);

@@ -5,6 +5,8 @@
 #include "support/ScriptedUi.h"
 #include "support/TempPrefix.h"
 
+#include <QTemporaryDir>
+
 #include <functional>
 
 namespace nixora::test
@@ -32,8 +34,9 @@ public:
     void refresh() override;
 };
 
-// A temporary prefix opened as a workspace (its real Wine registry and file query), with
-// scripted message boxes, a fixed clock, the real nixora-regedit and a scripted view.
+// A temporary prefix opened as a workspace (its real Wine registry and file query), with a
+// settings store of its own, scripted message boxes, a fixed clock, the real nixora-regedit and a
+// scripted view.
 class TestWorkspace
 {
 public:
@@ -45,8 +48,10 @@ public:
     void reopen();
 
     [[nodiscard]] Registry& registry() const { return *ctx.services.registry; }
+    [[nodiscard]] Registry& settings() const { return *ctx.services.settings; }
 
     TempPrefix prefix;
+    QTemporaryDir configHome; // the settings store's folder, outside the prefix
     ScriptedUi ui;
     FixedClock clock;
     Workspace ctx;

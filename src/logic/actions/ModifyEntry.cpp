@@ -82,7 +82,7 @@ void applyModifiedEntry(Workspace& ctx, const ModifiedTexts& texts, bool backupF
     QString backupFile;
     const bool mayWrite =
         !backupFirst || VarmuuskopioiRekisteriavain(ctx, false, false, &backupFile);
-    settings::writePreference(registry, settings::kMuokkausvarmuuskopio, backupFirst);
+    settings::writePreference(*ctx.services.settings, settings::kMuokkausvarmuuskopio, backupFirst);
     if (!mayWrite)
         return;
 

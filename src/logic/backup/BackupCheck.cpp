@@ -1,9 +1,12 @@
 #include "backup/BackupCheck.h"
 
+#include "PrefixIdentity.h"
+
 #include "RegFileReader.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -65,6 +68,10 @@ bool backupGivesKey(Registry& registry, const QString& file, RegRoot root, const
 
 QString prepareBackupFolder(const QString& folder)
 {
+    // A prefix that is never written gets no backups folder either (run as root, it would stay
+    // root's in the user's prefix).
+    if (QString refused = readOnlyReason(QFileInfo(folder).path()); !refused.isEmpty())
+        return refused;
     struct stat info {
     };
     if (::lstat(QFile::encodeName(folder).constData(), &info) != 0) {

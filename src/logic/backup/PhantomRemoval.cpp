@@ -18,8 +18,7 @@ const QString kCancelled = QStringLiteral("Cancelled before it was backed up.");
 void backUpAll(Workspace& ctx, const QString& folderProblem, const PhantomCancel& cancelled,
                std::vector<PhantomOutcome>& outcomes)
 {
-    const QDateTime now =
-        ctx.services.clock ? ctx.services.clock->now() : QDateTime::currentDateTime();
+    const QDateTime now = ctx.services.clock.now();
     const int total = static_cast<int>(outcomes.size());
     int firstFree = 1;
     bool stopped = false;

@@ -77,9 +77,7 @@ bool discardBackupFile(const Workspace& ctx, const QString& path)
 {
     if (isReadOnlyBackupFile(path))
         return false;
-    const QDateTime now =
-        ctx.services.clock ? ctx.services.clock->now() : QDateTime::currentDateTime();
-    if (moveToTrash(path, ctx.services.dataHome, now).trashed)
+    if (moveToTrash(path, ctx.services.dataHome, ctx.services.clock.now()).trashed)
         return true;
     return deleteBackupFile(path);
 }

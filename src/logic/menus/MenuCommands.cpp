@@ -18,11 +18,6 @@ constexpr int kListedAtMost = 10;
     return {ctx.services.prefixPath, ctx.services.registry};
 }
 
-[[nodiscard]] QDateTime now(const Workspace& ctx)
-{
-    return ctx.services.clock ? ctx.services.clock->now() : QDateTime::currentDateTime();
-}
-
 void say(UiServices& ui, const QString& text, MsgIcon icon = MsgIcon::Exclamation)
 {
     ui.messageBox({text, QStringLiteral("Nixora"), MsgButtons::Ok, icon, MsgAnswer::Ok});
@@ -42,8 +37,9 @@ std::vector<MenuFileOutcome> removeGroups(Workspace& ctx,
     for (const MenuRemovalGroup& group : groups) {
         const QString folder =
             group.prefix ? ctx.services.backupFolder : ctx.services.userFolders.orphanBackups();
-        MenuRemovalResult result = removeMenuFiles(
-            {ctx.services.userFolders, group.files, group.prefix, folder, now(ctx)});
+        MenuRemovalResult result =
+            removeMenuFiles({ctx.services.userFolders, group.files, group.prefix, folder,
+                             ctx.services.clock.now()});
         if (result.outcomes.empty() && !result.refused.isEmpty()) {
             for (const MenuFile& file : group.files)
                 outcomes.push_back({file, result.refused});

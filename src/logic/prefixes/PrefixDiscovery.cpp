@@ -1,6 +1,8 @@
 #include "prefixes/PrefixDiscovery.h"
 #include "prefixes/Sources.h"
 
+#include "PrefixIdentity.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -16,20 +18,6 @@ namespace nixora::prefixes
 {
 namespace
 {
-
-constexpr QByteArrayView kHiveHeader = "WINE REGISTRY Version 2";
-// Wine writes the #arch line within the first few lines; no need to read a large hive whole.
-constexpr qsizetype kHeaderBytes = 4096;
-
-QString archOf(const QByteArray& head)
-{
-    for (const QByteArray& line : head.split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        if (trimmed.startsWith("#arch="))
-            return QString::fromLatin1(trimmed.mid(6));
-    }
-    return {};
-}
 
 // The canonical folder a candidate stands for, or nothing (with a warning where it matters).
 std::optional<QString> resolveCandidate(const Candidate& candidate, QStringList& warnings)
@@ -53,6 +41,50 @@ std::optional<QString> resolveCandidate(const Candidate& candidate, QStringList&
     return info.canonicalFilePath();
 }
 
+// A folder whose hives link into another prefix stands aside for that prefix, which is added
+// when no source found it; of several folders reaching one system.reg, the first in order
+// owns it.
+void markSharedRegistries(std::vector<DiscoveredPrefix>& prefixes, QStringList& warnings)
+{
+    for (size_t i = 0; i < prefixes.size(); ++i) {
+        const QString owner = registryOwner(prefixes[i].path);
+        if (owner.isEmpty())
+            continue;
+        prefixes[i].readOnly = readOnlyReason(prefixes[i].path);
+        const bool listed = std::any_of(prefixes.begin(), prefixes.end(),
+                                        [&owner](const auto& p) { return p.path == owner; });
+        if (!listed) {
+            const HiveHeader header = readHiveHeader(owner);
+            prefixes.push_back({owner,
+                                QFileInfo(owner).fileName(),
+                                prefixes[i].sources,
+                                header.arch,
+                                header.problem,
+                                {}});
+        }
+    }
+    std::vector<std::pair<HiveIdentity, QString>> owners;
+    for (DiscoveredPrefix& prefix : prefixes) {
+        const std::optional<HiveIdentity> identity =
+            hiveIdentity(prefix.path + QStringLiteral("/system.reg"));
+        if (!identity || !prefix.readOnly.isEmpty())
+            continue;
+        const auto same = std::find_if(owners.begin(), owners.end(),
+                                       [&](const auto& seen) { return seen.first == *identity; });
+        if (same == owners.end())
+            owners.emplace_back(*identity, prefix.path);
+        else
+            prefix.readOnly = QStringLiteral("The registry of %1 is that of the Wine prefix %2 "
+                                             "(their system.reg is one file); it is listed and "
+                                             "cleaned there.")
+                                  .arg(prefix.path, same->second);
+    }
+    for (const DiscoveredPrefix& prefix : prefixes) {
+        if (!prefix.readOnly.isEmpty())
+            warnings << prefix.readOnly;
+    }
+}
+
 void sortPrefixes(std::vector<DiscoveredPrefix>& prefixes)
 {
     std::sort(prefixes.begin(), prefixes.end(), [](const auto& a, const auto& b) {
@@ -66,43 +98,6 @@ void sortPrefixes(std::vector<DiscoveredPrefix>& prefixes)
 }
 
 } // namespace
-
-HiveHeader readHiveHeader(const QString& folder)
-{
-    HiveHeader header;
-    const QByteArray path = QFile::encodeName(folder + QStringLiteral("/system.reg"));
-    // Non-blocking open and a regular-file check: a FIFO or device named system.reg must not
-    // hang the scan.
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT) {
-            header.isHive = true;
-            header.problem =
-                QStringLiteral("system.reg: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        }
-        return header;
-    }
-    QFile file;
-    struct stat info {
-    };
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        header.isHive = true;
-        header.problem = QStringLiteral("system.reg is not a readable file");
-        return header;
-    }
-    const QByteArray head = file.read(kHeaderBytes);
-    const qsizetype lineEnd = head.indexOf('\n');
-    QByteArray first = lineEnd < 0 ? head : head.left(lineEnd);
-    if (first.endsWith('\r'))
-        first.chop(1);
-    if (first != kHiveHeader)
-        return header;
-    header.isHive = true;
-    header.arch = archOf(head);
-    return header;
-}
 
 DiscoveryResult discoverPrefixes(const DiscoveryInput& input)
 {
@@ -138,8 +133,10 @@ DiscoveryResult discoverPrefixes(const DiscoveryInput& input)
         }
         byPath.insert(*path, result.prefixes.size());
         result.prefixes.push_back(
-            {*path, candidate.name, {candidate.source}, header.arch, header.problem});
+            {*path, candidate.name, {candidate.source}, header.arch, header.problem, {}});
     }
+    sortPrefixes(result.prefixes);
+    markSharedRegistries(result.prefixes, result.warnings);
     sortPrefixes(result.prefixes);
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Prefix.h"
 #include "prefixes/DiscoverySource.h"
 
 #include <QString>
@@ -17,6 +18,10 @@ struct DiscoveredPrefix {
     QStringList sources; // every source that found it, in the order the sources run
     QString arch;        // "win32" or "win64" from the hive's #arch line; empty when absent
     QString problem;     // why the hive cannot be read; empty when it can
+    // Why it is listed but never written: its registry is another listed prefix's (a hive
+    // linked there, or one system.reg reached from two folders). Empty for the prefix that
+    // owns its registry.
+    QString readOnly;
 };
 
 struct DiscoveryResult {
@@ -26,6 +31,8 @@ struct DiscoveryResult {
 
 // Runs every source and keeps the folders whose system.reg starts with Wine's hive header. A
 // prefix reached twice (through links, or from two sources) appears once with every source.
+// Folders that share a registry are one prefix: the one that holds the real hives (added when
+// no source found it) is judged and cleaned, the others are marked readOnly with a warning.
 // Reads only: nothing is written, created or started.
 [[nodiscard]] DiscoveryResult discoverPrefixes(const DiscoveryInput& input);
 
@@ -38,16 +45,9 @@ struct PrefixCounts {
     // Where they were read while Wine programs run there: "live", or "last save", the hive
     // files' time and why the prefix's wineserver cannot be joined; empty for the files.
     QStringList registry;
+    QString problem; // why the prefix's registry could not be read; the counts are 0 then
 };
 // Counts one prefix; safe to call from any thread (each call works on its own registry).
 using PrefixCounter = std::function<PrefixCounts(const DiscoveredPrefix&)>;
-
-// What the first lines of <folder>/system.reg say.
-struct HiveHeader {
-    bool isHive = false; // Wine's header, or a system.reg that cannot be read (see problem)
-    QString arch;
-    QString problem;
-};
-[[nodiscard]] HiveHeader readHiveHeader(const QString& folder);
 
 } // namespace nixora::prefixes

@@ -321,7 +321,8 @@ TEST_F(ModifyEntryTest, RefusedWhileTheWineserverRunsWithAMessageAndNoBackup)
 TEST(ClipboardCommands, CopyTheShownTextsExactly)
 {
     ScriptedUi ui;
-    Workspace ctx(Services{nullptr, nullptr, &ui, nullptr, {}, {}, {}, {}, {}, {}, {}});
+    FixedClock clock;
+    Workspace ctx(Services{.ui = &ui, .clock = clock});
     WindowState& state = ctx.state;
     state.entry = {QStringLiteral("Key"),
                    QStringLiteral("Plain Name"),

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 namespace nixora
 {
 namespace
@@ -26,6 +28,13 @@ using test::writeAll;
 using test::FixedClock;
 using test::ScriptedUi;
 using test::TempPrefix;
+
+// A backup is named after the workspace's clock: a workspace without one (the headless listing
+// once built one with a null clock, and the single-entry backup crashed on it) must not compile.
+static_assert(!std::is_default_constructible_v<Services>);
+static_assert(!std::is_constructible_v<ClockRef, std::nullptr_t>);
+static_assert(!std::is_constructible_v<ClockRef, const Clock*>);
+static_assert(!std::is_constructible_v<ClockRef, SystemClock&&>);
 
 QByteArray utf16WithBom(const QString& text)
 {
@@ -431,7 +440,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedBackup{"SoftwareSpelledWithLongS",
                       "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\\xc5\xbfoftware\\Microsoft\\Windows\\"
                       "CurrentVersion\\Uninstall\\A]\r\n"},
-        RefusedBackup{"KeyDeletion", "REGEDIT4\r\n\r\n[-" HDR "My \"Quoted\" App]\r\n"},
+        RefusedBackup{"KeyDeletion", "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\"
+                                     "Windows\\CurrentVersion\\Uninstall\\Parent\\Child]\r\n"},
         RefusedBackup{"ValueDeletion", "REGEDIT4\r\n\r\n" HDR "A]\r\n\"DisplayName\"=-\r\n"},
         RefusedBackup{"Malformed", "REGEDIT4\r\n\r\n" HDR "A]\r\n\"DisplayName\"=\"open\r\n"},
         RefusedBackup{"NoKeys", "REGEDIT4\r\n"}),

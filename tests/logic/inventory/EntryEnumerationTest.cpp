@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <utility>
 
@@ -337,11 +338,13 @@ TEST(HeadlessListingTest, ControlCharactersAreEscapedAndSettingsApply)
     prefix.setHiveBody(
         RegRoot::LocalMachine,
         uninstallEntryBlock("Tab\tKey", {{kDn, "Line\nBreak"}, {kUs, "C:\\gone\\x.exe"}}));
-    prefix.setHiveBody(RegRoot::CurrentUser,
-                       hiveKeyBlock("Software\\Qelvaro\\Nixora", {{"rikkinaiset_bold", "ei"}}));
+    QTemporaryDir config;
+    test::writeHiveFile(config.filePath("nixora/settings.reg"), RegRoot::CurrentUser,
+                        hiveKeyBlock("Software\\Qelvaro\\Nixora", {{"rikkinaiset_bold", "ei"}}));
     QProcess nixora;
     auto env = QProcessEnvironment::systemEnvironment();
     env.insert("WINEPREFIX", prefix.path());
+    env.insert("XDG_CONFIG_HOME", config.path());
     nixora.setProcessEnvironment(env);
     nixora.start(QStringLiteral(NIXORA_BIN_DIR "/nixora"), {"--list", "--list-backups"});
     ASSERT_TRUE(nixora.waitForFinished(30000));
