@@ -47,15 +47,21 @@ bool restoreBackup(Workspace& ctx, const QString& path)
     return true;
 }
 
+// "Are you sure you want to restore the <what> '<name>'\nto <where>?", No the default.
+[[nodiscard]] bool confirmRestore(Workspace& ctx, const QString& what, const QString& where)
+{
+    const MessageBoxRequest question{
+        QStringLiteral("Are you sure you want to restore the %1 '%2'\nto %3?")
+            .arg(what, ctx.state.backup.SelectedBackupName, where),
+        QStringLiteral("Restore Entry"), MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::No};
+    return ctx.services.ui->messageBox(question) == MsgAnswer::Yes;
+}
+
 // A backup of menu files goes back to the user's folders (and its records to the prefix).
 void restoreMenuFiles(Workspace& ctx)
 {
     UiServices& ui = *ctx.services.ui;
-    const MessageBoxRequest question{
-        QStringLiteral("Are you sure you want to restore the menu files '") +
-            ctx.state.backup.SelectedBackupName + QStringLiteral("'\nto the desktop?"),
-        QStringLiteral("Restore Entry"), MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::No};
-    if (ui.messageBox(question) != MsgAnswer::Yes)
+    if (!confirmRestore(ctx, QStringLiteral("menu files"), QStringLiteral("the desktop")))
         return;
     ui.setMousePointer(kPointerHourglass);
     const QString path = selectedBackupPath(ctx);
@@ -120,11 +126,8 @@ void mPalauta_Click(Workspace& ctx)
     UiServices& ui = *ctx.services.ui;
     if (refusedWhileReadOnly(ctx, kCannotRestore))
         return;
-    const MessageBoxRequest question{
-        QStringLiteral("Are you sure you want to restore the program entry '") +
-            ctx.state.backup.SelectedBackupName + QStringLiteral("'\nto the system registry?"),
-        QStringLiteral("Restore Entry"), MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::No};
-    if (ui.messageBox(question) != MsgAnswer::Yes)
+    if (!confirmRestore(ctx, QStringLiteral("program entry"),
+                        QStringLiteral("the system registry")))
         return;
     ui.setMousePointer(kPointerHourglass);
     if (!restoreBackup(ctx, selectedBackupPath(ctx)))
