@@ -305,16 +305,16 @@ void readUnread(ScanState& state, const std::function<bool(const Candidate&)>& w
     }
 }
 
-QStringList menuDirectoriesOf(const QString& relative)
+std::vector<MenuDirectory> menuDirectoriesOf(const QString& relative)
 {
     QStringList folders = relative.split(u'/');
     folders.removeLast();
-    QString name = QStringLiteral("wine-wine");
-    QStringList directories{name + QStringLiteral(".directory")};
-    name = QStringLiteral("wine");
+    std::vector<MenuDirectory> directories{
+        {QStringLiteral("wine-wine.directory"), QStringLiteral("Wine")}};
+    QString name = QStringLiteral("wine");
     for (const QString& folder : folders) {
         name += u'-' + folder;
-        directories << name + QStringLiteral(".directory");
+        directories.push_back({name + QStringLiteral(".directory"), folder});
     }
     return directories;
 }

@@ -4,7 +4,6 @@
 #include "menus/MenuScanState.h"
 
 #include <QFileInfo>
-#include <QSet>
 
 #include <algorithm>
 #include <map>
@@ -335,27 +334,25 @@ void settleMenus(ScanState& state)
                                      : nullptr;
         if (entry == nullptr || !entry->file.path.startsWith(top))
             continue;
-        menu.directories = menuDirectoriesOf(entry->file.path.mid(top.size()));
+        for (const MenuDirectory& directory : menuDirectoriesOf(entry->file.path.mid(top.size()))) {
+            menu.directories << directory.file;
+            state.directoryNames.insert(directory.file, directory.name);
+        }
         menu.wineForm = true;
         menu.unreadIn.reset();
     }
     readUnread(state, [](const Candidate& c) { return c.file.kind == MenuFileKind::Menu; });
 }
 
-// A .directory file a menu uses is taken by its name; one no menu uses is read, so that only
-// one in Wine's form is ever offered as a leftover.
+// A .directory file that a .menu file left unread names is taken by its name; the others are
+// read, so that only one in Wine's form is ever offered as a leftover.
 void settleDirectories(ScanState& state)
 {
-    QSet<QString> used;
-    for (const Candidate& menu : state.candidates) {
-        for (const QString& directory : menu.directories)
-            used.insert(directory);
-    }
     for (Candidate& directory : state.candidates) {
-        const QString name = fileNameOf(directory.file.path);
-        if (!directory.unreadIn || !used.contains(name))
+        const auto known = state.directoryNames.constFind(fileNameOf(directory.file.path));
+        if (!directory.unreadIn || known == state.directoryNames.cend())
             continue;
-        directory.file.name = name.mid(5).chopped(10); // wine-<folders>.directory
+        directory.file.name = *known;
         directory.wineForm = true;
         directory.unreadIn.reset();
     }

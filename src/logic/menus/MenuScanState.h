@@ -41,6 +41,8 @@ struct ScanState {
     QHash<QString, qsizetype> byPath;
     QHash<QString, QStringList> iconFiles; // icon name -> its files, one per size
     QHash<QString, QStringList> iconUsers; // icon name -> the .desktop files that show it
+    // .directory file name -> the folder name in it, for those the unread .menu files name
+    QHash<QString, QString> directoryNames;
 
     // The folder that holds `path`, or nullptr when none of the roots does.
     [[nodiscard]] const ConfinedFolder* rootOf(const QString& path) const;
@@ -69,10 +71,15 @@ private:
 void collectFromDisk(ScanState& state);
 // Reads the unread candidates `wanted` picks.
 void readUnread(ScanState& state, const std::function<bool(const Candidate&)>& wanted);
+// A .directory file a .menu file names, with the folder name Wine writes into it.
+struct MenuDirectory {
+    QString file;
+    QString name;
+};
 // The .directory files Wine's .menu file for the menu entry at `relative` (below
-// applications/wine, as "Programs/App/App.desktop") names: "wine-wine.directory",
-// "wine-Programs.directory", "wine-Programs-App.directory".
-[[nodiscard]] QStringList menuDirectoriesOf(const QString& relative);
+// applications/wine, as "Programs/App/App.desktop") names: "wine-wine.directory" (Wine),
+// "wine-Programs.directory" (Programs), "wine-Programs-App.directory" (App).
+[[nodiscard]] std::vector<MenuDirectory> menuDirectoriesOf(const QString& relative);
 // The candidate for a file a MenuFiles record names that the folders did not give (a file in
 // the prefix, say, under its Public desktop), read from the root that holds it.
 std::optional<Candidate> readRecordedFile(const ConfinedFolder& root, const QString& path,

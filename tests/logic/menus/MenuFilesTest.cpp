@@ -34,7 +34,7 @@ const QString kDirectories = QStringLiteral(".local/share/desktop-directories/wi
 const QString kIcons = QStringLiteral(".local/share/icons/hicolor/32x32/apps/");
 
 // One line per file: whose (P for the prefix, "gone" for the one that was deleted), kind,
-// verdict and path below the home.
+// verdict and path below the home; a directory with the folder name Wine wrote into it.
 QString listing(const MenuInventory& inventory, const MenuHome& home, const QString& prefix)
 {
     QString text;
@@ -42,9 +42,12 @@ QString listing(const MenuInventory& inventory, const MenuHome& home, const QStr
         const QString owner = file.prefix == prefix   ? QStringLiteral("P")
                               : file.prefix.isEmpty() ? QStringLiteral("-")
                                                       : QStringLiteral("other");
-        text += QStringLiteral("%1 %2 %3 %4\n")
+        text += QStringLiteral("%1 %2 %3 %4")
                     .arg(owner, menus::kindText(file.kind), menus::verdictText(file.verdict),
                          file.path.mid(home.path().size() + 1));
+        if (file.kind == menus::MenuFileKind::Directory)
+            text += QStringLiteral(" = ") + file.name;
+        text += u'\n';
     }
     return text;
 }
@@ -61,9 +64,9 @@ QString probeListing(const QString& owner, const QStringList& verdicts)
         {"association", QStringLiteral(".local/share/mime/packages/x-wine-extension-nxprobe.xml")},
         {"menu", kMenus + QStringLiteral("Menu Probe.menu")},
         {"menu", kMenus + QStringLiteral("Uninstall.menu")},
-        {"directory", kDirectories + QStringLiteral("Programs-Menu Probe.directory")},
-        {"directory", kDirectories + QStringLiteral("Programs.directory")},
-        {"directory", kDirectories + QStringLiteral("wine.directory")},
+        {"directory", kDirectories + QStringLiteral("Programs-Menu Probe.directory = Menu Probe")},
+        {"directory", kDirectories + QStringLiteral("Programs.directory = Programs")},
+        {"directory", kDirectories + QStringLiteral("wine.directory = Wine")},
         {"icon", kIcons + QStringLiteral("EA24_uninst.0.png")},
         {"icon", kIcons + QStringLiteral("FB82_probe.0.png")},
     };
