@@ -125,6 +125,28 @@ private:
     return true;
 }
 
+// The kind the folder itself gives saves a stat per entry; some file systems give none.
+FileMeta::Type typeOf(int folder, const dirent64& entry)
+{
+    switch (entry.d_type) {
+    case DT_REG:
+        return FileMeta::Type::Regular;
+    case DT_DIR:
+        return FileMeta::Type::Folder;
+    case DT_LNK:
+        return FileMeta::Type::Link;
+    case DT_UNKNOWN:
+        break;
+    default:
+        return FileMeta::Type::Other;
+    }
+    struct stat info {
+    };
+    if (::fstatat(folder, entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return FileMeta::Type::Other;
+    return metaOf(info).type;
+}
+
 } // namespace
 
 OpenFolder::~OpenFolder()
@@ -154,36 +176,24 @@ OpenFolder OpenFolder::openChild(const QString& name) const
 
 std::vector<FolderEntry> OpenFolder::entries() const
 {
-    // A descriptor of its own for the stream; one opened for its path alone cannot read.
-    const int own = m_fd < 0     ? -1
-                    : m_readable ? ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0)
-                                 : ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* stream = own >= 0 ? ::fdopendir(own) : nullptr;
-    if (stream == nullptr) {
-        if (own >= 0)
-            ::close(own);
-        return {};
-    }
+    // Read straight from the descriptor: a directory stream would want a copy of it of its own
+    // (three more system calls a folder). One opened for its path alone cannot be read: a
+    // descriptor of its own then.
+    const Fd own(m_fd >= 0 && !m_readable ? ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                          : -1);
+    const int fd = m_readable ? m_fd : own.get();
     std::vector<FolderEntry> entries;
-    while (const dirent* entry = ::readdir(stream)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
-            continue;
-        FileMeta::Type type = FileMeta::Type::Other;
-        struct stat info {
-        };
-        // The kind the folder itself gives saves a stat per entry; some file systems give none.
-        if (entry->d_type == DT_REG)
-            type = FileMeta::Type::Regular;
-        else if (entry->d_type == DT_DIR)
-            type = FileMeta::Type::Folder;
-        else if (entry->d_type == DT_LNK)
-            type = FileMeta::Type::Link;
-        else if (entry->d_type == DT_UNKNOWN &&
-                 ::fstatat(::dirfd(stream), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0)
-            type = metaOf(info).type;
-        entries.push_back({QFile::decodeName(entry->d_name), type});
+    if (fd < 0 || ::lseek(fd, 0, SEEK_SET) != 0)
+        return entries;
+    alignas(dirent64) char buffer[16384];
+    for (ssize_t n; (n = ::getdents64(fd, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                entries.push_back({QFile::decodeName(entry->d_name), typeOf(fd, *entry)});
+        }
     }
-    ::closedir(stream);
     return entries;
 }
 
