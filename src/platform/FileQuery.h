@@ -57,6 +57,9 @@ private:
 // by component as above (no wildcards). Hidden names resolve too; this is what programs see.
 [[nodiscard]] std::optional<QString> resolveWindowsPath(const QString& prefixPath,
                                                         const QString& windowsPath);
+// The same for many paths while the folders do not change: each folder is listed once.
+[[nodiscard]] std::optional<QString>
+resolveWindowsPath(const QString& prefixPath, const QString& windowsPath, FolderListings& listings);
 
 // Wine's hashed 8.3 short name of a long name (for example "Program Files" gives PROG~FBU),
 // or the name itself in upper case when it already is a legal 8.3 name.

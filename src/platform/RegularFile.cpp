@@ -74,6 +74,33 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes,
     return result;
 }
 
+FileRead readRegularFileHead(const QString& path, qint64 headBytes, QByteArray& bytes)
+{
+    bytes.clear();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return failure(FileReadStatus::CannotOpen, systemError());
+    struct stat info {
+    };
+    FileRead result;
+    if (::fstat(fd, &info) != 0) {
+        result = failure(FileReadStatus::ReadError, systemError());
+    } else if (!S_ISREG(info.st_mode)) {
+        result = failure(FileReadStatus::NotRegular, QStringLiteral("not a regular file"));
+    } else {
+        bytes.resize(headBytes);
+        ssize_t n = -1;
+        do {
+            n = ::pread(fd, bytes.data(), static_cast<size_t>(headBytes), 0);
+        } while (n < 0 && errno == EINTR);
+        bytes.resize(n < 0 ? 0 : n);
+        if (n < 0)
+            result = failure(FileReadStatus::ReadError, systemError());
+    }
+    ::close(fd);
+    return result;
+}
+
 FileRead readRegularFile(const QString& path, qint64 maxBytes, QByteArray& bytes)
 {
     bytes.clear();

@@ -29,4 +29,8 @@ struct FileRead {
 // The whole file at once.
 [[nodiscard]] FileRead readRegularFile(const QString& path, qint64 maxBytes, QByteArray& bytes);
 
+// Its first `headBytes` bytes (fewer when it is shorter), whatever its size.
+[[nodiscard]] FileRead readRegularFileHead(const QString& path, qint64 headBytes,
+                                           QByteArray& bytes);
+
 } // namespace nixora

@@ -1,5 +1,6 @@
 #include "BuildInfo.h"
 #include "support/FakeWineserver.h"
+#include "support/MenuHome.h"
 #include "support/TempPrefix.h"
 #include "support/TestData.h"
 
@@ -67,8 +68,9 @@ TEST(CommandLine, AnswersWithoutADisplayAndRefusesWhatItDoesNotKnow)
           QStringList{QStringLiteral("--prefix=")}, QStringList{QStringLiteral("--dry-run")},
           QStringList{QStringLiteral("--remove-phantoms"), QStringLiteral("--all-prefixes"),
                       QStringLiteral("--prefix"), QStringLiteral("/tmp")},
-          QStringList{QStringLiteral("--list"), QStringLiteral("--format"),
-                      QStringLiteral("xml")}}) {
+          QStringList{QStringLiteral("--list"), QStringLiteral("--format"), QStringLiteral("xml")},
+          QStringList{QStringLiteral("--list-menu-entries"),
+                      QStringLiteral("--remove-phantoms")}}) {
         const Outcome refused = run("nixora", wrong);
         EXPECT_EQ(refused.exitCode, 2) << wrong.join(u' ').toStdString();
         EXPECT_TRUE(refused.err.contains(QLatin1String("Usage:"))) << refused.err.toStdString();
@@ -287,6 +289,57 @@ TEST(CommandLine, AllPrefixesCleansEveryPrefixButOneWithWineRunning)
     EXPECT_EQ(kept[tricks + u'b'], removed[wine]);
     EXPECT_EQ(removed.size() + kept.size(), 3u) << all.out.toStdString();
     EXPECT_EQ(filesBelow(tricks + u'b'), heldBefore);
+}
+
+// The menu files Wine left after an uninstaller took the shortcuts: listed stale (TSV and JSON
+// alike), a dry run lists what would go and changes no byte of the home or the prefix, the
+// removal takes them all and exits 0, and the next listing finds nothing.
+TEST(CommandLine, StaleMenuEntriesAreListedDryRunAndRemoved)
+{
+    test::MenuHome home;
+    test::TempPrefix prefix;
+    home.install(prefix);
+    home.uninstall(prefix);
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.file(QStringLiteral(".local/share")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.file(QStringLiteral(".config")));
+    const auto command = [&](const QStringList& arguments) {
+        return run("nixora", arguments + QStringList{QStringLiteral("--prefix"), prefix.path()},
+                   QStringLiteral("/nonexistent-prefix"), environment);
+    };
+
+    const Outcome json = command({QStringLiteral("--list-menu-entries"), QStringLiteral("--format"),
+                                  QStringLiteral("json")});
+    EXPECT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const QJsonArray files = QJsonDocument::fromJson(json.out.toUtf8())
+                                 .object()
+                                 .value(QStringLiteral("files"))
+                                 .toArray();
+    EXPECT_EQ(files.size(), 12);
+    for (const QJsonValue& file : files)
+        EXPECT_EQ(file.toObject().value(QStringLiteral("verdict")).toString(),
+                  QStringLiteral("stale"));
+    const Outcome tsv = command({QStringLiteral("--list-menu-entries")});
+    EXPECT_EQ(rowsOf(tsv.out).size(), 12u);
+    EXPECT_TRUE(
+        tsv.out.endsWith(QStringLiteral("12 menu files of 1 prefixes: 12 stale, 0 orphaned\n")));
+
+    const auto homeBefore = filesBelow(home.path());
+    const auto prefixBefore = filesBelow(prefix.path());
+    const Outcome dry =
+        command({QStringLiteral("--remove-stale-menu-entries"), QStringLiteral("--dry-run")});
+    EXPECT_EQ(dry.exitCode, 0) << dry.err.toStdString();
+    EXPECT_EQ(dry.out.count(QStringLiteral("\tdry run\n")), 12) << dry.out.toStdString();
+    EXPECT_EQ(filesBelow(home.path()), homeBefore);
+    EXPECT_EQ(filesBelow(prefix.path()), prefixBefore);
+
+    const Outcome removal = command({QStringLiteral("--remove-stale-menu-entries")});
+    EXPECT_EQ(removal.exitCode, 0) << removal.out.toStdString() << removal.err.toStdString();
+    EXPECT_TRUE(removal.out.endsWith(QStringLiteral("Removed 12 stale menu files; kept 0\n")));
+    EXPECT_FALSE(QFileInfo::exists(home.file(QStringLiteral(".local/share/applications/wine"))));
+    EXPECT_TRUE(command({QStringLiteral("--list-menu-entries")})
+                    .out.startsWith(QStringLiteral("0 menu files of 1 prefixes")));
 }
 
 // A prefix whose hives are links to ~/.wine's (an unpacked archive): one prefix, judged and

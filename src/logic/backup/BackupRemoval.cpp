@@ -95,13 +95,13 @@ QString newBackupFilePath(const QString& backupFolder, const QDateTime& now)
     return newBackupFilePath(backupFolder, now, firstFree);
 }
 
-QString newBackupFilePath(const QString& backupFolder, const QDateTime& now, int& firstFree)
+QString newBackupFilePath(const QString& backupFolder, const QDateTime& now, int& firstFree,
+                          const QString& suffix)
 {
     const QString stamp = now.toString(QStringLiteral("yyyyMMddHHmmss"));
     const auto nameFor = [&](int n) {
-        return n <= 1 ? backupFolder + u'/' + stamp + QStringLiteral(".reg")
-                      : backupFolder + u'/' + stamp + u'_' + QString::number(n) +
-                            QStringLiteral(".reg");
+        return n <= 1 ? backupFolder + u'/' + stamp + suffix
+                      : backupFolder + u'/' + stamp + u'_' + QString::number(n) + suffix;
     };
     int n = std::max(firstFree, 1);
     while (QFileInfo(nameFor(n)).exists() || QFileInfo(nameFor(n)).isSymLink())

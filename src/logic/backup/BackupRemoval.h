@@ -24,7 +24,8 @@ void mVarmuuskopioi_Click(Workspace& ctx);      // "&Backup Entry"
 // name) and moves it past the name returned, so a thousand backups in one second do not test
 // every name taken before them.
 [[nodiscard]] QString newBackupFilePath(const QString& backupFolder, const QDateTime& now,
-                                        int& firstFree);
+                                        int& firstFree,
+                                        const QString& suffix = QStringLiteral(".reg"));
 // Writes the entry's backup in this process, byte for byte as nixora-regedit /E writes it, and
 // reads it back as a restore would. Empty when the file gives the key; otherwise why there is
 // no backup, and the file is gone.
