@@ -29,7 +29,7 @@ const ValueOption kValueOptions[] = {
     {"prefix", "DIR", "Use the Wine prefix DIR (before $WINEPREFIX; default ~/.wine).",
      &NixoraOptions::prefix},
     {"format", "FORMAT",
-     "Print the listings and --remove-phantoms as tsv (the default) or as one json document.",
+     "Print the listings and the removals as tsv (the default) or as one json document.",
      &NixoraOptions::format},
 };
 const Switch kSwitches[] = {
@@ -45,11 +45,24 @@ const Switch kSwitches[] = {
      "Back up and remove every phantom entry of the prefix, one line each (prefix, source, "
      "subkey, name, backup file or why it was kept), then exit. Needs no display.",
      &NixoraOptions::removePhantoms},
-    {"dry-run", "With --remove-phantoms: only list the phantom entries; change nothing.",
+    {"list-menu-entries",
+     "Print the menu entries, desktop links, file associations, menus, folders and icons Wine "
+     "made on the desktop for the prefix's programs, one line each (prefix, kind, found, stale "
+     "or orphaned, name, file, what it starts, why it is stale), then those of prefixes that "
+     "are gone, then exit. Needs no display.",
+     &NixoraOptions::listMenuEntries},
+    {"remove-stale-menu-entries",
+     "Back up and remove the prefix's stale menu files and those of prefixes that are gone, one "
+     "line each (as --list-menu-entries, then the backup file or why it was kept), then exit. "
+     "Needs no display.",
+     &NixoraOptions::removeStaleMenuEntries},
+    {"dry-run",
+     "With --remove-phantoms or --remove-stale-menu-entries: only list what would go; change "
+     "nothing.",
      &NixoraOptions::dryRun},
     {"all-prefixes",
-     "With --remove-phantoms: every prefix --list-prefixes finds instead of one; prefixes "
-     "whose Wine programs run are skipped.",
+     "With --remove-phantoms, --list-menu-entries or --remove-stale-menu-entries: every prefix "
+     "--list-prefixes finds instead of one; prefixes whose Wine programs run are skipped.",
      &NixoraOptions::allPrefixes},
     {"timings", "Print to stderr how long start-up took (the window then closes).",
      &NixoraOptions::timings},
@@ -138,18 +151,26 @@ void readOptions(const QCommandLineParser& parser, ParsedCommandLine& parsed)
 QString conflictIn(const NixoraOptions& options)
 {
     const bool listing = options.list || options.listBackups || options.listPrefixes;
-    if (options.dryRun && !options.removePhantoms)
-        return QStringLiteral("--dry-run needs --remove-phantoms");
-    if (options.allPrefixes && !options.removePhantoms)
-        return QStringLiteral("--all-prefixes needs --remove-phantoms");
+    const bool removal = options.removePhantoms || options.removeStaleMenuEntries;
+    const int commands = int(options.removePhantoms) + int(options.listMenuEntries) +
+                         int(options.removeStaleMenuEntries);
+    if (options.dryRun && !removal)
+        return QStringLiteral("--dry-run needs --remove-phantoms or --remove-stale-menu-entries");
+    if (options.allPrefixes && commands == 0)
+        return QStringLiteral("--all-prefixes needs --remove-phantoms, --list-menu-entries or "
+                              "--remove-stale-menu-entries");
     if (options.allPrefixes && !options.prefix.isEmpty())
         return QStringLiteral("--all-prefixes and --prefix exclude each other");
-    if (options.removePhantoms && listing)
-        return QStringLiteral("--remove-phantoms cannot be combined with a listing");
+    if (commands > 1)
+        return QStringLiteral("--remove-phantoms, --list-menu-entries and "
+                              "--remove-stale-menu-entries exclude each other");
+    if (commands > 0 && listing)
+        return QStringLiteral("--remove-phantoms, --list-menu-entries and "
+                              "--remove-stale-menu-entries cannot be combined with a listing");
     if (options.outputFormat != OutputFormat::Tsv && options.outputFormat != OutputFormat::Json)
         return QStringLiteral("--format must be tsv or json, not '%1'").arg(options.format);
     if (!options.format.isEmpty() && !options.headless())
-        return QStringLiteral("--format needs a listing or --remove-phantoms");
+        return QStringLiteral("--format needs a listing or a removal");
     return {};
 }
 

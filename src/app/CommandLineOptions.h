@@ -13,20 +13,23 @@ namespace nixora
 // What `nixora` was asked to do. A new option is one member here and one row in the option
 // table of CommandLineOptions.cpp.
 struct NixoraOptions {
-    QString prefix;              // --prefix DIR; empty: $WINEPREFIX, else ~/.wine
-    bool list = false;           // --list
-    bool listBackups = false;    // --list-backups
-    bool listPrefixes = false;   // --list-prefixes
-    bool timings = false;        // --timings
-    bool removePhantoms = false; // --remove-phantoms
-    bool dryRun = false;         // --dry-run
-    bool allPrefixes = false;    // --all-prefixes
-    QString format;              // --format tsv|json as given; empty: tsv
+    QString prefix;                      // --prefix DIR; empty: $WINEPREFIX, else ~/.wine
+    bool list = false;                   // --list
+    bool listBackups = false;            // --list-backups
+    bool listPrefixes = false;           // --list-prefixes
+    bool timings = false;                // --timings
+    bool removePhantoms = false;         // --remove-phantoms
+    bool listMenuEntries = false;        // --list-menu-entries
+    bool removeStaleMenuEntries = false; // --remove-stale-menu-entries
+    bool dryRun = false;                 // --dry-run
+    bool allPrefixes = false;            // --all-prefixes
+    QString format;                      // --format tsv|json as given; empty: tsv
     std::optional<OutputFormat> outputFormat = OutputFormat::Tsv; // what it names, if anything
 
     [[nodiscard]] bool headless() const
     {
-        return list || listBackups || listPrefixes || removePhantoms;
+        return list || listBackups || listPrefixes || removePhantoms || listMenuEntries ||
+               removeStaleMenuEntries;
     }
 };
 

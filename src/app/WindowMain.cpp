@@ -86,6 +86,7 @@ int nixoraRunWindow(int argc, char** argv, const NixoraWindowRequest* request)
         QDir(services.programFolder).filePath(QStringLiteral("nixora-regedit"));
     services.dataHome = nixora::userDataHome();
     services.wineClientProgram = nixora::build::wineClientProgram();
+    services.userFolders = nixora::menus::UserFolders::from(nixora::prefixes::userDiscoveryInput());
     nixora::Workspace workspace(services);
     const nixora::PrefixStatus status =
         workspace.openPrefix(windowPrefix(QString::fromUtf8(request->prefix)));

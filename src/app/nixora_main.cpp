@@ -1,6 +1,7 @@
 #include "BuildInfo.h"
 #include "CommandLineOptions.h"
 #include "HeadlessListing.h"
+#include "MenuCommand.h"
 #include "PhantomCommand.h"
 #include "Prefix.h"
 #include "PrefixListing.h"
@@ -50,12 +51,23 @@ int runWithoutWindow(int argc, char* argv[], const nixora::ParsedCommandLine& pa
     const nixora::OutputFormat format = parsed.options.outputFormat.value();
     if (parsed.options.listPrefixes)
         return nixora::runPrefixListing(nixora::prefixes::userDiscoveryInput(), format);
+    const auto requestedPrefixes = [&parsed](std::vector<std::pair<QString, QString>>& unreadable) {
+        return parsed.options.allPrefixes
+                   ? nixora::discoveredPrefixes(nixora::prefixes::userDiscoveryInput(), unreadable)
+                   : std::vector<nixora::Prefix>{chosenPrefix(parsed.options)};
+    };
+    if (parsed.options.listMenuEntries || parsed.options.removeStaleMenuEntries) {
+        nixora::MenuRequest menus;
+        menus.prefixes = requestedPrefixes(menus.unreadable);
+        menus.user = nixora::prefixes::userDiscoveryInput();
+        menus.remove = parsed.options.removeStaleMenuEntries;
+        menus.dryRun = parsed.options.dryRun;
+        menus.format = format;
+        return nixora::runMenuCommand(menus);
+    }
     if (parsed.options.removePhantoms) {
         nixora::PhantomRequest phantoms;
-        phantoms.prefixes = parsed.options.allPrefixes
-                                ? nixora::discoveredPrefixes(nixora::prefixes::userDiscoveryInput(),
-                                                             phantoms.unreadable)
-                                : std::vector<nixora::Prefix>{chosenPrefix(parsed.options)};
+        phantoms.prefixes = requestedPrefixes(phantoms.unreadable);
         phantoms.dryRun = parsed.options.dryRun;
         phantoms.format = format;
         return nixora::runPhantomRemoval(phantoms);

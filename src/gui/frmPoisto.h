@@ -109,6 +109,8 @@ public:
 
     // File > Export List...: the visible entry list as CSV or HTML.
     void mExportList_Click();
+    // File > Menu Entries...: the menu files Wine made for the prefix's programs.
+    void mMenuEntries_Click();
 
     // View > Find... (Ctrl+F): opens the find bar, which filters the visible list.
     void openFind();

@@ -2,6 +2,7 @@
 #include "frmPoisto.h"
 
 #include "ListViewQtModel.h"
+#include "MenuEntriesDialog.h"
 #include "actions/ClipboardCommands.h"
 #include "actions/RunUninstaller.h"
 #include "backup/BackupRemoval.h"
@@ -62,6 +63,8 @@ void frmPoisto::createMenus()
     mnuTiedosto->addMenu(m_mnuPrefixes);
     mnuTiedosto->addAction(
         newAction(QStringLiteral("mRemovePhantoms"), QStringLiteral("Remove P&hantom Entries...")));
+    mnuTiedosto->addAction(
+        newAction(QStringLiteral("mMenuEntries"), QStringLiteral("&Menu Entries...")));
     mnuTiedosto->addAction(
         newAction(QStringLiteral("mExportList"), QStringLiteral("Export &List...")));
     addSeparator(mnuTiedosto, QStringLiteral("vTiedosto"));
@@ -182,6 +185,7 @@ void frmPoisto::connectMenuCommands()
     on("mPaivita", [this] { mPaivita_Click(); });
     on("mFind", [this] { openFind(); });
     on("mExportList", [this] { mExportList_Click(); });
+    on("mMenuEntries", [this] { mMenuEntries_Click(); });
     on("mOpenPrefix", [this] { mOpenPrefix_Click(); });
     on("mRemovePhantoms", [this] { runCommand(&nixora::mRemovePhantoms_Click); });
     on("mReadmeOhje", [this] { mReadmeOhje_Click(); });
@@ -256,6 +260,19 @@ void frmPoisto::mTietojaOhjelmasta_Click()
         dialog.exec();
     }
     ui.setMousePointer(kPointerDefault);
+}
+
+void frmPoisto::mMenuEntries_Click()
+{
+    UiServices& ui = *m_ctx.services.ui;
+    ui.setMousePointer(kPointerHourglass);
+    {
+        MenuEntriesDialog dialog(m_ctx, this);
+        m_openDialog = &dialog;
+        ui.setMousePointer(kPointerDefault);
+        dialog.exec();
+    }
+    syncPopupActions();
 }
 
 void frmPoisto::mExportList_Click()

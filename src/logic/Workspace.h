@@ -8,6 +8,7 @@
 #include "Registry.h"
 #include "UiServices.h"
 #include "WindowState.h"
+#include "menus/UserFolders.h"
 
 #include <QString>
 
@@ -34,6 +35,9 @@ struct Services {
     // The hive of Nixora's preferences (settings::defaultStoreFile() for the program); empty
     // keeps nothing, and every preference reads as on.
     QString settingsFile{};
+    // The user's folders that hold the desktop's menu files (the window's user, or a test's
+    // home); empty: none, and no menu file is ever touched.
+    menus::UserFolders userFolders{};
 };
 
 // What the program found out about a prefix when it opened it; the window tells the user.

@@ -538,4 +538,13 @@ std::optional<QString> resolveWindowsPath(const QString& prefixPath, const QStri
     return resolveComponents(split->base, split->components);
 }
 
+std::optional<QString> resolveWindowsPath(const QString& prefixPath, const QString& windowsPath,
+                                          FolderListings& listings)
+{
+    const std::optional<SplitPath> split = splitWindowsPath(prefixPath, windowsPath);
+    if (!split)
+        return std::nullopt;
+    return resolveComponents(split->base, split->components, &listings);
+}
+
 } // namespace nixora

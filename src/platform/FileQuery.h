@@ -73,5 +73,8 @@ private:
 // by component as above (no wildcards). Hidden names resolve too; this is what programs see.
 [[nodiscard]] std::optional<QString> resolveWindowsPath(const QString& prefixPath,
                                                         const QString& windowsPath);
+// The same for many paths while the folders do not change: each folder is listed once.
+[[nodiscard]] std::optional<QString>
+resolveWindowsPath(const QString& prefixPath, const QString& windowsPath, FolderListings& listings);
 
 } // namespace nixora

@@ -858,7 +858,7 @@ TEST_F(MainWindowTest, MenuCaptionsAndShortcutsAreExact)
     for (QAction* item : menu("mnuTiedosto")->actions())
         fileItems << item->objectName();
     EXPECT_EQ(fileItems, QStringList({"mOpenPrefix", "mnuPrefixes", "mRemovePhantoms",
-                                      "mExportList", "vTiedosto", "mLopeta"}));
+                                      "mMenuEntries", "mExportList", "vTiedosto", "mLopeta"}));
     EXPECT_EQ(action("mOpenPrefix")->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
     EXPECT_EQ(action("mLopeta")->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
     for (QAction* top : m_window->menuBar()->actions())

@@ -3,6 +3,9 @@
 #include "InstallerProducts.h"
 #include "backup/BackupRemoval.h"
 #include "mdlProsessi.h"
+#include "menus/MenuCommands.h"
+
+#include <optional>
 
 namespace nixora
 {
@@ -47,6 +50,43 @@ mdlProsessi::RunOutcome runWithWaitBox(Workspace& ctx)
     return run;
 }
 
+// What the desktop's menus hold for the prefix before the uninstaller runs, so that the files
+// whose shortcuts it takes away can be offered for removal afterwards; nothing without the
+// user's folders.
+std::optional<menus::MenuInventory> menusBefore(Workspace& ctx)
+{
+    if (ctx.services.userFolders.dataHome.isEmpty())
+        return std::nullopt;
+    return menus::menuInventoryOf(ctx);
+}
+
+// The entry's install folder: InstallLocation, else the folder of its uninstaller.
+QString installFolderOf(Workspace& ctx)
+{
+    const SelectedEntry& entry = ctx.state.entry;
+    const EntrySource& source = entrySource(entry.SelectedEntrySource);
+    if (const auto location =
+            ctx.services.registry->queryValue(source.root, source.entryPath(entry.SelectedEntryKey),
+                                              QStringLiteral("InstallLocation"))) {
+        QString folder = textFromUtf16Le(location->data);
+        while (folder.endsWith(QChar(0)) || folder.endsWith(u'\\'))
+            folder.chop(1);
+        if (!folder.isEmpty())
+            return folder;
+    }
+    const QString program = splitWindowsCommandLine(entry.SelectedEntryUninstaller).value(0);
+    return program.left(std::max<qsizetype>(program.lastIndexOf(u'\\'), 0));
+}
+
+void offerMenuCleanUp(Workspace& ctx, const menus::MenuInventory& before,
+                      const QString& installFolder)
+{
+    const menus::MenuInventory after = menus::menuInventoryOf(ctx);
+    menus::offerStaleMenuFiles(
+        ctx, after, menus::filesLeftBy(before, after, ctx.services.prefixPath, installFolder),
+        ctx.state.entry.SelectedEntryName);
+}
+
 // A wineserver that ran before and cannot be joined keeps the uninstaller's registry changes in
 // memory: the files show them only after its next save, about every 30 seconds, or when its
 // programs end.
@@ -72,6 +112,8 @@ void mAjaPoistoohjelma_Click(Workspace& ctx)
     UiServices& ui = *ctx.services.ui;
     const SelectedEntry& entry = ctx.state.entry;
     ui.setMousePointer(kPointerHourglass);
+    const std::optional<menus::MenuInventory> menuFiles = menusBefore(ctx);
+    const QString installFolder = menuFiles ? installFolderOf(ctx) : QString();
 
     const mdlProsessi::RunOutcome run = runWithWaitBox(ctx);
     if (run.exitCode == mdlProsessi::kNotStarted) {
@@ -110,6 +152,8 @@ void mAjaPoistoohjelma_Click(Workspace& ctx)
                 ui.setMousePointer(kPointerHourglass);
                 VarmuuskopioiRekisteriavain(ctx, {.Poisto = true, .PaivitaOhjelmalista = false});
             }
+        } else if (menuFiles) {
+            offerMenuCleanUp(ctx, *menuFiles, installFolder);
         }
         ctx.view().refresh();
     }

@@ -3,6 +3,7 @@
 #include "RegularFile.h"
 #include "TextUtil.h"
 #include "backup/BackupCheck.h"
+#include "menus/MenuBackup.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,7 @@ const QString kRowToolTip = QStringLiteral("Right-click an entry for a menu.");
 const QString kDisplayName = QStringLiteral("DisplayName=");
 const QString kQuietDisplayName = QStringLiteral("QuietDisplayName=");
 const QString kDisplayVersion = QStringLiteral("DisplayVersion=");
+const QString kMenuFilesVersion = QStringLiteral("(menu files)");
 
 // The key header of an entry's backup, from any source: "[HKEY_...\Uninstall\".
 const std::array<QString, 3> kUninstallHeaders{
@@ -53,13 +55,14 @@ void applyLine(QByteArray line, BackupFileInfo& info)
         info.version = text.mid(kDisplayVersion.size());
 }
 
-// "*.reg" in any case, as Windows matches it; sorted by name as plain text, which is the
-// backups' time order.
+// "*.reg" in any case, as Windows matches it, and the backups of menu files; sorted by name as
+// plain text, which is the backups' time order.
 QStringList backupFileNames(const QString& folder)
 {
     // System: FIFOs, devices and dangling links are listed too, as files that cannot be read.
-    QStringList names = QDir(folder).entryList({QStringLiteral("*.reg")},
-                                               QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+    QStringList names =
+        QDir(folder).entryList({QStringLiteral("*.reg"), u'*' + menus::kMenuBackupSuffix},
+                               QDir::Files | QDir::System | QDir::NoDotAndDotDot);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -70,15 +73,43 @@ QString dateText(const QString& name)
            name.mid(8, 2) + u':' + name.mid(10, 2) + u':' + name.mid(12, 2);
 }
 
-void addBackupRow(ListViewModel& list, const QString& name, const BackupFileInfo& info)
+// A backup of menu files is a row of its own kind: its title names the files, and the version
+// column says what it holds.
+BackupFileInfo menuBackupInfo(const QString& path)
 {
-    ListRow* row = list.addRow(name, dateText(name));
+    const QString title = menus::readMenuBackupTitle(path);
+    if (title.isEmpty())
+        return {QStringLiteral("(not a backup of menu files)"), QString(), false};
+    return {title, kMenuFilesVersion, true};
+}
+
+void addBackupRow(ListViewModel& list, const QString& key, const QString& name,
+                  const BackupFileInfo& info)
+{
+    ListRow* row = list.addRow(key, dateText(name));
     if (row == nullptr)
         return;
     list.setText(row, 1, info.entryName);
     list.setText(row, 2, info.version);
     for (int column = 0; column < 3; ++column)
         list.setToolTip(row, column, kRowToolTip);
+}
+
+// One row per backup file of the folder; in the user's folder only the backups of menu files.
+void addFolderRows(Workspace& ctx, const QString& folder, const QString& keyMark)
+{
+    // A backup folder that is a link is not followed: it could list another prefix's backups.
+    const QStringList names =
+        isUsableBackupFolder(folder) ? backupFileNames(folder) : QStringList();
+    for (const QString& name : names) {
+        const QString path = folder + u'/' + name;
+        const bool menuFiles = menus::isMenuBackupName(name);
+        if (QFileInfo(path).isDir() || (!keyMark.isEmpty() && !menuFiles))
+            continue;
+        const BackupFileInfo info = menuFiles ? menuBackupInfo(path) : readBackupFile(path);
+        ctx.services.ui->processEvents();
+        addBackupRow(ctx.state.lvwPalauta, keyMark + name, name, info);
+    }
 }
 
 void selectFirstBackup(Workspace& ctx)
@@ -114,19 +145,10 @@ void ListaaPalautettavatOhjelmat(Workspace& ctx)
     state.lvwOhjelmat.setEnabled(false);
     state.lvwPalauta.setEnabled(false);
     state.lvwPalauta.clear();
-    const QString& folder = ctx.services.backupFolder;
-    // A backup folder that is a link is not followed: it could list another prefix's backups.
-    const QStringList names =
-        isUsableBackupFolder(folder) ? backupFileNames(folder) : QStringList();
     state.backup = {};
-    for (const QString& name : names) {
-        const QString path = folder + u'/' + name;
-        if (QFileInfo(path).isDir())
-            continue;
-        const BackupFileInfo info = readBackupFile(path);
-        ctx.services.ui->processEvents();
-        addBackupRow(state.lvwPalauta, name, info);
-    }
+    addFolderRows(ctx, ctx.services.backupFolder, QString());
+    if (!ctx.services.userFolders.dataHome.isEmpty())
+        addFolderRows(ctx, ctx.services.userFolders.orphanBackups(), kNoPrefixBackupKey);
     if (state.lvwPalauta.rowCount() > 0)
         selectFirstBackup(ctx);
     ctx.view().showSelectedPage();
@@ -165,6 +187,20 @@ void endBackupSelection(WindowState& state)
 {
     state.lvwPalauta.clearSelection();
     state.backup = {};
+}
+
+QString backupFilePath(const Workspace& ctx, const QString& key)
+{
+    const bool noPrefix = key.startsWith(kNoPrefixBackupKey);
+    const QString name = noPrefix ? key.mid(kNoPrefixBackupKey.size()) : key;
+    const QString folder =
+        noPrefix ? ctx.services.userFolders.orphanBackups() : ctx.services.backupFolder;
+    if (name.isEmpty() || name.contains(u'/') || name == u"." || name == u".." ||
+        (noPrefix &&
+         (ctx.services.userFolders.dataHome.isEmpty() || !menus::isMenuBackupName(name))) ||
+        !isUsableBackupFolder(folder))
+        return {};
+    return folder + u'/' + name;
 }
 
 bool backupPopupOpensOnMouseUp(const WindowState& state, int button)

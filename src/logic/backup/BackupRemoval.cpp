@@ -102,13 +102,12 @@ void deleteEntryKey(Workspace& ctx, const EntrySource& source, const QString& ke
 } // namespace
 
 NewBackup createBackupFile(const QString& backupFolder, const QDateTime& now, int& firstFree,
-                           const QByteArray& bytes)
+                           const QByteArray& bytes, const QString& suffix)
 {
     const QString stamp = now.toString(QStringLiteral("yyyyMMddHHmmss"));
     const auto nameFor = [&](int n) {
-        return n <= 1 ? backupFolder + u'/' + stamp + QStringLiteral(".reg")
-                      : backupFolder + u'/' + stamp + u'_' + QString::number(n) +
-                            QStringLiteral(".reg");
+        return n <= 1 ? backupFolder + u'/' + stamp + suffix
+                      : backupFolder + u'/' + stamp + u'_' + QString::number(n) + suffix;
     };
     // A name is taken only by creating it: another writer may take the same name at the same
     // moment, and the one whose file is there first keeps it.

@@ -34,12 +34,14 @@ struct NewBackup {
     [[nodiscard]] bool ok() const { return error.isEmpty(); }
 };
 // The file is named for `now`: yyyymmddhhnnss.reg, or yyyymmddhhnnss_2.reg, _3, ... when that
-// name is taken, so that two backups in one second never replace each other. Each name is taken
-// by creating the file: one that appears meanwhile is never replaced. The search starts at
-// suffix `firstFree` (1 is the plain name) and moves it past the name used, so a thousand
-// backups in one second do not test every name taken before them.
+// name is taken (`suffix` instead of .reg for other kinds of backup), so that two backups in one
+// second never replace each other. Each name is taken by creating the file: one that appears
+// meanwhile is never replaced. The search starts at suffix `firstFree` (1 is the plain name) and
+// moves it past the name used, so a thousand backups in one second do not test every name taken
+// before them.
 [[nodiscard]] NewBackup createBackupFile(const QString& backupFolder, const QDateTime& now,
-                                         int& firstFree, const QByteArray& bytes);
+                                         int& firstFree, const QByteArray& bytes,
+                                         const QString& suffix = QStringLiteral(".reg"));
 // Writes the entry's backup in this process, byte for byte as nixora-regedit /E writes it, into
 // a new file, and reads it back as a restore would. On failure `error` says why there is no
 // backup, and the file is gone.

@@ -6,6 +6,7 @@
 #include "backup/BackupCheck.h"
 #include "backup/BackupList.h"
 #include "backup/BackupRemoval.h"
+#include "menus/MenuBackup.h"
 
 #include <algorithm>
 
@@ -25,15 +26,10 @@ void showError(UiServices& ui, const QString& text)
     ui.setMousePointer(kPointerHourglass);
 }
 
-// The file of the selected backup; empty when the name could step out of the backup folder or
-// the folder is a link (restores and deletions would act wherever it points).
+// The file of the selected backup, or empty (see backupFilePath).
 QString selectedBackupPath(const Workspace& ctx)
 {
-    const QString& name = ctx.state.backup.SelectedBackupFile;
-    if (name.isEmpty() || name.contains(u'/') || name == u"." || name == u".." ||
-        !isUsableBackupFolder(ctx.services.backupFolder))
-        return {};
-    return ctx.services.backupFolder + u'/' + name;
+    return backupFilePath(ctx, ctx.state.backup.SelectedBackupFile);
 }
 
 // Imports the backup and removes it. The file is kept unless the import is known to have
@@ -49,6 +45,35 @@ bool restoreBackup(Workspace& ctx, const QString& path)
         return false;
     (void)deleteBackupFile(path);
     return true;
+}
+
+// "Are you sure you want to restore the <what> '<name>'\nto <where>?", No the default.
+[[nodiscard]] bool confirmRestore(Workspace& ctx, const QString& what, const QString& where)
+{
+    const MessageBoxRequest question{
+        QStringLiteral("Are you sure you want to restore the %1 '%2'\nto %3?")
+            .arg(what, ctx.state.backup.SelectedBackupName, where),
+        QStringLiteral("Restore Entry"), MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::No};
+    return ctx.services.ui->messageBox(question) == MsgAnswer::Yes;
+}
+
+// A backup of menu files goes back to the user's folders (and its records to the prefix).
+void restoreMenuFiles(Workspace& ctx)
+{
+    UiServices& ui = *ctx.services.ui;
+    if (!confirmRestore(ctx, QStringLiteral("menu files"), QStringLiteral("the desktop")))
+        return;
+    ui.setMousePointer(kPointerHourglass);
+    const QString path = selectedBackupPath(ctx);
+    const QString error =
+        path.isEmpty() || !backupFileExists(path)
+            ? QStringLiteral("The backup file is gone.")
+            : menus::restoreMenuBackup(path, ctx.services.userFolders, ctx.services.registry,
+                                       ctx.services.prefixPath);
+    if (!error.isEmpty())
+        showError(ui, QStringLiteral("Nixora cannot restore the menu files.\n\n") + error);
+    ctx.view().fillBackups();
+    ui.setMousePointer(kPointerDefault);
 }
 
 // The backup goes to the desktop trash, where the file manager can put it back: one Yes too
@@ -94,14 +119,15 @@ bool isUninstallEntryBackup(const QString& path, bool wow64View)
 
 void mPalauta_Click(Workspace& ctx)
 {
+    if (menus::isMenuBackupName(ctx.state.backup.SelectedBackupFile)) {
+        restoreMenuFiles(ctx);
+        return;
+    }
     UiServices& ui = *ctx.services.ui;
     if (refusedWhileReadOnly(ctx, kCannotRestore))
         return;
-    const MessageBoxRequest question{
-        QStringLiteral("Are you sure you want to restore the program entry '") +
-            ctx.state.backup.SelectedBackupName + QStringLiteral("'\nto the system registry?"),
-        QStringLiteral("Restore Entry"), MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::No};
-    if (ui.messageBox(question) != MsgAnswer::Yes)
+    if (!confirmRestore(ctx, QStringLiteral("program entry"),
+                        QStringLiteral("the system registry")))
         return;
     ui.setMousePointer(kPointerHourglass);
     if (!restoreBackup(ctx, selectedBackupPath(ctx)))

@@ -6,11 +6,13 @@
 #include "mdlPoisto.h"
 #include "support/FakeWineserver.h"
 #include "support/FixedClock.h"
+#include "support/MenuHome.h"
 #include "support/ScriptedUi.h"
 #include "support/TestData.h"
 #include "support/TestWorkspace.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -261,6 +263,51 @@ TEST_F(RunUninstallerTest, YesWhenItCannotStartRemovesTheEntryThroughTheBackup)
     EXPECT_EQ(m_prefix.backupFileCount(), 1);
     EXPECT_EQ(m_refreshes, 0);
     EXPECT_EQ(m_entryFills, 1);
+    EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
+}
+
+// An uninstaller that takes its shortcuts with it leaves Wine's menu files behind until the
+// prefix starts again: they are offered for removal, No the default, and go with a backup on Yes.
+// The association, whose extension still opens, is not the uninstaller's leftover and stays.
+TEST_F(RunUninstallerTest, OffersTheMenuEntriesItLeftAndRemovesThemOnYes)
+{
+    test::MenuHome home;
+    home.install(m_prefix);
+    setEntry();
+    m_ws.reopen();
+    m_ctx.services.userFolders = home.folders();
+    const QString startMenu = QStringLiteral("drive_c/users/root/AppData/Roaming/Microsoft/Windows/"
+                                             "Start Menu/Programs/Menu Probe/");
+    const QString association =
+        home.file(QStringLiteral(".local/share/applications/wine-extension-nxprobe.desktop"));
+    const QByteArray associationBytes = test::readAll(association);
+    selectScript(true, 0);
+    // The uninstaller deletes its shortcuts first, as Menu Probe's does.
+    const QString script = m_prefix.hostPath(QStringLiteral("drive_c/Program Files/App/uninst.sh"));
+    QByteArray lines = test::readAll(script);
+    lines.replace("#!/bin/sh\n", "#!/bin/sh\nrm -f '" + m_prefix.hostPath(startMenu).toUtf8() +
+                                     "'*.lnk '" + home.file(QStringLiteral("Desktop")).toUtf8() +
+                                     "'/*.lnk\n");
+    test::writeAll(script, lines);
+    m_ui.queueAnswer(MsgAnswer::Yes);
+
+    mAjaPoistoohjelma_Click(m_ctx);
+
+    ASSERT_EQ(m_ui.shown.size(), 1u);
+    EXPECT_EQ(m_ui.shown[0].text.toStdString(),
+              "The uninstallation program of 'Shown Name' left 2 menu entries that start "
+              "nothing:\nMenu Probe\nUninstall\n\nDo you want to remove them from the desktop's "
+              "menus?");
+    EXPECT_EQ(m_ui.shown[0].defaultButton, MsgAnswer::No);
+    EXPECT_EQ(m_ui.shown[0].title, QStringLiteral("Nixora"));
+    for (const char* file :
+         {".local/share/applications/wine/Programs", "Desktop/Menu Probe.desktop",
+          ".config/menus/applications-merged/wine-Programs-Menu Probe-Uninstall.menu"})
+        EXPECT_FALSE(QFileInfo::exists(home.file(QString::fromLatin1(file)))) << file;
+    EXPECT_EQ(test::readAll(association), associationBytes);
+    EXPECT_EQ(QDir(m_prefix.prefix().backupFolder()).entryList({QStringLiteral("*.menus")}).size(),
+              1);
+    EXPECT_EQ(m_refreshes, 1);
     EXPECT_EQ(m_ui.mousePointer(), kPointerDefault);
 }
 
