@@ -154,7 +154,10 @@ TEST(Fifos, AnUninstallerOrServerLockThatIsAFifoDoesNotBlock)
     ASSERT_EQ(::mkfifo(QFile::encodeName(program).constData(), 0755), 0);
     EXPECT_EQ(mdlProsessi::AjaProsessi(prefix.path(), QStringLiteral("C:\\uninst.exe")), -1);
 
+    // A folder of that name is left over from a wineserver of an earlier prefix that had this
+    // folder's inode: Wine leaves its lock file behind when it exits.
     const QString folder = test::wineserverFolderOf(prefix.path());
+    QDir(folder).removeRecursively();
     QDir().mkpath(folder);
     // Read-only, so that an open for writing fails and only a read-only open is left.
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder + QStringLiteral("/lock")).constData(), 0444), 0);
