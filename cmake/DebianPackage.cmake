@@ -16,6 +16,9 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "them up, restores and deletes those backups, and edits an entry's name,\n"
        "uninstaller and version.\n"
        ".\n"
+       "It also finds the menu entries, desktop links and file associations Wine\n"
+       "made for a prefix's programs, and removes the stale ones with a backup.\n"
+       ".\n"
        "Without a window it lists the entries, the backups and every prefix it finds\n"
        "(TSV or JSON), and removes the phantom entries of one prefix or all of them.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
