@@ -443,7 +443,13 @@ TEST(CommandLine, WithoutProcNoWindowModuleIsLoadedFromTheCurrentFolder)
     if (!err.startsWith("empty /proc\n"))
         GTEST_SKIP() << "this machine refuses a namespace with an empty /proc: "
                      << err.toStdString();
+#if defined(__SANITIZE_ADDRESS__)
+    // LeakSanitizer needs /proc when the program ends (and reads its options from there): its
+    // fatal error replaces the program's exit status.
+    EXPECT_NE(nixora.exitCode(), 0) << err.toStdString();
+#else
     EXPECT_EQ(nixora.exitCode(), 2) << err.toStdString();
+#endif
     EXPECT_FALSE(nixora.readAllStandardOutput().contains("planted"));
     EXPECT_TRUE(err.contains("/proc/self/exe cannot be read")) << err.toStdString();
 }
