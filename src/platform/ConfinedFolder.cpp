@@ -208,33 +208,10 @@ FileRead OpenFolder::read(const QString& name, qint64 maxBytes, QByteArray& byte
         return {FileReadStatus::CannotOpen, systemError()};
     struct stat info {
     };
-    if (::fstat(file.get(), &info) != 0)
-        return {FileReadStatus::ReadError, systemError()};
-    if (!S_ISREG(info.st_mode))
-        return {FileReadStatus::NotRegular, QStringLiteral("not a regular file")};
-    if (info.st_size > maxBytes)
-        return {FileReadStatus::TooLarge, QStringLiteral("file too large")};
-    if (meta != nullptr)
+    const FileRead result = readOpenedFile(file.get(), maxBytes, bytes, info);
+    if (result.ok() && meta != nullptr)
         *meta = metaOf(info);
-    bytes.resize(static_cast<qsizetype>(info.st_size));
-    qsizetype done = 0;
-    for (;;) {
-        if (done == bytes.size())
-            bytes.resize(done + 4096); // the file grew: read on, up to the limit
-        const ssize_t n =
-            ::read(file.get(), bytes.data() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return {FileReadStatus::ReadError, systemError()};
-        if (n == 0)
-            break;
-        done += n;
-        if (done > maxBytes)
-            return {FileReadStatus::TooLarge, QStringLiteral("file too large")};
-    }
-    bytes.resize(done);
-    return {};
+    return result;
 }
 
 ConfinedFolder::ConfinedFolder(QString root) : m_root(std::move(root))

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -51,8 +53,55 @@ constexpr size_t kBlockSize = 65536;
     }
 }
 
-// Opened without blocking (a FIFO in the file's place would block the open) and checked after
-// the open, so that a file swapped for something else meanwhile is never read.
+// Checked after the open, so that a file swapped for something else meanwhile is never read.
+[[nodiscard]] FileRead checkOpened(int fd, qint64 maxBytes, bool refuseLarger, struct stat& info)
+{
+    if (::fstat(fd, &info) != 0)
+        return systemFailure(FileReadStatus::ReadError);
+    if (!S_ISREG(info.st_mode))
+        return failure(FileReadStatus::NotRegular, QStringLiteral("not a regular file"));
+    if (refuseLarger && info.st_size > maxBytes)
+        return tooLarge(maxBytes);
+    return {};
+}
+
+// One read(2) into `bytes` from `at` to its end, again when a signal interrupted it.
+[[nodiscard]] ssize_t readInto(int fd, QByteArray& bytes, qsizetype at)
+{
+    ssize_t n;
+    do
+        n = ::read(fd, bytes.data() + at, static_cast<size_t>(bytes.size() - at));
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+// Reads to the end into one buffer of the size the file said it had, read on when it grew (or
+// said nothing of its size, as the files under /proc do).
+[[nodiscard]] FileRead readWhole(int fd, qint64 sizeHint, qint64 maxBytes, QByteArray& bytes)
+{
+    bytes.resize(static_cast<qsizetype>(sizeHint));
+    qsizetype done = 0;
+    for (;;) {
+        if (done == bytes.size())
+            bytes.resize(done + std::max<qsizetype>(4096, done));
+        const ssize_t n = readInto(fd, bytes, done);
+        if (n < 0) {
+            bytes.clear();
+            return systemFailure(FileReadStatus::ReadError);
+        }
+        if (n == 0)
+            break;
+        done += n;
+        if (done > maxBytes) {
+            bytes.clear();
+            return tooLarge(maxBytes);
+        }
+    }
+    bytes.resize(done);
+    return {};
+}
+
+// Opened without blocking: a FIFO in the file's place would block the open.
 template <typename Read>
 FileRead readOpened(const QString& path, qint64 maxBytes, bool refuseLarger, Read&& read)
 {
@@ -61,15 +110,9 @@ FileRead readOpened(const QString& path, qint64 maxBytes, bool refuseLarger, Rea
         return systemFailure(FileReadStatus::CannotOpen);
     struct stat info {
     };
-    FileRead result;
-    if (::fstat(fd, &info) != 0)
-        result = systemFailure(FileReadStatus::ReadError);
-    else if (!S_ISREG(info.st_mode))
-        result = failure(FileReadStatus::NotRegular, QStringLiteral("not a regular file"));
-    else if (refuseLarger && info.st_size > maxBytes)
-        result = tooLarge(maxBytes);
-    else
-        result = read(fd);
+    FileRead result = checkOpened(fd, maxBytes, refuseLarger, info);
+    if (result.ok())
+        result = read(fd, info);
     ::close(fd);
     return result;
 }
@@ -79,30 +122,34 @@ FileRead readOpened(const QString& path, qint64 maxBytes, bool refuseLarger, Rea
 FileRead readRegularFile(const QString& path, qint64 maxBytes,
                          const std::function<void(QByteArrayView)>& onBlock)
 {
-    return readOpened(path, maxBytes, true,
-                      [&](int fd) { return readBlocks(fd, maxBytes, onBlock); });
+    return readOpened(path, maxBytes, true, [&](int fd, const struct stat&) {
+        return readBlocks(fd, maxBytes, onBlock);
+    });
 }
 
 FileRead readRegularFile(const QString& path, qint64 maxBytes, QByteArray& bytes)
 {
     bytes.clear();
-    FileRead result =
-        readRegularFile(path, maxBytes, [&bytes](QByteArrayView block) { bytes += block; });
-    if (!result.ok())
-        bytes.clear();
-    return result;
+    return readOpened(path, maxBytes, true, [&](int fd, const struct stat& info) {
+        return readWhole(fd, info.st_size, maxBytes, bytes);
+    });
+}
+
+FileRead readOpenedFile(int fd, qint64 maxBytes, QByteArray& bytes, struct stat& info)
+{
+    bytes.clear();
+    const FileRead result = checkOpened(fd, maxBytes, true, info);
+    return result.ok() ? readWhole(fd, info.st_size, maxBytes, bytes) : result;
 }
 
 FileRead readRegularFileHead(const QString& path, qint64 maxBytes, QByteArray& bytes)
 {
     bytes.clear();
-    return readOpened(path, maxBytes, false, [&](int fd) {
+    return readOpened(path, maxBytes, false, [&](int fd, const struct stat&) {
         bytes.resize(maxBytes);
-        qint64 total = 0;
+        qsizetype total = 0;
         while (total < maxBytes) {
-            const ssize_t n = ::read(fd, bytes.data() + total, size_t(maxBytes - total));
-            if (n < 0 && errno == EINTR)
-                continue;
+            const ssize_t n = readInto(fd, bytes, total);
             if (n < 0) {
                 bytes.clear();
                 return systemFailure(FileReadStatus::ReadError);

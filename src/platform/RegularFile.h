@@ -6,6 +6,8 @@
 
 #include <functional>
 
+struct stat;
+
 namespace nixora
 {
 
@@ -29,6 +31,11 @@ struct FileRead {
 
 // The whole file at once.
 [[nodiscard]] FileRead readRegularFile(const QString& path, qint64 maxBytes, QByteArray& bytes);
+
+// The whole of a file already opened (without blocking, by whatever path rule the caller has),
+// checked as above; `info` gets what fstat said of it.
+[[nodiscard]] FileRead readOpenedFile(int fd, qint64 maxBytes, QByteArray& bytes,
+                                      struct stat& info);
 
 // The first `maxBytes` of a regular file (fewer when it is shorter); a larger file is no error.
 [[nodiscard]] FileRead readRegularFileHead(const QString& path, qint64 maxBytes, QByteArray& bytes);

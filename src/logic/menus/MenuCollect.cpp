@@ -62,15 +62,13 @@ void fillFromMenu(Candidate& candidate, const QByteArray& bytes)
     candidate.file.name = fileNameOf(candidate.file.path);
     for (auto it = directory.globalMatch(text); it.hasNext();)
         candidate.directories << xmlText(it.next().captured(1));
-    QStringList includes;
-    for (auto it = filename.globalMatch(text); it.hasNext();)
-        includes << xmlText(it.next().captured(1));
-    if (includes.size() == 1)
-        candidate.includes = includes.first();
+    int includes = 0;
+    for (auto it = filename.globalMatch(text); it.hasNext(); it.next())
+        ++includes;
     candidate.wineForm =
         text.startsWith(
             QStringLiteral("<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n")) &&
-        text.contains(QStringLiteral("<Name>Applications</Name>")) && includes.size() == 1;
+        text.contains(QStringLiteral("<Name>Applications</Name>")) && includes == 1;
 }
 
 void fillFromMimePackage(Candidate& candidate, const QByteArray& bytes)

@@ -23,7 +23,6 @@ struct Candidate {
     std::optional<WineCommand> command; // .desktop files: what Exec runs
     QString icon;                       // .desktop files: Icon=
     QStringList directories;            // .menu files: the .directory files it names
-    QString includes;                   // .menu files: the .desktop file name it includes
     QString menuName;                   // menu entries: the .menu file name Wine writes for it
     int owner = kNobody;                // index of the requested prefix, or kNobody, kOrphan
     QString recordTarget;               // the shortcut its MenuFiles record names
