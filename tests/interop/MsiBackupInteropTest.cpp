@@ -85,8 +85,7 @@ TEST_P(MsiBackupInterop, EntryRestoredByWinesRegeditFromOurBackupIsTheOriginal)
 
     ASSERT_TRUE(QFile::copy(folder + u'/' + backups[0],
                             m_wine->hostPath(QStringLiteral("drive_c/backup.reg"))));
-    const ToolRun restored = m_wine->wine(
-        {QStringLiteral("regedit"), QStringLiteral("/S"), QStringLiteral("C:\\backup.reg")});
+    const ToolRun restored = m_wine->regeditImport(QStringLiteral("C:\\backup.reg"));
     ASSERT_EQ(restored.exitCode, 0) << restored.standardError.toStdString();
     const ToolRun after = queryEntry();
     EXPECT_EQ(after.standardOutput, original.standardOutput);

@@ -217,8 +217,7 @@ TEST_F(RegistryInterop, OurBackupImportedByWinesRegedit)
     const ToolRun removal = m_wine->wine(
         {QStringLiteral("reg"), QStringLiteral("delete"), kMachine + path, QStringLiteral("/f")});
     ASSERT_EQ(removal.exitCode, 0) << removal.standardError.toStdString();
-    expectHivesAccepted(m_wine->wine(
-        {QStringLiteral("regedit"), QStringLiteral("/S"), QStringLiteral("C:\\backup.reg")}));
+    expectHivesAccepted(m_wine->regeditImport(QStringLiteral("C:\\backup.reg")));
     EXPECT_EQ(exportedValues(path), byName(values));
 }
 
@@ -284,8 +283,7 @@ TEST_F(RegistryInterop, ValuesWrittenByWineReadByNixoraExactly)
     file.write("\xff\xfe");
     file.write(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
     file.close();
-    expectHivesAccepted(m_wine->wine(
-        {QStringLiteral("regedit"), QStringLiteral("/S"), QStringLiteral("C:\\wine-import.reg")}));
+    expectHivesAccepted(m_wine->regeditImport(QStringLiteral("C:\\wine-import.reg")));
     const QString added = QStringLiteral("HKLM\\") + kUninstall + QStringLiteral("\\Added by reg");
     const QList<QStringList> adds{
         {QStringLiteral("DisplayName"), QStringLiteral("REG_SZ"),

@@ -207,11 +207,8 @@ TEST_P(SourceRoundTripInterop, EntryComesBackExactlyAndNothingElseChanges)
     ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
     copy.write(backup);
     copy.close();
-    EXPECT_EQ(m_wine
-                  ->wine({QStringLiteral("regedit"), QStringLiteral("/S"),
-                          QStringLiteral("C:\\backup.reg")})
-                  .exitCode,
-              0);
+    const ToolRun imported = m_wine->regeditImport(QStringLiteral("C:\\backup.reg"));
+    EXPECT_EQ(imported.exitCode, 0) << imported.standardError.toStdString();
     m_wine->waitForServer();
     WineRegistry reread{Prefix(m_wine->path())};
     EXPECT_EQ(reread.exportKey(source.root, source.entryPath(subkey)), entry);

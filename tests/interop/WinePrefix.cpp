@@ -245,6 +245,19 @@ ToolRun WinePrefix::wineserver(const QStringList& arguments) const
                    {QStringLiteral("WINEPREFIX=") + path()});
 }
 
+ToolRun WinePrefix::regeditImport(const QString& windowsPath) const
+{
+    const QStringList arguments{QStringLiteral("regedit"), QStringLiteral("/S"), windowsPath};
+    const ToolRun first = wine(arguments);
+    if (!first.started || first.exitCode == 0)
+        return first;
+    waitForServer();
+    ToolRun again = wine(arguments);
+    again.standardError.prepend("first run ended with " + QByteArray::number(first.exitCode) +
+                                ": " + first.standardError + "\n");
+    return again;
+}
+
 void WinePrefix::waitForServer() const
 {
     (void)wineserver({QStringLiteral("-w")});
