@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <unistd.h>
 #include <vector>
 
@@ -368,6 +369,37 @@ TEST(CommandLine, StaleMenuEntriesAreListedDryRunAndRemoved)
 // A prefix whose hives are links to ~/.wine's (an unpacked archive): one prefix, judged and
 // backed up in ~/.wine against ~/.wine's own drives; the linked folder is listed with a warning
 // and never written, also when it is named with --prefix.
+// The home `tools/dev run` gives the demo prefix shows every verdict of every kind it holds.
+TEST(CommandLine, TheDemoHomeShowsEveryVerdictOfTheMenuFiles)
+{
+    QTemporaryDir where;
+    const QString prefix = where.filePath(QStringLiteral("prefix"));
+    const QString home = where.filePath(QStringLiteral("home"));
+    copyDemoPrefix(prefix);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("bash"),
+                                {test::dataPath(QStringLiteral("../../examples/install-demo-home")),
+                                 home, prefix}),
+              0);
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    const Outcome listing =
+        run("nixora", {QStringLiteral("--list-menu-entries"), QStringLiteral("--prefix"), prefix},
+            QStringLiteral("/nonexistent-prefix"), environment);
+    EXPECT_EQ(listing.exitCode, 0) << listing.err.toStdString();
+    std::set<QString> seen;
+    for (const QStringList& row : rowsOf(listing.out))
+        seen.insert(row.value(1) + u' ' + row.value(2));
+    const std::set<QString> expected{
+        QStringLiteral("menu entry found"),    QStringLiteral("menu entry stale"),
+        QStringLiteral("menu entry orphaned"), QStringLiteral("desktop link found"),
+        QStringLiteral("menu found"),          QStringLiteral("menu stale"),
+        QStringLiteral("menu orphaned"),       QStringLiteral("directory found"),
+        QStringLiteral("directory stale"),     QStringLiteral("directory orphaned")};
+    EXPECT_EQ(seen, expected) << listing.out.toStdString();
+}
+
 TEST(CommandLine, AFolderLinkingToAnotherPrefixsHivesIsNeverJudgedOrWritten)
 {
     QTemporaryDir home;
