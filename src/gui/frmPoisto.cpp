@@ -243,22 +243,34 @@ void frmPoisto::setupList(QTableView* view, ListViewQtModel* model)
     view->horizontalHeader()->setStretchLastSection(false);
     view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     view->viewport()->installEventFilter(this);
+    // Moving the highlight with the keyboard (or dragging it) clicks the new row, as a click
+    // does. A key may also select the current row where it is (Space on the row that tabbing
+    // into the list made current), which changes the selection alone.
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this, view, model](const QModelIndex& current) {
-                // Moving the highlight with the keyboard (or dragging it) clicks the new row, as
-                // a click does; the row a press lands on gets its clicks on the release.
-                if (model->applyingSelection() || !current.isValid() ||
-                    !view->selectionModel()->isRowSelected(current.row(), {}) ||
-                    (m_mouseDown && current.row() == m_pressedRow))
-                    return;
-                if (view == m_lvwOhjelmat) {
-                    lvwOhjelmat_ItemClick(current.row());
-                    lvwOhjelmat_Click();
-                } else {
-                    lvwPalauta_ItemClick(current.row());
-                    lvwPalauta_Click();
-                }
-            });
+            [this, view, model] { keysChoseCurrentRow(view, model); });
+    connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this, view, model] { keysChoseCurrentRow(view, model); });
+}
+
+void frmPoisto::keysChoseCurrentRow(QTableView* view, ListViewQtModel* model)
+{
+    // The row a press lands on gets its clicks on the release.
+    const QModelIndex current = view->selectionModel()->currentIndex();
+    if (model->applyingSelection() || !current.isValid() ||
+        !view->selectionModel()->isRowSelected(current.row(), {}) ||
+        (m_mouseDown && current.row() == m_pressedRow))
+        return;
+    const ListRow* row = model->rowAt(current.row());
+    const ListViewModel& list = view == m_lvwOhjelmat ? m_state.lvwOhjelmat : m_state.lvwPalauta;
+    if (row == nullptr || (row == list.selectedRow() && row->highlighted))
+        return; // clicked already: a move raises both signals
+    if (view == m_lvwOhjelmat) {
+        lvwOhjelmat_ItemClick(current.row());
+        lvwOhjelmat_Click();
+    } else {
+        lvwPalauta_ItemClick(current.row());
+        lvwPalauta_Click();
+    }
 }
 
 QPoint frmPoisto::twipsToWindow(int x, int y) const

@@ -130,6 +130,8 @@ private:
     void connectMenuCommands(); // frmPoistoMenus.cpp
     QAction* newAction(const QString& name, const QString& caption);
     void setupList(QTableView* view, ListViewQtModel* model);
+    // The keys (or a drag) chose the list's current row: it gets the clicks a click gives.
+    void keysChoseCurrentRow(QTableView* view, ListViewQtModel* model);
     void applyPreferences();
     void applyStatusBarLayout(bool shown);
     void setGridLines(bool on);

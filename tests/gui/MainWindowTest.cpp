@@ -419,6 +419,16 @@ TEST_F(MainWindowTest, FindBarHidingTheSelectionLeavesNoCommandToActOnIt)
     // A refill selects its first row, Alpha, which the filter hides too.
     action("mPaivita")->trigger();
     expectNoEntryCommand("after refill");
+    // Tabbing into the list makes its first row current without selecting it, as Qt's views
+    // do; Space then selects it where it is, and the menu key acts on it.
+    QCoreApplication::processEvents(); // the refill ends
+    view->selectionModel()->setCurrentIndex(view->model()->index(0, 0),
+                                            QItemSelectionModel::NoUpdate);
+    QTest::keyClick(view, Qt::Key_Space);
+    QTest::keyClick(view, Qt::Key_Menu);
+    EXPECT_TRUE(popup->isVisible());
+    EXPECT_EQ(window.state().entry.SelectedEntryKey, QStringLiteral("G"));
+    popup->hide();
 
     clickRow(view, 0, Qt::RightButton);
     EXPECT_TRUE(popup->isVisible());
